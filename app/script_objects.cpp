@@ -1,0 +1,28 @@
+// The one list of script objects, in registration order. Objects that are not built yet
+// keep their place as a comment so the order stays right as they arrive.
+#include "app/script_objects.h"
+
+#include "utilities/win32_shell_object.h"
+
+void RegisterScriptObjects(UIS_Env* env) {
+  if (!env) return;
+  // File-system utilities, HTTP classes and their factories, as one group:
+  //   kit.filesystem.dir_utility, kit.filesystem.disk_utility, kit.filesystem.file_utility,
+  //   kit.filesystem.path_utility (+ kit.pathsystem.path_utility), class kit.win32.net.asyn_http,
+  //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
+  // AppHelp.Object
+  // Device.Manager
+  // AndroidCon.Manager
+  // Driver.Manager
+  // Socket.Manager
+  // GetFile.Manager
+  // ClipBoardData.Manager
+  // DataReport.Manager
+  // DownloadManger.Manager
+  // IconManager.Manager
+  CLuaWin32Shell::Register(env);
+  // Tray.Manager
+  // HttpRequest.Manager
+  // SendFile.Manager
+  // class DeviceInfo.Class (after every global object)
+}

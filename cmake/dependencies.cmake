@@ -1,0 +1,18 @@
+# Every third-party library the project links, found once here. The Debian packages that
+# provide them are listed in scripts/deps.txt.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LUAJIT REQUIRED IMPORTED_TARGET luajit)
+pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
+pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
+pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
+pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
+pkg_check_modules(UDEV REQUIRED IMPORTED_TARGET libudev)
+find_package(Boost 1.74 REQUIRED COMPONENTS regex)
+find_package(Threads REQUIRED)
+if(MOBREVIST_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+if(MOBREVIST_BENCH)
+  find_package(benchmark REQUIRED)
+endif()

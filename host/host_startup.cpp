@@ -1,0 +1,114 @@
+#include "host/host_startup.h"
+
+#include "common/singleton_ex.h"
+#include "common/text_convert.h"
+#include "host/app_paths.h"
+#include "host/message_window.h"
+#include "host/share_memory.h"
+#include "platform/named_mutex.h"
+#include "platform/process_info.h"
+#include "platform/ui_loop.h"
+
+using kit::design_pattern::singleton_ex;
+
+namespace kit::host {
+
+namespace {
+constexpr const char* kInstanceMutexName = "Corvella Handsetry";
+constexpr const char* kMessageWindowName = "OtterMessageWnd";
+
+// Held from the very start until the process ends.
+platform::named_mutex& instance_mutex() {
+  static platform::named_mutex m;
+  return m;
+}
+
+multiprocess::share_memory& command_block() {
+  static multiprocess::share_memory block;
+  return block;
+}
+
+void load_startup_script(UIS_Runtime* runtime, const std::string& chunk_name, const std::string& path) {
+  lua_State* L = UIS_GetLuaState(runtime);
+  UIS_Chunk* chunk = nullptr;
+  std::u16string name16 = text::utf8_to_utf16(chunk_name);
+  std::u16string path16 = text::utf8_to_utf16(path);
+  UIS_CreateChunkFromModule(name16.c_str(), path16.c_str(), "RegisterObject", &chunk);
+  if (!chunk) return;
+  if (UIS_PrepareChunk(runtime, chunk) == 0) UIS_LuaCall(L, 0, 0, path.c_str());
+  UIS_ReleaseChunk(chunk);
+}
+
+void start_engine(const host_config& config) {
+  UIG_GraphicParam param{};
+  UIG_PrepareGraphicParam(&param);
+  param.flags = 0;
+  UIG_InitGraphicLib(&param);
+  UIG_SetFreeTypeEnabled(1);
+  UIL_InitLoader(0);
+  UIS_Env* env = UIS_GetEnv(nullptr);
+  if (env && config.register_objects) config.register_objects(env);
+  UIS_Runtime* runtime = UIS_GetRuntime(env, nullptr);
+  CAppPaths* paths = GetAppPaths();
+  std::string package_dir = paths->GetScriptPackageDir();
+  for (const auto& s : startup_scripts()) {
+    load_startup_script(runtime, s.chunk, package_dir + "/luacode/" + s.file);
+  }
+  std::u16string exe_dir = text::utf8_to_utf16(paths->GetExeDir());
+  UIL_AddPackageSearchPath(exe_dir.c_str());
+  UIL_LoadPackage("UIPKG");
+}
+} // namespace
+
+const std::vector<startup_script>& startup_scripts() {
+  static const std::vector<startup_script> scripts = {
+      {"HostWndHelper.lua", "LuaHostWndHelp"},
+      {"KeyHelper.lua", "KeyHelper"},
+      {"MenuHelper.lua", "MenuHelper"},
+      {"CreateFileAssociation.lua", "CreateFileAssociation"},
+      {"GlobalMacro.lua", "GlobalMacro"},
+  };
+  return scripts;
+}
+
+bool startup(const host_config& config) {
+  instance_mutex().create(kInstanceMutexName, true);
+
+  multiprocess::share_memory client;
+  if (client.open(multiprocess::share_memory::mode::client)) {
+    multiprocess::hand_over_command_line(client, text::utf8_to_utf16(platform::full_command_line()));
+    client.close();
+    return false;
+  }
+  command_block().open(multiprocess::share_memory::mode::server);
+
+  singleton_ex<CAppPaths>::acquire();
+  singleton_ex<CMessageWindow>::acquire()->Create(kMessageWindowName);
+  for (const auto& step : config.managers) {
+    if (step.acquire) step.acquire();
+  }
+  start_engine(config);
+  if (config.update_check) config.update_check();
+  return true;
+}
+
+void run_message_loop() { platform::ui_loop::instance().run(); }
+
+void shutdown(const host_config& config) {
+  for (auto it = config.managers.rbegin(); it != config.managers.rend(); ++it) {
+    if (it->release) it->release();
+  }
+  if (CMessageWindow* window = singleton_ex<CMessageWindow>::peek()) window->Destroy();
+  singleton_ex<CMessageWindow>::release();
+  singleton_ex<CAppPaths>::release();
+  command_block().close();
+}
+
+} // namespace kit::host
+
+CMessageWindow* GetMessageWindow() { return singleton_ex<CMessageWindow>::peek(); }
+
+CAppPaths* GetAppPaths() {
+  if (CAppPaths* p = singleton_ex<CAppPaths>::peek()) return p;
+  return singleton_ex<CAppPaths>::acquire();
+}

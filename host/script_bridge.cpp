@@ -1,0 +1,75 @@
+#include "host/script_bridge.h"
+
+#include "common/text_convert.h"
+
+namespace kit::script {
+
+CLuaEvent* make_event(lua_State* L, int idx) {
+  if (lua_type(L, idx) != LUA_TFUNCTION) return nullptr;
+  auto* ev = new CLuaEvent;
+  ev->state = L;
+  lua_pushvalue(L, idx);
+  ev->ref = luaL_ref(L, LUA_REGISTRYINDEX);
+  return ev;
+}
+
+void free_event(CLuaEvent* ev) {
+  if (!ev) return;
+  if (ev->ref != 0 && ev->state) luaL_unref(ev->state, LUA_REGISTRYINDEX, ev->ref);
+  ev->ref = 0;
+  ev->state = nullptr;
+  delete ev;
+}
+
+int attach_event(lua_State* L, LuaEventContainer& container) {
+  CLuaEvent* ev = make_event(L, 2);
+  if (!ev) return 0;
+  uint32_t cookie = 0;
+  container.AddEvent(&cookie, ev);
+  lua_pushnumber(L, cookie);
+  return 1;
+}
+
+int detach_event(lua_State* L, LuaEventContainer& container) {
+  auto cookie = static_cast<uint32_t>(static_cast<int64_t>(luaL_checknumber(L, 2)));
+  CLuaEvent* ev = nullptr;
+  if (container.RemoveEvent(cookie, &ev) != S_OK || !ev) return 0;
+  free_event(ev);
+  return 0;
+}
+
+void release_events(LuaEventContainer& container) {
+  for (uint32_t cookie : container.Cookies()) {
+    CLuaEvent* ev = nullptr;
+    container.RemoveEvent(cookie, &ev);
+    free_event(ev);
+  }
+}
+
+void call_event(const CLuaEvent& event, const push_fn& push, int nresults, const read_fn& read) {
+  lua_State* L = event.state;
+  if (!L || event.ref == 0) return;
+  int top = lua_gettop(L);
+  lua_rawgeti(L, LUA_REGISTRYINDEX, event.ref);
+  int nargs = push ? push(L) : 0;
+  UIS_LuaCall(L, nargs, nresults, "CLuaEvent::Call");
+  if (read && nresults > 0) read(L);
+  lua_settop(L, top);
+}
+
+void fire_events(LuaEventContainer& container, const push_fn& push) {
+  for (uint32_t cookie : container.Cookies()) {
+    CLuaEvent* ev = container.Find(cookie);  // may have been detached by an earlier listener
+    if (ev) call_event(*ev, push);
+  }
+}
+
+void push_utf16(lua_State* L, const std::u16string& s) { push_string(L, kit::text::utf16_to_utf8(s)); }
+
+std::string to_string(lua_State* L, int idx) {
+  size_t len = 0;
+  const char* s = lua_type(L, idx) == LUA_TSTRING || lua_type(L, idx) == LUA_TNUMBER ? lua_tolstring(L, idx, &len) : nullptr;
+  return s ? std::string(s, len) : std::string();
+}
+
+} // namespace kit::script

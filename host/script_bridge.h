@@ -1,0 +1,52 @@
+// The conventions every script object follows: finding the native object behind argument
+// 1, attach/detach of callbacks, calling stored callbacks, and pushing values.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/ui_engine.h"
+#include "host/lua_event.h"
+
+namespace kit::script {
+
+// The native object behind argument 1 when it is an object of class_name, else null.
+template <class T>
+T* self(lua_State* L, const char* class_name) {
+  return static_cast<T*>(UIS_ToObject(L, 1, class_name));
+}
+
+// attach(self, function) -> cookie, after the caller has checked argument 1. Returns the
+// number of results (0 when argument 2 is not a function).
+int attach_event(lua_State* L, LuaEventContainer& container);
+// detach(self, cookie), after the caller has checked argument 1. Returns 0.
+int detach_event(lua_State* L, LuaEventContainer& container);
+// Releases and deletes every event still held (the owner's destruction).
+void release_events(LuaEventContainer& container);
+
+// Makes a CLuaEvent for the function at idx, or null when it is not a function.
+CLuaEvent* make_event(lua_State* L, int idx);
+// Releases the function reference and deletes the event.
+void free_event(CLuaEvent* event);
+
+// Pushes the arguments for a callback; returns how many were pushed.
+using push_fn = std::function<int(lua_State*)>;
+// Reads the results (at the top of the stack) of a callback.
+using read_fn = std::function<void(lua_State*)>;
+
+// The callback call: pushes the function and the arguments, calls it through the engine
+// with the label "CLuaEvent::Call", lets read see the results, restores the stack height.
+void call_event(const CLuaEvent& event, const push_fn& push = {}, int nresults = 0, const read_fn& read = {});
+// Calls every listener of the container in attach order.
+void fire_events(LuaEventContainer& container, const push_fn& push = {});
+
+// Pushes an integer the way the runtime's integer push does: low 32 bits, signed.
+inline void push_int32(lua_State* L, int64_t value) {
+  lua_pushinteger(L, static_cast<lua_Integer>(static_cast<int32_t>(static_cast<uint32_t>(value))));
+}
+inline void push_string(lua_State* L, const std::string& s) { lua_pushlstring(L, s.data(), s.size()); }
+void push_utf16(lua_State* L, const std::u16string& s);
+// Argument idx as a UTF-8 string; empty when absent.
+std::string to_string(lua_State* L, int idx);
+
+} // namespace kit::script

@@ -1,0 +1,67 @@
+#include "platform/process_info.h"
+
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <unistd.h>
+
+namespace kit::platform {
+
+namespace {
+std::vector<std::string>& process_arguments() {
+  static std::vector<std::string> args;
+  return args;
+}
+
+std::string quote_argument(const std::string& arg) {
+  if (arg.find(' ') == std::string::npos && arg.find('\t') == std::string::npos && !arg.empty()) return arg;
+  if (arg.size() > 1 && (arg[0] == '-' || arg[0] == '/')) {
+    auto colon = arg.find(':');
+    auto blank = arg.find_first_of(" \t");
+    if (colon != std::string::npos && colon < blank) {
+      return arg.substr(0, colon + 1) + "\"" + arg.substr(colon + 1) + "\"";
+    }
+  }
+  return "\"" + arg + "\"";
+}
+} // namespace
+
+std::string executable_path() {
+  char buf[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  buf[n] = 0;
+  char real[PATH_MAX];
+  if (::realpath(buf, real)) return real;
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+void set_process_arguments(int argc, char** argv) {
+  auto& args = process_arguments();
+  args.clear();
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+}
+
+std::string join_command_line(const std::string& program, const std::vector<std::string>& args) {
+  std::string line = quote_argument(program);
+  for (const auto& a : args) line += " " + quote_argument(a);
+  return line;
+}
+
+std::string full_command_line() { return join_command_line(executable_path(), process_arguments()); }
+
+std::string temp_path() {
+  const char* t = std::getenv("TMPDIR");
+  std::string dir = (t && *t) ? t : "/tmp";
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
+unsigned tick_count() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  unsigned long long ms = static_cast<unsigned long long>(ts.tv_sec) * 1000ull + ts.tv_nsec / 1000000;
+  return static_cast<unsigned>(ms);
+}
+
+} // namespace kit::platform

@@ -1,0 +1,26 @@
+// Facts about the running process: its program file, its command line, the temp folder.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kit::platform {
+
+// Real path of the running executable (symbolic links resolved); empty when unknown.
+std::string executable_path();
+
+// Records the arguments main() received, for full_command_line().
+void set_process_arguments(int argc, char** argv);
+
+// The program path followed by the arguments, joined with blanks. An argument holding a
+// blank is quoted so that a switch parser reads it back whole: for "-name:value" (or
+// "/name:value") only the value is enclosed in double quotes, any other argument whole.
+std::string full_command_line();
+std::string join_command_line(const std::string& program, const std::vector<std::string>& args);
+
+// $TMPDIR when set, else /tmp; with a trailing "/".
+std::string temp_path();
+
+// Milliseconds since an arbitrary fixed point (the system's start), wrapping at 2^32.
+unsigned tick_count();
+
+} // namespace kit::platform

@@ -1,0 +1,128 @@
+#include "platform/ui_loop.h"
+#include "platform/ui_loop_asio.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/post.hpp>
+
+namespace kit::platform {
+
+namespace {
+// One synchronous hand-over: the UI thread runs it once, or stop() abandons it.
+struct send_state {
+  std::mutex m;
+  std::condition_variable cv;
+  bool started = false;
+  bool done = false;
+  bool abandoned = false;
+};
+} // namespace
+
+struct ui_loop::impl {
+  boost::asio::io_context io;
+  std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> guard{io.get_executor()};
+  std::atomic<bool> stopped{false};
+  std::atomic<std::thread::id> ui_thread{};
+  std::mutex pending_m;
+  std::list<std::shared_ptr<send_state>> pending;
+};
+
+ui_loop& ui_loop::instance() {
+  static ui_loop loop;
+  return loop;
+}
+
+ui_loop::ui_loop() : impl_(new impl) { impl_->ui_thread = std::this_thread::get_id(); }
+ui_loop::~ui_loop() { delete impl_; }
+
+boost::asio::io_context& ui_io_context() { return ui_loop::instance().impl_->io; }
+
+void ui_loop::post(std::function<void()> fn) {
+  boost::asio::post(impl_->io, [fn = std::move(fn)] {
+    try {
+      fn();
+    } catch (...) {
+      // A handler's failure must not end the loop.
+    }
+  });
+}
+
+bool ui_loop::send(std::function<void()> fn) {
+  if (on_ui_thread()) {
+    try {
+      fn();
+    } catch (...) {
+    }
+    return true;
+  }
+  if (stopped()) return false;
+  auto state = std::make_shared<send_state>();
+  {
+    std::lock_guard<std::mutex> lock(impl_->pending_m);
+    impl_->pending.push_back(state);
+  }
+  boost::asio::post(impl_->io, [state, &fn] {
+    {
+      std::lock_guard<std::mutex> lock(state->m);
+      if (state->abandoned) return;  // the sender has gone; fn refers to its stack
+      state->started = true;
+    }
+    try {
+      fn();
+    } catch (...) {
+    }
+    std::lock_guard<std::mutex> lock(state->m);
+    state->done = true;
+    state->cv.notify_all();
+  });
+  // stop() may have run between the check above and the registration.
+  if (stopped()) {
+    std::lock_guard<std::mutex> lock(state->m);
+    if (!state->started) state->abandoned = true;
+  }
+  bool ran;
+  {
+    std::unique_lock<std::mutex> lock(state->m);
+    state->cv.wait(lock, [&] { return state->done || state->abandoned; });
+    ran = state->done;
+  }
+  std::lock_guard<std::mutex> lock(impl_->pending_m);
+  impl_->pending.remove(state);
+  return ran;
+}
+
+void ui_loop::run() {
+  impl_->ui_thread = std::this_thread::get_id();
+  impl_->io.run();
+}
+
+void ui_loop::stop() {
+  impl_->stopped = true;
+  impl_->io.stop();
+  std::lock_guard<std::mutex> lock(impl_->pending_m);
+  for (auto& s : impl_->pending) {
+    std::lock_guard<std::mutex> l(s->m);
+    if (!s->started) {
+      s->abandoned = true;
+      s->cv.notify_all();
+    }
+  }
+}
+
+bool ui_loop::stopped() const { return impl_->stopped; }
+
+bool ui_loop::on_ui_thread() const { return impl_->ui_thread.load() == std::this_thread::get_id(); }
+
+void ui_loop::restart() {
+  impl_->io.restart();
+  impl_->stopped = false;
+}
+
+} // namespace kit::platform

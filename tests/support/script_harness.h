@@ -1,0 +1,90 @@
+// Script-level tests: install the built executable into a temporary folder with a small
+// test package, run it as its own process, and look at its output and exit code.
+//
+//   testsupport::script_install app;
+//   app.package(R"(print("hi") GetObject("Win32Shell.Object"):PostQuitMessage())");
+//   auto r = app.run();
+//   EXPECT_EQ(r.exit_code, 0);
+//   EXPECT_NE(r.out.find("hi"), std::string::npos);
+//
+// Each install has its own runtime, state, config, data and temp folders (the XDG_* and
+// TMPDIR variables of the child), so tests never share locks or command blocks.
+#pragma once
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace testsupport {
+
+// Folder of the built executables (mobrevist and the tools).
+std::string bin_dir();
+
+struct run_result {
+  int exit_code = -1;  // 128 + signal when killed by a signal
+  bool timed_out = false;
+  std::string out;
+  std::string err;
+};
+
+class child_process {
+public:
+  child_process(const std::vector<std::string>& argv, const std::vector<std::pair<std::string, std::string>>& env,
+                const std::string& cwd, const std::string& output_base);
+  ~child_process();
+  bool started() const { return pid_ > 0; }
+  int pid() const { return pid_; }
+
+  void write_stdin(const std::string& text);
+  void close_stdin();
+  // Waits until standard output contains needle; false on time-out or exit without it.
+  bool wait_for_output(const std::string& needle, int timeout_ms = 10000);
+  // Waits for the exit; kills the process (and its group) after timeout_ms.
+  run_result wait(int timeout_ms = 20000);
+  void kill_now();
+  std::string out() const;
+  std::string err() const;
+
+private:
+  int pid_ = -1;
+  int stdin_fd_ = -1;
+  std::string out_path_, err_path_;
+  bool reaped_ = false;
+  int status_ = 0;
+};
+
+class script_install {
+public:
+  script_install();
+
+  // The install folder, where the executable lives (with a trailing "/").
+  std::string dir() const { return root_.path() + "/app/"; }
+  std::string exe() const { return dir() + "mobrevist"; }
+  // Root of the child's temp folder (TMPDIR) and its XDG folders.
+  std::string tmp_dir() const { return root_.path() + "/tmp/"; }
+  std::string state_dir() const { return root_.path() + "/state/"; }
+  std::string runtime_dir() const { return root_.path() + "/run/"; }
+  std::string root() const { return root_.path(); }
+
+  // Writes a file relative to the install folder ("uipkg/onload.lua").
+  void write(const std::string& relative, const std::string& content);
+  // Writes the package's entry script.
+  void package(const std::string& onload_lua);
+  // Places a built tool (from bin_dir()) beside the executable.
+  void add_tool(const std::string& name);
+  // Extra or overriding environment variables for the child.
+  void set_env(const std::string& name, const std::string& value);
+
+  run_result run(const std::vector<std::string>& args = {}, const std::string& stdin_text = "", int timeout_ms = 20000);
+  std::unique_ptr<child_process> start(const std::vector<std::string>& args = {});
+
+private:
+  std::vector<std::pair<std::string, std::string>> env() const;
+  temp_dir root_;
+  std::vector<std::pair<std::string, std::string>> extra_env_;
+  int runs_ = 0;
+};
+
+} // namespace testsupport

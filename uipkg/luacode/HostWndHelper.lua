@@ -1,0 +1,3 @@
+-- Start-up helper "HostWndHelper": nothing to prepare on this platform yet.
+function RegisterObject()
+end

@@ -1,0 +1,49 @@
+#include "utilities/win32_shell_object.h"
+
+#include <chrono>
+#include <thread>
+
+#include "host/script_bridge.h"
+#include "platform/process_info.h"
+#include "platform/ui_loop.h"
+
+namespace {
+CLuaWin32Shell* self(lua_State* L) { return kit::script::self<CLuaWin32Shell>(L, CLuaWin32Shell::kClassName); }
+
+// Ends the message loop; shutdown follows once the current handler returns.
+int PostQuitMessage(lua_State* L) {
+  if (!self(L)) return 0;
+  kit::platform::ui_loop::instance().stop();
+  return 0;
+}
+
+int GetTickCount(lua_State* L) {
+  if (!self(L)) return 0;
+  lua_pushnumber(L, kit::platform::tick_count());
+  return 1;
+}
+
+int Sleep(lua_State* L) {
+  if (!self(L)) return 0;
+  lua_Number ms = luaL_checknumber(L, 2);
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long long>(ms)));
+  return 0;
+}
+
+const UIS_Method kMethods[] = {
+    {"PostQuitMessage", PostQuitMessage, 0},
+    {"GetTickCount", GetTickCount, 0},
+    {"Sleep", Sleep, 0},
+    {nullptr, nullptr, 0},
+};
+
+void* getter(void*) {
+  static CLuaWin32Shell object;
+  return &object;
+}
+} // namespace
+
+void CLuaWin32Shell::Register(UIS_Env* env) {
+  if (!env) return;
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+}
