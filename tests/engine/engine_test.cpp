@@ -5,19 +5,13 @@
 
 #include "common/text_convert.h"
 #include "engine/ui_engine.h"
+#include "support/lua_globals.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-lua_State* state() { return UIS_GetLuaState(UIS_GetRuntime(UIS_GetEnv(nullptr), nullptr)); }
-
-std::string global_string(const char* name) {
-  lua_State* L = state();
-  lua_getglobal(L, name);
-  std::string s = lua_tostring(L, -1) ? lua_tostring(L, -1) : "";
-  lua_pop(L, 1);
-  return s;
-}
+using testsupport::global_string;
+lua_State* state() { return testsupport::lua_state(); }
 
 struct widget {
   static inline int getter_calls = 0;

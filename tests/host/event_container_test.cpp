@@ -4,11 +4,13 @@
 #include <string>
 
 #include "engine/ui_engine.h"
+#include "support/lua_globals.h"
 #include "host/script_bridge.h"
 
 namespace {
 
-lua_State* state() { return UIS_GetLuaState(UIS_GetRuntime(UIS_GetEnv(nullptr), nullptr)); }
+using testsupport::global_string;
+lua_State* state() { return testsupport::lua_state(); }
 
 // Attaches the Lua function given as source text; returns the cookie.
 uint32_t attach(LuaEventContainer& c, const std::string& fn_source) {
@@ -31,14 +33,6 @@ void detach(LuaEventContainer& c, uint32_t cookie) {
   lua_pushnumber(L, cookie);
   kit::script::detach_event(L, c);
   lua_settop(L, top);
-}
-
-std::string global_string(const char* name) {
-  lua_State* L = state();
-  lua_getglobal(L, name);
-  std::string s = lua_tostring(L, -1) ? lua_tostring(L, -1) : "";
-  lua_pop(L, 1);
-  return s;
 }
 
 void run(const char* code) { ASSERT_EQ(luaL_dostring(state(), code), 0); }
