@@ -9,8 +9,7 @@
 
 #include "device/android_connect_manager.h"
 #include "engine/ui_engine.h"
-
-struct CLuaEvent;
+#include "host/lua_event.h"
 
 class CLuaAndroidConnectManager : public AndroidConnectCallback {
 public:
@@ -33,7 +32,7 @@ public:
 private:
   struct PendingCommand {
     ResultKind kind;
-    CLuaEvent* function;  // null when the request carried none
+    CLuaEvent function;  // state and reference both 0 when the request carried none
   };
   void ReleaseAll();
   std::map<int32_t, PendingCommand> pending_;

@@ -118,7 +118,7 @@ m:ForwardTcpPort('R58M', function(id, r) print('forward unauthorized', r) done()
 m:UnInstallAPK('0123ABC', 'com.example.agent', function(id, r) print('uninstall', r) done() end)
 )");
   ASSERT_FALSE(r.timed_out) << r.out << r.err;
-  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
   // Only the authorised phone and the offline one; the header, the emulator and the
   // unauthorised phone are dropped.
   EXPECT_TRUE(has(r.out, "device\t1\t0123ABC\tdevice\n")) << r.out;
@@ -266,7 +266,7 @@ when(function() return log_has('begin') end, function()
 end)
 )");
   ASSERT_FALSE(r.timed_out) << r.out << r.err;
-  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_FALSE(has(r.out, "CALLED")) << r.out;
   std::string log = a.log();
   EXPECT_FALSE(has(log, "forward")) << log;
