@@ -15,14 +15,19 @@ std::vector<std::string>& process_arguments() {
 
 std::string quote_argument(const std::string& arg) {
   if (arg.find(' ') == std::string::npos && arg.find('\t') == std::string::npos && !arg.empty()) return arg;
+  size_t quote_from = 0;
   if (arg.size() > 1 && (arg[0] == '-' || arg[0] == '/')) {
     auto colon = arg.find(':');
     auto blank = arg.find_first_of(" \t");
-    if (colon != std::string::npos && colon < blank) {
-      return arg.substr(0, colon + 1) + "\"" + arg.substr(colon + 1) + "\"";
-    }
+    if (colon != std::string::npos && colon < blank) quote_from = colon + 1;
   }
-  return "\"" + arg + "\"";
+  std::string out;
+  out.reserve(arg.size() + 2);
+  out.append(arg, 0, quote_from);
+  out.push_back('"');
+  out.append(arg, quote_from, std::string::npos);
+  out.push_back('"');
+  return out;
 }
 } // namespace
 
@@ -44,7 +49,10 @@ void set_process_arguments(int argc, char** argv) {
 
 std::string join_command_line(const std::string& program, const std::vector<std::string>& args) {
   std::string line = quote_argument(program);
-  for (const auto& a : args) line += " " + quote_argument(a);
+  for (const auto& a : args) {
+    line.push_back(' ');
+    line.append(quote_argument(a));
+  }
   return line;
 }
 
