@@ -2,6 +2,7 @@
 // keep their place as a comment so the order stays right as they arrive.
 #include "app/script_objects.h"
 
+#include "host/app_help_object.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -10,7 +11,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   //   kit.filesystem.dir_utility, kit.filesystem.disk_utility, kit.filesystem.file_utility,
   //   kit.filesystem.path_utility (+ kit.pathsystem.path_utility), class kit.win32.net.asyn_http,
   //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
-  // AppHelp.Object
+  CLuaAppeHelp::Register(env);
   // Device.Manager
   // AndroidCon.Manager
   // Driver.Manager
