@@ -148,7 +148,8 @@ public:
   // gets an xml_document recording the path.
   bool parse_file(const std::string& path);
   // Parses a whole buffer; a negative length means it is NUL-terminated. False when it
-  // is not a complete, well-formed document.
+  // is not a complete, well-formed document. Both parses refuse elements nested more
+  // than 1024 deep.
   bool parse_buffer(const char* bytes, long length);
 
   // The root element of the last parse, or null.

@@ -64,7 +64,9 @@ bool basic_xml_element<Ch>::append_child(basic_xml_element* child) {
 template <class Ch>
 void basic_xml_element<Ch>::set_document(xml_document* document) {
   // A root moved into another tree stops being its old document's root.
-  if (document_ && document_.get() != document && document_->root_ == this) document_->root_ = nullptr;
+  // A subtree always shares its root's document, so an element that has it already is done.
+  if (document_.get() == document) return;
+  if (document_ && document_->root_ == this) document_->root_ = nullptr;
   document_ = ref_ptr<xml_document>(document);
   for (const auto& child : children_) child->set_document(document);
 }

@@ -12,6 +12,9 @@ namespace kit::xml {
 
 namespace {
 constexpr size_t kFileBlock = 16384;
+// Deeper documents are refused: the tree's walks (serialising, releasing) recurse once per
+// level, and no document the host reads comes near this.
+constexpr size_t kMaxDepth = 1024;
 
 // "gb2312" (exactly this spelling): ASCII as itself, every byte from 128 starts a two-byte
 // sequence decoded through code page 936.
@@ -61,6 +64,10 @@ struct basic_xml_dom_parser<Ch>::state {
 
   static void XMLCALL on_start(void* user, const XML_Char* name, const XML_Char** attrs) {
     auto* s = static_cast<state*>(user);
+    if (s->open.size() >= kMaxDepth) {
+      XML_StopParser(s->parser, XML_FALSE);
+      return;
+    }
     element* parent = s->open.empty() ? nullptr : s->open.back().get();
     s->flush_pending(parent);
     auto e = element::create(kit::text::utf8_to_utf16(name), parent);

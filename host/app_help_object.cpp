@@ -5,7 +5,7 @@
 
 #include "common/text_convert.h"
 #include "host/app_paths.h"
-#include "host/chinese_initials.h"
+#include "host/app_help_text.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
 #include "host/script_bridge.h"

@@ -99,7 +99,7 @@ def main():
     out.write('// Pinyin initials of the GB2312 level-2 characters, rows 56 to 87, 94 per row;\n')
     out.write('// "[" marks radical forms without a reading of their own.\n')
     out.write('// %d entries, %d "[", %d differ from the first-reading initial.\n' % (len(table), brackets, differ))
-    out.write('#include "host/chinese_initials.h"\n\n')
+    out.write('#include "host/app_help_text.h"\n\n')
     out.write('const char kLevel2Initials[3009] =\n')
     for i in range(0, len(table), CELLS):
         row = ''.join(table[i:i + CELLS])

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "common/text_convert.h"
-#include "host/chinese_initials.h"
+#include "host/app_help_text.h"
 #include "host/command_switches.h"
 
 using namespace kit::host;

@@ -1,4 +1,4 @@
-#include "host/chinese_initials.h"
+#include "host/app_help_text.h"
 
 #include "common/text_convert.h"
 
