@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/lua_async_callback.h"
 #include "host/thread_pool.h"
 #include "platform/ui_loop.h"
 
@@ -115,4 +116,45 @@ TEST(ThreadPool, ItemWithoutCompletionIsCleanedUpByThePool) {
   });
   EXPECT_EQ(j.events, (std::vector<std::string>{"last=4"}));
   EXPECT_EQ(j.cleaned, 2);
+}
+
+namespace {
+// The way the pool's users wire a script callback: the item's completion hands the result
+// to the LuaAsynFunctionCallback, then cleans up.
+struct script_item : IWorkItem, IWorkerRoutine, IRoutineCallback, IWorItemClean {
+  explicit script_item(LuaAsynFunctionCallback* callback) : callback(callback) {
+    routine = this;
+    completion = this;
+    cleanup = this;
+  }
+  int32_t Run(void*) override { return -7; }
+  void OnDone(IWorkItem* item) override {
+    if (callback) callback->OnDone(item);  // frees itself
+    callback = nullptr;
+    ui_loop::instance().stop();
+    item->cleanup->Clean(item);
+  }
+  void Clean(IWorkItem*) override { delete this; }
+  LuaAsynFunctionCallback* callback;
+};
+} // namespace
+
+TEST(ThreadPool, ScriptCallbackReceivesTheRoutineResultOnTheUiThread) {
+  lua_State* L = luaL_newstate();
+  luaL_openlibs(L);
+  luaL_dostring(L, "got = nil; function done(r) got = r end");
+  lua_getglobal(L, "done");
+  LuaAsynFunctionCallback* callback = LuaAsynFunctionCallback::Create(L, -1);
+  lua_pop(L, 1);
+  ASSERT_NE(callback, nullptr);
+  lua_pushnumber(L, 1);
+  EXPECT_EQ(LuaAsynFunctionCallback::Create(L, -1), nullptr);  // not a function
+  lua_pop(L, 1);
+
+  run_ui([&] { ASSERT_EQ(CThreadPool::Instance().Post(new script_item(callback)), S_OK); });
+  lua_getglobal(L, "got");
+  EXPECT_EQ(lua_tonumber(L, -1), -7);
+  lua_pop(L, 1);
+  EXPECT_EQ(lua_gettop(L), 0);
+  lua_close(L);
 }
