@@ -3,6 +3,7 @@
 #include "app/script_objects.h"
 
 #include "device/android_con_object.h"
+#include "host/app_help_object.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -11,7 +12,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   //   kit.filesystem.dir_utility, kit.filesystem.disk_utility, kit.filesystem.file_utility,
   //   kit.filesystem.path_utility (+ kit.pathsystem.path_utility), class kit.win32.net.asyn_http,
   //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
-  // AppHelp.Object
+  CLuaAppeHelp::Register(env);
   // Device.Manager
   CLuaAndroidConnectManager::Register(env);
   // Driver.Manager

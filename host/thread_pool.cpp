@@ -1,0 +1,103 @@
+#include "host/thread_pool.h"
+
+#include <atomic>
+#include <utility>
+
+#include "platform/ui_loop.h"
+
+namespace {
+std::atomic<CThreadPool*> g_pool{nullptr};
+
+// Hands a finished item to its completion on the UI thread (the pool's window message).
+void complete(IWorkItem* item) {
+  if (item->completion) {
+    item->completion->OnDone(item);
+  } else if (item->cleanup) {
+    item->cleanup->Clean(item);
+  }
+}
+} // namespace
+
+class CThreadPool::worker : public kit::multithread::thread {
+public:
+  ~worker() override { stop_and_wait(); }
+
+  void push(IWorkItem* item) {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      queue_.push_back(item);
+    }
+    work_available_.notify_one();
+  }
+
+  // Items that never ran; called after the thread ended.
+  std::deque<IWorkItem*> take_remaining() {
+    std::lock_guard<std::mutex> lock(m_);
+    return std::exchange(queue_, {});
+  }
+
+protected:
+  void run() override {
+    for (;;) {
+      IWorkItem* item = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(m_);
+        work_available_.wait(lock, [&] { return stop_requested() || !queue_.empty(); });
+        if (stop_requested()) return;
+        item = queue_.front();
+        queue_.pop_front();
+      }
+      if (item->routine) item->result = item->routine->Run(item->data);
+      kit::platform::ui_loop::instance().post([item] { complete(item); });
+    }
+  }
+
+  void on_stop_requested() override {
+    // Taking the lock orders the notification after a waiter's predicate check.
+    std::lock_guard<std::mutex> lock(m_);
+    work_available_.notify_all();
+  }
+
+private:
+  std::mutex m_;
+  std::condition_variable work_available_;
+  std::deque<IWorkItem*> queue_;
+};
+
+CThreadPool::CThreadPool() {
+  // The UI loop must outlive the pool: make sure it exists first.
+  kit::platform::ui_loop::instance();
+}
+
+CThreadPool::~CThreadPool() {
+  Stop();
+  g_pool = nullptr;
+}
+
+CThreadPool& CThreadPool::Instance() {
+  static CThreadPool pool;
+  g_pool = &pool;
+  return pool;
+}
+
+HRESULT CThreadPool::Post(IWorkItem* item) {
+  if (!item) return E_FAIL;
+  std::lock_guard<std::mutex> lock(control_);
+  if (!worker_) worker_ = std::make_unique<worker>();
+  if (!worker_->running() && !worker_->start()) return E_FAIL;
+  worker_->push(item);
+  return S_OK;
+}
+
+void CThreadPool::Stop() {
+  std::lock_guard<std::mutex> lock(control_);
+  if (!worker_) return;
+  worker_->stop_and_wait();
+  for (IWorkItem* item : worker_->take_remaining())
+    if (item->cleanup) item->cleanup->Clean(item);
+  worker_.reset();
+}
+
+void CThreadPool::Shutdown() {
+  if (CThreadPool* pool = g_pool.load()) pool->Stop();
+}
