@@ -105,8 +105,18 @@ const boost::wregex& serial_pattern() {
   static const boost::wregex r(L"\\\\([^\\\\]*)$", boost::regex::perl);
   return r;
 }
+const boost::wregex& product_pattern() {
+  static const boost::wregex r(L"prod_([^&]+)", boost::regex::perl);
+  return r;
+}
+const boost::wregex& disk_serial_pattern() {
+  static const boost::wregex r(L"\\s*\\S+#(\\w+)", boost::regex::perl);
+  return r;
+}
 } // namespace
 
+std::u16string storage_product(const std::u16string& id) { return first_group(id, product_pattern()); }
+std::u16string storage_serial(const std::u16string& id) { return first_group(id, disk_serial_pattern()); }
 std::u16string instance_vid(const std::u16string& id) { return first_group(id, vid_pattern()); }
 std::u16string instance_pid(const std::u16string& id) { return first_group(id, pid_pattern()); }
 std::u16string instance_serial(const std::u16string& id) { return first_group(id, serial_pattern()); }

@@ -32,6 +32,10 @@ struct ModelEntry {
 std::u16string instance_vid(const std::u16string& instance_id);
 std::u16string instance_pid(const std::u16string& instance_id);
 std::u16string instance_serial(const std::u16string& instance_id);
+// From a storage id: the product name after "prod_", and the disk serial (the word after
+// the last "#"); each empty when absent.
+std::u16string storage_product(const std::u16string& storage_id);
+std::u16string storage_serial(const std::u16string& storage_id);
 
 class CDeviceDatabase {
 public:
