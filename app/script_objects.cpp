@@ -2,6 +2,7 @@
 // keep their place as a comment so the order stays right as they arrive.
 #include "app/script_objects.h"
 
+#include "device/lua_device_manager.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -11,7 +12,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   //   kit.filesystem.path_utility (+ kit.pathsystem.path_utility), class kit.win32.net.asyn_http,
   //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
   // AppHelp.Object
-  // Device.Manager
+  CLuaDeviceManager::Register(env);
   // AndroidCon.Manager
   // Driver.Manager
   // Socket.Manager
@@ -24,5 +25,5 @@ void RegisterScriptObjects(UIS_Env* env) {
   // Tray.Manager
   // HttpRequest.Manager
   // SendFile.Manager
-  // class DeviceInfo.Class (after every global object)
+  CLuaDeviceManager::RegisterDeviceInfoClass(env);  // class DeviceInfo.Class, after every global object
 }
