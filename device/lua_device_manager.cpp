@@ -77,17 +77,19 @@ const UIS_Method kManagerMethods[] = {
     {nullptr, nullptr, 0},
 };
 
-void* getter(void*) {
+CLuaDeviceManager& instance() {
   static CLuaDeviceManager object;
-  return &object;
+  return object;
 }
+
+void* getter(void*) { return &instance(); }
 
 // DeviceInfo.Class
 
 int Gc(lua_State* L) {
   if (!info_self(L)) return 0;
   auto** slot = static_cast<DeviceInfo**>(lua_touserdata(L, 1));
-  delete *slot;
+  instance().DeleteInfo(*slot);
   *slot = nullptr;  // a resurrected object must not reach freed memory
   return 0;
 }
@@ -160,12 +162,23 @@ void CLuaDeviceManager::OnDeviceChanged(const kit::device::DeviceChange& change)
   if (!state_ || ref_ == 0) return;  // no function: the report is dropped
   auto* info = new DeviceInfo;
   info->Fill(change);
+  live_.insert(info);
   CLuaEvent event{state_, ref_};
   // From here the object belongs to the script: its collector deletes it.
   kit::script::call_event(event, [info](lua_State* L) {
     UIS_PushObject(L, kInfoClassName, info);
     return 1;
   });
+}
+
+CLuaDeviceManager::~CLuaDeviceManager() {
+  for (DeviceInfo* info : live_) delete info;
+}
+
+bool CLuaDeviceManager::DeleteInfo(DeviceInfo* info) {
+  if (live_.erase(info) == 0) return false;
+  delete info;
+  return true;
 }
 
 std::string CLuaDeviceManager::LogPath() {

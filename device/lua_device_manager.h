@@ -4,6 +4,7 @@
 // IsDebugger.
 #pragma once
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
   static constexpr const char* kClassName = "Device.Manager.Class";
   static constexpr const char* kInfoClassName = "DeviceInfo.Class";
 
+  ~CLuaDeviceManager() override;
+
   static void Register(UIS_Env* env);
   // The DeviceInfo.Class class, registered after every global object.
   static void RegisterDeviceInfoClass(UIS_Env* env);
@@ -34,6 +37,9 @@ public:
   // Stores the function at idx as the change callback (the previous one is released).
   void SetCallback(lua_State* L, int idx);
   void OnDeviceChanged(const kit::device::DeviceChange& change) override;
+  // The collector's deletion of an object handed to the script. False when the object is
+  // not (or no longer) one of ours.
+  bool DeleteInfo(DeviceInfo* info);
 
   // The diagnostic log: $XDG_STATE_HOME/Mobrevist/log (else ~/.local/state/...).
   static std::string LogPath();
@@ -42,4 +48,7 @@ public:
 private:
   lua_State* state_ = nullptr;
   int ref_ = 0;
+  // Objects the script holds and has not collected yet. The script state outlives the
+  // message loop and is never closed, so what is left at exit is freed here.
+  std::set<DeviceInfo*> live_;
 };
