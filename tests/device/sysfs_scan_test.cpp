@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "device/removable_drive_scan.h"
-#include "device/sysfs_source.h"
 #include "device/usb_instance_scan.h"
 #include "support/sysfs_fixture.h"
 
@@ -109,13 +108,4 @@ TEST(DriveScan, RemovedDeviceTakesItsDriveAlong) {
   fx.remove_device("1-1");
   EXPECT_TRUE(enumerate_removable_drives().empty());
   EXPECT_TRUE(usb_candidate_ids().empty());
-}
-
-TEST(SysfsSource, NaturalOrderComparesNumbersByValue) {
-  using kit::device::sysfs::natural_less;
-  EXPECT_TRUE(natural_less("1-1.9", "1-1.10"));
-  EXPECT_TRUE(natural_less("1-1", "1-1.1"));
-  EXPECT_TRUE(natural_less("sdb2", "sdb10"));
-  EXPECT_FALSE(natural_less("sdb10", "sdb2"));
-  EXPECT_FALSE(natural_less("a", "a"));
 }
