@@ -2,6 +2,7 @@
 // keep their place as a comment so the order stays right as they arrive.
 #include "app/script_objects.h"
 
+#include "device/android_con_object.h"
 #include "device/lua_device_manager.h"
 #include "utilities/win32_shell_object.h"
 
@@ -13,7 +14,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
   // AppHelp.Object
   CLuaDeviceManager::Register(env);
-  // AndroidCon.Manager
+  CLuaAndroidConnectManager::Register(env);
   // Driver.Manager
   // Socket.Manager
   // GetFile.Manager

@@ -5,8 +5,8 @@
 #include "engine/ui_engine.h"
 
 struct UIG_Bitmap {
-  int width;
-  int height;
+  int width = 0;
+  int height = 0;
   std::atomic<int> refs{1};
   std::vector<uint8_t> pixels;
 };
@@ -19,7 +19,9 @@ void UIG_SetFreeTypeEnabled(int) {}
 
 UIG_Bitmap* UIG_CreateBitmap(int, int width, int height) {
   if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
-  auto* b = new UIG_Bitmap{width, height, {}, {}};
+  auto* b = new UIG_Bitmap;
+  b->width = width;
+  b->height = height;
   b->pixels.assign(static_cast<size_t>(width) * height * 4, 0);
   return b;
 }

@@ -1,0 +1,250 @@
+#include "device/android_con_object.h"
+
+#include "common/singleton_ex.h"
+#include "common/text_convert.h"
+#include "device/android_cmd_results.h"
+#include "host/agent_ports.h"
+#include "host/script_bridge.h"
+
+using kit::design_pattern::singleton_ex;
+
+namespace {
+using Kind = CLuaAndroidConnectManager::ResultKind;
+
+constexpr int32_t kNoTimeLimit = -1;
+
+CAndroidConnectManager* runner() { return singleton_ex<CAndroidConnectManager>::peek(); }
+
+CLuaAndroidConnectManager* self(lua_State* L) {
+  return kit::script::self<CLuaAndroidConnectManager>(L, CLuaAndroidConnectManager::kClassName);
+}
+
+std::u16string arg16(lua_State* L, int idx) { return kit::text::utf8_to_utf16(luaL_checkstring(L, idx)); }
+
+// The function at idx kept in the registry, or an empty event.
+CLuaEvent keep_function(lua_State* L, int idx) {
+  CLuaEvent event;
+  if (lua_type(L, idx) != LUA_TFUNCTION) return event;
+  event.state = L;
+  lua_pushvalue(L, idx);
+  event.ref = luaL_ref(L, LUA_REGISTRYINDEX);
+  return event;
+}
+
+void release_function(CLuaEvent& event) {
+  if (event.state && event.ref != 0) luaL_unref(event.state, LUA_REGISTRYINDEX, event.ref);
+  event = CLuaEvent{};
+}
+
+int32_t to_int32(lua_Integer v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
+
+int push_task_id(lua_State* L, int32_t id) {
+  kit::script::push_int32(L, id);
+  return 1;
+}
+
+const std::u16string kClient = u"adb_help.exe";
+
+std::u16string serial_prefix(const std::u16string& serial) { return kClient + u" -s " + serial; }
+
+int Init(lua_State* L) {
+  if (!self(L)) return 0;
+  if (CAndroidConnectManager* r = runner()) r->Init();
+  return 0;
+}
+
+int UnInit(lua_State* L) {
+  CLuaAndroidConnectManager* o = self(L);
+  if (o) o->UnInit();
+  return 0;
+}
+
+int AddAndroidCmd(lua_State* L) {
+  CLuaAndroidConnectManager* o = self(L);
+  if (!o) return 0;
+  std::u16string line = arg16(L, 2);
+  int32_t priority = to_int32(luaL_checkinteger(L, 3));
+  int32_t timeout = to_int32(luaL_checkinteger(L, 4));
+  return push_task_id(L, o->Queue(line, priority, timeout, Kind::RawOutput, L, 5));
+}
+
+// Methods with only a function argument and a fixed command.
+int simple_command(lua_State* L, const char16_t* command, Kind kind) {
+  CLuaAndroidConnectManager* o = self(L);
+  if (!o) return 0;
+  return push_task_id(L, o->Queue(kClient + u" " + command, 0, kNoTimeLimit, kind, L, 2));
+}
+
+int GetDevices(lua_State* L) { return simple_command(L, u"devices", Kind::DeviceList); }
+int StartServices(lua_State* L) { return simple_command(L, u"start-server", Kind::CompletionOnly); }
+int KillServices(lua_State* L) { return simple_command(L, u"kill-server", Kind::CompletionOnly); }
+
+// serial, quoted argument, function
+int quoted_command(lua_State* L, const char16_t* verb, int32_t priority, int32_t timeout, Kind kind) {
+  CLuaAndroidConnectManager* o = self(L);
+  if (!o) return 0;
+  std::u16string serial = arg16(L, 2);
+  std::u16string value = arg16(L, 3);
+  std::u16string line = serial_prefix(serial) + verb + u"\"" + value + u"\"";
+  return push_task_id(L, o->Queue(line, priority, timeout, kind, L, 4));
+}
+
+int InstallAPK(lua_State* L) { return quoted_command(L, u" install -r ", 2, kNoTimeLimit, Kind::InstallResult); }
+int UnInstallAPK(lua_State* L) { return quoted_command(L, u" uninstall ", 2, kNoTimeLimit, Kind::InstallResult); }
+int StartAPK(lua_State* L) {
+  return quoted_command(L, u" shell am start -a android.intent.action.MAIN -n ", 2, 10000, Kind::ErrorCheck);
+}
+
+int StartBroadCast(lua_State* L) {
+  CLuaAndroidConnectManager* o = self(L);
+  if (!o) return 0;
+  std::u16string line = serial_prefix(arg16(L, 2)) + u" shell am broadcast -a openUSBConnect";
+  return push_task_id(L, o->Queue(line, 0, 5000, Kind::BroadcastCheck, L, 3));
+}
+
+int forward(lua_State* L, kit::agent::port_pair ports) {
+  CLuaAndroidConnectManager* o = self(L);
+  if (!o) return 0;
+  std::u16string line = serial_prefix(arg16(L, 2)) + u" forward tcp:" +
+                        kit::text::utf8_to_utf16(std::to_string(ports.local)) + u" tcp:" +
+                        kit::text::utf8_to_utf16(std::to_string(ports.remote));
+  return push_task_id(L, o->Queue(line, 0, kNoTimeLimit, Kind::ErrorCheck, L, 3));
+}
+
+int ForwardTcpPort(lua_State* L) { return forward(L, kit::agent::kRequestPort); }
+int ForwardTcpPort2(lua_State* L) { return forward(L, kit::agent::kPullPort); }
+int ForwardTcpPort3(lua_State* L) { return forward(L, kit::agent::kPushPort); }
+int ForwardTcpPort4(lua_State* L) { return forward(L, kit::agent::kNotifyPort); }
+
+int CancleTask(lua_State* L) {
+  CLuaAndroidConnectManager* o = self(L);
+  if (!o) return 0;
+  o->Cancel(to_int32(luaL_checkinteger(L, 2)));
+  return 0;
+}
+
+int CancleAllTask(lua_State* L) {
+  CLuaAndroidConnectManager* o = self(L);
+  if (o) o->CancelAll();
+  return 0;
+}
+
+void push_result(lua_State* L, Kind kind, const std::u16string& output, int& count) {
+  switch (kind) {
+  case Kind::RawOutput:
+    kit::script::push_utf16(L, output);
+    ++count;
+    break;
+  case Kind::DeviceList: {
+    lua_newtable(L);
+    int index = 0;
+    for (const auto& d : android_result::parse_device_list(output)) {
+      lua_newtable(L);
+      kit::script::push_utf16(L, d.serial);
+      lua_setfield(L, -2, "DriverId");
+      kit::script::push_utf16(L, d.state);
+      lua_setfield(L, -2, "State");
+      lua_rawseti(L, -2, ++index);
+    }
+    ++count;
+    break;
+  }
+  case Kind::CompletionOnly:
+    break;
+  case Kind::InstallResult:
+    kit::script::push_int32(L, android_result::install_result(output));
+    ++count;
+    break;
+  case Kind::ErrorCheck:
+    kit::script::push_int32(L, android_result::error_check(output));
+    ++count;
+    break;
+  case Kind::BroadcastCheck:
+    kit::script::push_int32(L, android_result::broadcast_check(output));
+    ++count;
+    break;
+  }
+}
+
+const UIS_Method kMethods[] = {
+    {"Init", Init, 0},
+    {"UnInit", UnInit, 0},
+    {"AddAndroidCmd", AddAndroidCmd, 0},
+    {"GetDevices", GetDevices, 0},
+    {"StartServices", StartServices, 0},
+    {"KillServices", KillServices, 0},
+    {"InstallAPK", InstallAPK, 0},
+    {"UnInstallAPK", UnInstallAPK, 0},
+    {"StartAPK", StartAPK, 0},
+    {"StartBroadCast", StartBroadCast, 0},
+    {"ForwardTcpPort", ForwardTcpPort, 0},
+    {"ForwardTcpPort2", ForwardTcpPort2, 0},
+    {"ForwardTcpPort3", ForwardTcpPort3, 0},
+    {"ForwardTcpPort4", ForwardTcpPort4, 0},
+    {"CancleTask", CancleTask, 0},
+    {"CancleAllTask", CancleAllTask, 0},
+    {nullptr, nullptr, 0},
+};
+
+void* getter(void*) {
+  static CLuaAndroidConnectManager object;
+  return &object;
+}
+} // namespace
+
+void CLuaAndroidConnectManager::Register(UIS_Env* env) {
+  if (!env) return;
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+}
+
+int32_t CLuaAndroidConnectManager::Queue(const std::u16string& command_line, int32_t priority, int32_t timeout_ms,
+                                         ResultKind kind, lua_State* L, int fn_index) {
+  CAndroidConnectManager* r = runner();
+  if (!r) return 0;
+  // The completion arrives on this (the UI) thread later, so the entry is in place first.
+  int32_t id = r->AddTask(command_line, priority, timeout_ms, this);
+  pending_[id] = PendingCommand{kind, keep_function(L, fn_index)};
+  return id;
+}
+
+void CLuaAndroidConnectManager::Cancel(int32_t task_id) {
+  auto it = pending_.find(task_id);
+  if (it == pending_.end()) return;
+  if (CAndroidConnectManager* r = runner()) r->Cancel(task_id);
+  CLuaEvent function = it->second.function;
+  pending_.erase(it);
+  release_function(function);
+}
+
+void CLuaAndroidConnectManager::CancelAll() {
+  if (CAndroidConnectManager* r = runner()) r->CancelAll();
+  ReleaseAll();
+}
+
+void CLuaAndroidConnectManager::UnInit() {
+  if (CAndroidConnectManager* r = runner()) r->UnInit();
+  ReleaseAll();
+}
+
+void CLuaAndroidConnectManager::ReleaseAll() {
+  std::map<int32_t, PendingCommand> dropped;
+  dropped.swap(pending_);
+  for (auto& [id, p] : dropped) release_function(p.function);
+}
+
+void CLuaAndroidConnectManager::OnCommandDone(int32_t task_id, const std::u16string& output) {
+  auto it = pending_.find(task_id);
+  if (it == pending_.end()) return;  // cancelled
+  // Out of the table before the call: the function may cancel or queue requests.
+  PendingCommand done = it->second;
+  pending_.erase(it);
+  if (done.function.ref != 0) {
+    kit::script::call_event(done.function, [&](lua_State* L) {
+      int count = 1;
+      kit::script::push_int32(L, task_id);
+      push_result(L, done.kind, output, count);
+      return count;
+    });
+  }
+  release_function(done.function);
+}

@@ -1,0 +1,39 @@
+// "AndroidCon.Manager": the scripts' debug-bridge commands. Each method builds a fixed
+// command line, queues it on the debug-bridge runner and returns the task id at once;
+// the command's output is turned into the method's result and handed to the script
+// function given with the request, on the UI thread.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "device/android_connect_manager.h"
+#include "engine/ui_engine.h"
+#include "host/lua_event.h"
+
+class CLuaAndroidConnectManager : public AndroidConnectCallback {
+public:
+  static constexpr const char* kGlobalName = "AndroidCon.Manager";
+  static constexpr const char* kClassName = "AndroidCon.Manager.Class";
+  static void Register(UIS_Env* env);
+
+  enum class ResultKind { RawOutput, DeviceList, CompletionOnly, InstallResult, ErrorCheck, BroadcastCheck };
+
+  // Queues a command whose result goes to the function at fn_index (when it is one);
+  // returns the task id, or 0 when there is no runner.
+  int32_t Queue(const std::u16string& command_line, int32_t priority, int32_t timeout_ms, ResultKind kind,
+                lua_State* L, int fn_index);
+  void Cancel(int32_t task_id);
+  void CancelAll();
+  void UnInit();
+
+  void OnCommandDone(int32_t task_id, const std::u16string& output) override;
+
+private:
+  struct PendingCommand {
+    ResultKind kind;
+    CLuaEvent function;  // state and reference both 0 when the request carried none
+  };
+  void ReleaseAll();
+  std::map<int32_t, PendingCommand> pending_;
+};

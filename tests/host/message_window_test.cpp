@@ -1,0 +1,140 @@
+// The message window: shared id counter, timers, registered messages, and hand-over of
+// work from other threads to the UI thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "host/message_window.h"
+#include "platform/ui_loop.h"
+
+namespace {
+
+struct counting_handler : MessageHandler {
+  int calls = 0;
+  uintptr_t last = 0;
+  std::thread::id thread;
+  void HandleMessage(uintptr_t arg) override {
+    ++calls;
+    last = arg;
+    thread = std::this_thread::get_id();
+  }
+};
+
+struct counting_timer : TimerHandler {
+  int ticks = 0;
+  void OnTimer(uint32_t) override { ++ticks; }
+};
+
+struct throwing_handler : MessageHandler {
+  void HandleMessage(uintptr_t) override { throw std::runtime_error("fault"); }
+};
+
+class MessageWindowTest : public testing::Test {
+protected:
+  void SetUp() override {
+    loop().restart();
+    ASSERT_TRUE(window.Create("TestWnd"));
+  }
+  void TearDown() override { window.Destroy(); }
+  static kit::platform::ui_loop& loop() { return kit::platform::ui_loop::instance(); }
+  // Runs the UI loop on this thread until stop is called or the time is up.
+  void run_loop_for(int ms) {
+    std::thread stopper([ms] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      loop().stop();
+    });
+    loop().run();
+    stopper.join();
+  }
+  CMessageWindow window;
+};
+
+} // namespace
+
+TEST_F(MessageWindowTest, TimerIdsAndCookiesShareOneCounter) {
+  counting_timer t;
+  counting_handler h;
+  EXPECT_EQ(window.AddTimerHandler(&t), 1u);
+  EXPECT_EQ(window.AddMessageHandler(&h), 2u);
+  EXPECT_EQ(window.AddMessageHandler(&h), 3u);
+}
+
+TEST_F(MessageWindowTest, MessagesReachActiveHandlersAndEmptiedListsAnswerZero) {
+  counting_handler a, b;
+  uint32_t ca = window.AddMessageHandler(&a);
+  window.AddMessageHandler(&b);
+  EXPECT_EQ(window.WindowProc(WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0), 0u);
+  EXPECT_EQ(a.calls, 1);
+  EXPECT_EQ(b.calls, 1);
+  auto* record = reinterpret_cast<MessageRecord*>(b.last);
+  EXPECT_NE(record, nullptr);
+
+  EXPECT_EQ(window.RemoveMessageHandler(ca), 1);
+  EXPECT_EQ(window.RemoveMessageHandler(ca), 0);
+  EXPECT_EQ(window.RemoveMessageHandler(12345), 0);
+  window.WindowProc(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
+  EXPECT_EQ(a.calls, 1);
+  EXPECT_EQ(b.calls, 2);
+  // A timer message for an unknown id calls nothing and answers 0.
+  EXPECT_EQ(window.WindowProc(WM_TIMER, 999, 0), 0u);
+}
+
+TEST_F(MessageWindowTest, TimerTicksOnTheLoopAndStopsWithTheWindow) {
+  counting_timer t;
+  window.AddTimerHandler(&t);
+  run_loop_for(2300);
+  EXPECT_GE(t.ticks, 1);
+  int seen = t.ticks;
+  window.Destroy();
+  loop().restart();
+  run_loop_for(1200);
+  EXPECT_EQ(t.ticks, seen);
+}
+
+TEST_F(MessageWindowTest, WorkerSendRunsOnTheUiThreadAndPostedFaultIsSwallowed) {
+  counting_handler h;
+  throwing_handler bad;
+  bool sent = false;
+  std::thread worker([&] {
+    window.PostCallHandler(&bad, 1);  // the loop must survive this one
+    sent = window.SendCallHandler(&h, 42);
+    loop().stop();
+  });
+  loop().run();
+  worker.join();
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(h.calls, 1);
+  EXPECT_EQ(h.last, 42u);
+  EXPECT_EQ(h.thread, std::this_thread::get_id());
+}
+
+TEST_F(MessageWindowTest, SendAfterTheLoopStoppedReturnsAtOnce) {
+  counting_handler h;
+  loop().stop();
+  std::atomic<bool> returned{false};
+  bool result = true;
+  std::thread worker([&] {
+    result = window.SendCallHandler(&h, 7);
+    returned = true;
+  });
+  worker.join();  // would hang if the send waited for the stopped loop
+  EXPECT_TRUE(returned);
+  EXPECT_FALSE(result);
+  EXPECT_EQ(h.calls, 0);
+}
+
+TEST_F(MessageWindowTest, SenderWaitingWhenTheLoopStopsIsReleased) {
+  counting_handler h;
+  std::atomic<bool> returned{false};
+  std::thread worker([&] {
+    window.SendCallHandler(&h, 7);  // queued; the loop never runs it
+    returned = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  loop().stop();
+  worker.join();
+  EXPECT_TRUE(returned);
+}
