@@ -152,3 +152,16 @@ TEST(DeviceManagerScript, WriteLuaLogAppendsTimeTicksAndTheBytesUnchanged) {
   std::regex line_format(R"(\d\d:\d\d:\d\d     \d+  first line\n\d\d:\d\d:\d\d     \d+  .*\xE4\xB8\xAD\n)");
   EXPECT_TRUE(std::regex_match(log, line_format)) << log;
 }
+
+TEST(DeviceManagerScript, DefaultPackageListsTheAttachedPhone) {
+  script_install app;
+  install_shipped_database(app);
+  testsupport::sysfs_fixture fx;
+  fx.add_device("1-1", "18d1", "4ee7", "0a1b2c3d");
+  point_at(app, fx);
+  app.package(testsupport::read_file(testsupport::bin_dir() + "/uipkg/onload.lua"));
+  auto r = app.run({}, "devices\nquit\n");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("device arrived: Google Pixel (0a1b2c3d)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("0a1b2c3d Google Pixel vid 18D1 pid 4EE7"), std::string::npos) << r.out;
+}
