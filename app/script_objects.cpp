@@ -3,6 +3,7 @@
 #include "app/script_objects.h"
 
 #include "device/android_con_object.h"
+#include "device/lua_device_manager.h"
 #include "host/app_help_object.h"
 #include "utilities/win32_shell_object.h"
 
@@ -13,7 +14,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   //   kit.filesystem.path_utility (+ kit.pathsystem.path_utility), class kit.win32.net.asyn_http,
   //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
   CLuaAppeHelp::Register(env);
-  // Device.Manager
+  CLuaDeviceManager::Register(env);
   CLuaAndroidConnectManager::Register(env);
   // Driver.Manager
   // Socket.Manager
@@ -26,5 +27,5 @@ void RegisterScriptObjects(UIS_Env* env) {
   // Tray.Manager
   // HttpRequest.Manager
   // SendFile.Manager
-  // class DeviceInfo.Class (after every global object)
+  CLuaDeviceManager::RegisterDeviceInfoClass(env);  // class DeviceInfo.Class, after every global object
 }

@@ -15,6 +15,28 @@ function commands.help()
   print("commands: " .. table.concat(names, " "))
 end
 
+-- Device detection: each change is printed when it happens; 'devices' lists what is attached.
+local devices = {}
+local change_names = { "arrived", "removed", "drives changed" }
+local function on_device(info)
+  local serial, change = info:GetProduceId(), info:GetChangeType()
+  devices[serial] = change ~= 2 and info or nil
+  print(string.format("device %s: %s %s (%s) drives: %s", change_names[change] or tostring(change), info:GetBrand(),
+    info:GetType(), serial, table.concat(info:GetDriverList(), " ")))
+end
+
+function commands.devices()
+  local count = 0
+  for serial, info in pairs(devices) do
+    count = count + 1
+    print(string.format("%s %s %s vid %s pid %s drives: %s", serial, info:GetBrand(), info:GetType(), info:GetVID(),
+      info:GetPID(), table.concat(info:GetDriverList(), " ")))
+  end
+  if count == 0 then print("no devices") end
+end
+
+if GetObject("Device.Manager"):Init(on_device) then print("device database missing: no device detection") end
+
 UI = UI or {}
 UI.commands = commands
 

@@ -1,0 +1,216 @@
+#include "device/lua_device_manager.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "device/device_manager.h"
+#include "host/script_bridge.h"
+#include "platform/process_info.h"
+
+using kit::device::DeviceProperty;
+
+void DeviceInfo::Fill(const kit::device::DeviceChange& change) {
+  DeviceProperty p;
+  auto text = [&](int index, std::u16string& field) {
+    if (change.GetProperty(index, &p) == S_OK && p.type == DeviceProperty::kind::string) field = p.text;
+  };
+  if (change.GetProperty(kit::device::kPropChangeType, &p) == S_OK && p.type == DeviceProperty::kind::int32) {
+    changeType = p.number;
+  }
+  text(kit::device::kPropSerial, produceId);
+  text(kit::device::kPropProductId, name);
+  text(7, alias);  // not carried by a change report: stays empty
+  text(kit::device::kPropVid, vid);
+  text(kit::device::kPropPid, pid);
+  text(kit::device::kPropLargeIcon, bigPng);
+  text(kit::device::kPropBrand, brand);
+  text(kit::device::kPropProduct, type);
+  text(kit::device::kPropInstanceId, instanceId);
+  if (change.GetProperty(kit::device::kPropDrives, &p) == S_OK && p.type == DeviceProperty::kind::string_array) {
+    driverList = p.list;
+  }
+}
+
+namespace {
+CLuaDeviceManager* manager_self(lua_State* L) {
+  return kit::script::self<CLuaDeviceManager>(L, CLuaDeviceManager::kClassName);
+}
+DeviceInfo* info_self(lua_State* L) { return kit::script::self<DeviceInfo>(L, CLuaDeviceManager::kInfoClassName); }
+
+// Init(fn): true when the detector could not start (its database is missing).
+int Init(lua_State* L) {
+  CLuaDeviceManager* self = manager_self(L);
+  if (!self) return 0;
+  if (lua_type(L, 2) == LUA_TFUNCTION) self->SetCallback(L, 2);
+  CDeviceManager* manager = CDeviceManager::peek();
+  HRESULT hr = manager ? manager->Start(self) : E_FAIL;
+  lua_pushboolean(L, hr != S_OK);
+  return 1;
+}
+
+int UnInit(lua_State*) {
+  if (CDeviceManager* manager = CDeviceManager::peek()) manager->Stop();
+  return 0;
+}
+
+int WriteLuaLog(lua_State* L) {
+  size_t len = 0;
+  const char* s = luaL_checklstring(L, 2, &len);
+  CLuaDeviceManager::WriteLog(std::string(s, len));
+  return 0;
+}
+
+int IsDebugger(lua_State* L) {
+  lua_pushboolean(L, 1);
+  return 1;
+}
+
+const UIS_Method kManagerMethods[] = {
+    {"Init", Init, 0},
+    {"UnInit", UnInit, 0},
+    {"WriteLuaLog", WriteLuaLog, 0},
+    {"IsDebugger", IsDebugger, 0},
+    {nullptr, nullptr, 0},
+};
+
+CLuaDeviceManager& instance() {
+  static CLuaDeviceManager object;
+  return object;
+}
+
+void* getter(void*) { return &instance(); }
+
+// DeviceInfo.Class
+
+int Gc(lua_State* L) {
+  if (!info_self(L)) return 0;
+  auto** slot = static_cast<DeviceInfo**>(lua_touserdata(L, 1));
+  instance().DeleteInfo(*slot);
+  *slot = nullptr;  // a resurrected object must not reach freed memory
+  return 0;
+}
+
+template <std::u16string DeviceInfo::*Field>
+int GetText(lua_State* L) {
+  DeviceInfo* info = info_self(L);
+  if (!info) return 0;
+  kit::script::push_utf16(L, info->*Field);
+  return 1;
+}
+
+int GetDriverList(lua_State* L) {
+  DeviceInfo* info = info_self(L);
+  if (!info) return 0;
+  lua_createtable(L, static_cast<int>(info->driverList.size()), 0);
+  int i = 0;
+  for (const auto& drive : info->driverList) {
+    kit::script::push_utf16(L, drive);
+    lua_rawseti(L, -2, ++i);
+  }
+  return 1;
+}
+
+int GetChangeType(lua_State* L) {
+  DeviceInfo* info = info_self(L);
+  if (!info) return 0;
+  kit::script::push_int32(L, info->changeType);
+  return 1;
+}
+
+const UIS_Method kInfoMethods[] = {
+    {"__gc", Gc, 0},
+    {"GetAlias", GetText<&DeviceInfo::alias>, 0},
+    {"GetProduceId", GetText<&DeviceInfo::produceId>, 0},
+    {"GetName", GetText<&DeviceInfo::name>, 0},
+    {"GetBrand", GetText<&DeviceInfo::brand>, 0},
+    {"GetType", GetText<&DeviceInfo::type>, 0},
+    {"GetResolution", GetText<&DeviceInfo::resolution>, 0},
+    {"GetDriverList", GetDriverList, 0},
+    {"GetADBName", GetText<&DeviceInfo::adbName>, 0},
+    {"GetVID", GetText<&DeviceInfo::vid>, 0},
+    {"GetPID", GetText<&DeviceInfo::pid>, 0},
+    {"GetSmallPng", GetText<&DeviceInfo::smallPng>, 0},
+    {"GetBigPng", GetText<&DeviceInfo::bigPng>, 0},
+    {"GetChangeType", GetChangeType, 0},
+    {"GetInstanceId", GetText<&DeviceInfo::instanceId>, 0},
+    {nullptr, nullptr, 0},
+};
+} // namespace
+
+void CLuaDeviceManager::Register(UIS_Env* env) {
+  if (!env) return;
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kManagerMethods, nullptr});
+}
+
+void CLuaDeviceManager::RegisterDeviceInfoClass(UIS_Env* env) {
+  if (!env) return;
+  UIS_RegisterClass(env, kInfoClassName, kInfoMethods, 0, 0);
+}
+
+void CLuaDeviceManager::SetCallback(lua_State* L, int idx) {
+  if (state_ && ref_ != 0) luaL_unref(state_, LUA_REGISTRYINDEX, ref_);
+  lua_pushvalue(L, idx);
+  ref_ = luaL_ref(L, LUA_REGISTRYINDEX);
+  state_ = L;
+}
+
+void CLuaDeviceManager::OnDeviceChanged(const kit::device::DeviceChange& change) {
+  if (!state_ || ref_ == 0) return;  // no function: the report is dropped
+  auto* info = new DeviceInfo;
+  info->Fill(change);
+  live_.insert(info);
+  CLuaEvent event{state_, ref_};
+  // From here the object belongs to the script: its collector deletes it.
+  kit::script::call_event(event, [info](lua_State* L) {
+    UIS_PushObject(L, kInfoClassName, info);
+    return 1;
+  });
+}
+
+CLuaDeviceManager::~CLuaDeviceManager() {
+  for (DeviceInfo* info : live_) delete info;
+}
+
+bool CLuaDeviceManager::DeleteInfo(DeviceInfo* info) {
+  if (live_.erase(info) == 0) return false;
+  delete info;
+  return true;
+}
+
+std::string CLuaDeviceManager::LogPath() {
+  std::string base;
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
+    base = state;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    base = std::string(home) + "/.local/state";
+  } else {
+    return {};
+  }
+  if (base.back() != '/') base += '/';
+  return base + "Mobrevist/log";
+}
+
+void CLuaDeviceManager::WriteLog(const std::string& bytes) {
+  std::string path = LogPath();
+  if (path.empty()) return;
+  // Create the folders on the way (the state folder may not exist yet).
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    ::mkdir(path.substr(0, slash).c_str(), 0700);
+  }
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char clock[32];
+  std::strftime(clock, sizeof clock, "%H:%M:%S     ", &local);
+  // One write per line, so lines of several writers never interleave.
+  std::string line = std::string(clock) + std::to_string(kit::platform::tick_count()) + "  " + bytes + "\n";
+  ssize_t ignored = ::write(fd, line.data(), line.size());
+  (void)ignored;
+  ::close(fd);
+}
