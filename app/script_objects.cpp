@@ -2,6 +2,7 @@
 // keep their place as a comment so the order stays right as they arrive.
 #include "app/script_objects.h"
 
+#include "phonelink/socket_message_manager.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -14,7 +15,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   // Device.Manager
   // AndroidCon.Manager
   // Driver.Manager
-  // Socket.Manager
+  CLuaSocketMessageManager::Register(env);
   // GetFile.Manager
   // ClipBoardData.Manager
   // DataReport.Manager
