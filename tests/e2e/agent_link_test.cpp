@@ -122,3 +122,52 @@ TEST(AgentLink, GarbageEarlyClosesAndSilenceNeverCrashTheHost) {
     EXPECT_NE(r.out.find("still alive"), std::string::npos) << r.err;
   }
 }
+
+TEST(AgentLink, ValueStatusAndWideNumberRepliesReachTheScript) {
+  testsupport::temp_dir logs;
+  auto agent = start_agent(logs, {});
+  script_install app;
+  app.package(R"lua(
+    local m = GetObject('Socket.Manager')
+    local pending = 0
+    local function ask(...)
+      pending = pending + 1
+      local args = {...}
+      local on = args[#args]
+      args[#args] = function(...)
+        local final = on(...)
+        if final then
+          pending = pending - 1
+          if pending == 0 then GetObject('Win32Shell.Object'):PostQuitMessage() end
+        end
+      end
+      m:SendSocketMessage(unpack(args))
+    end
+    ask(114, function(code, mb) print('free ' .. mb) return true end)
+    ask(40, function(code, contacts, sdk, battery, signal, card, sms, apps, free, card_free, total, card_total, android, model)
+      print('summary ' .. battery .. ' ' .. sdk .. ' ' .. contacts .. ' ' .. string.format('%.0f', total) .. ' ' .. model)
+      return true
+    end)
+    ask(57, '/sdcard/Download/setup.apk', function(code, status, text)
+      if status ~= 2 then print('install ' .. status .. ' ' .. text) end
+      return status == 2
+    end)
+    ask(111, function(code, status, total)
+      if status == 2 then print('in use ' .. string.format('%.0f', total)) end
+      return status == 2
+    end)
+    ask(5, function(code, status, list)
+      for _, p in ipairs(list or {}) do if p.ID == 1007 then print('wide picture ' .. p.Size) end end
+      return status == 2
+    end)
+    ask(69, 1, function(code, deleted) print('deleted ' .. deleted) return true end)
+  )lua");
+  auto r = app.run();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("free 8192"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("summary 87 19 60 17179869184 Mobrevist Demo 9 米粒版"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("install 1 installed /sdcard/Download/setup.apk"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("in use 8589934587"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("wide picture 5"), std::string::npos) << r.out;  // 2^32 + 5: its low 32 bits
+  EXPECT_NE(r.out.find("deleted 1"), std::string::npos) << r.out;
+}
