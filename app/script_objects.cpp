@@ -5,6 +5,7 @@
 #include "device/android_con_object.h"
 #include "device/lua_device_manager.h"
 #include "host/app_help_object.h"
+#include "phonelink/socket_message_manager.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -17,7 +18,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaDeviceManager::Register(env);
   CLuaAndroidConnectManager::Register(env);
   // Driver.Manager
-  // Socket.Manager
+  CLuaSocketMessageManager::Register(env);
   // GetFile.Manager
   // ClipBoardData.Manager
   // DataReport.Manager
