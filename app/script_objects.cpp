@@ -2,6 +2,7 @@
 // keep their place as a comment so the order stays right as they arrive.
 #include "app/script_objects.h"
 
+#include "phonelink/send_file_manager.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -23,6 +24,6 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaWin32Shell::Register(env);
   // Tray.Manager
   // HttpRequest.Manager
-  // SendFile.Manager
+  CLuaSendFile::Register(env);
   // class DeviceInfo.Class (after every global object)
 }
