@@ -1,0 +1,55 @@
+#include "options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+namespace agent_sim {
+
+namespace {
+bool apply_flag(const std::string& name, options& o) {
+  if (name == "split") o.split = true;
+  else if (name == "close-early") o.close_early = true;
+  else if (name == "garbage") o.garbage = true;
+  else if (name == "silent") o.silent = true;
+  else return false;
+  return true;
+}
+
+void usage() {
+  std::fprintf(stderr,
+               "usage: agent-sim [--data FILE] [--host ADDRESS] [--split] [--close-early] [--garbage] [--silent]"
+               " [--seed N]\n"
+               "  AGENT_SIM_MISBEHAVE=split,close-early,garbage,silent sets the same flags.\n");
+}
+} // namespace
+
+bool parse_options(int argc, char** argv, options& o) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--data" && i + 1 < argc) {
+      o.data_file = argv[++i];
+    } else if (a == "--host" && i + 1 < argc) {
+      o.host = argv[++i];
+    } else if (a == "--seed" && i + 1 < argc) {
+      o.seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (a.rfind("--", 0) == 0 && apply_flag(a.substr(2), o)) {
+    } else {
+      usage();
+      return false;
+    }
+  }
+  if (const char* env = std::getenv("AGENT_SIM_MISBEHAVE")) {
+    std::stringstream list(env);
+    std::string item;
+    while (std::getline(list, item, ','))
+      if (!item.empty() && !apply_flag(item, o)) {
+        usage();
+        return false;
+      }
+  }
+  return true;
+}
+
+} // namespace agent_sim

@@ -1,0 +1,21 @@
+// What agent-sim was told on its command line and in its environment.
+#pragma once
+#include <string>
+
+namespace agent_sim {
+
+struct options {
+  std::string data_file;      // --data FILE (default: agent-sim-data.txt beside the binary)
+  bool split = false;         // --split: every frame leaves one byte per write
+  bool close_early = false;   // --close-early: replies stop half-way through their first frame
+  bool garbage = false;       // --garbage: random bytes instead of replies and notifications
+  bool silent = false;        // --silent: requests are read and never answered
+  unsigned seed = 1;          // --seed N: the garbage generator's seed
+  std::string host = "127.0.0.1";  // --host ADDRESS to listen on
+};
+
+// Parses argv and then AGENT_SIM_MISBEHAVE (a comma list of split, close-early, garbage,
+// silent). Returns false (after printing usage) on an unknown argument.
+bool parse_options(int argc, char** argv, options& out);
+
+} // namespace agent_sim
