@@ -2,6 +2,7 @@
 // keep their place as a comment so the order stays right as they arrive.
 #include "app/script_objects.h"
 
+#include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
 #include "utilities/win32_shell_object.h"
 
@@ -16,7 +17,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   // AndroidCon.Manager
   // Driver.Manager
   // Socket.Manager
-  // GetFile.Manager
+  CLuaGetFile::Register(env);
   // ClipBoardData.Manager
   // DataReport.Manager
   // DownloadManger.Manager
