@@ -4,6 +4,7 @@
 
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
+#include "phonelink/socket_message_manager.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -16,7 +17,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   // Device.Manager
   // AndroidCon.Manager
   // Driver.Manager
-  // Socket.Manager
+  CLuaSocketMessageManager::Register(env);
   CLuaGetFile::Register(env);
   // ClipBoardData.Manager
   // DataReport.Manager

@@ -1,37 +1,28 @@
 #include "phonelink/transfer_frames.h"
 
+#include "phonelink/command_bytes_stream.h"
+
 namespace kit::agent {
 
-namespace {
-void put_u16(std::string& out, uint16_t v) {
-  out.push_back(static_cast<char>(v & 0xff));
-  out.push_back(static_cast<char>(v >> 8));
-}
-void put_u32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
-}
-} // namespace
-
 std::string push_header(uint16_t type, const std::string& destination, uint64_t file_size) {
-  std::string out;
-  out.reserve(10 + destination.size());
-  auto dest_len = static_cast<uint32_t>(destination.size());
-  put_u16(out, type);
-  put_u32(out, 4 + dest_len + static_cast<uint32_t>(file_size));
-  put_u32(out, dest_len);
-  out += destination;
+  CommandBytesStream stream;
+  stream.WriteShort(type);
+  stream.WriteInt(0);
+  stream.WriteString(destination);
+  std::string out(reinterpret_cast<const char*>(stream.Data()), stream.Used());
+  // The announced length covers the file that follows the header, too.
+  uint32_t length = 4 + static_cast<uint32_t>(destination.size()) + static_cast<uint32_t>(file_size);
+  for (int i = 0; i < 4; ++i) out[2 + i] = static_cast<char>((length >> (8 * i)) & 0xff);
   return out;
 }
 
 std::string pull_request(uint16_t type, const std::string& remote_path) {
-  std::string out;
-  out.reserve(10 + remote_path.size());
-  auto path_len = static_cast<uint32_t>(remote_path.size());
-  put_u16(out, type);
-  put_u32(out, 4 + path_len);
-  put_u32(out, path_len);
-  out += remote_path;
-  return out;
+  CommandBytesStream stream;
+  stream.WriteShort(type);
+  stream.WriteInt(0);
+  stream.WriteString(remote_path);
+  stream.FinishFrame();
+  return std::string(reinterpret_cast<const char*>(stream.Data()), stream.Used());
 }
 
 } // namespace kit::agent

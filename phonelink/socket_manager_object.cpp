@@ -1,0 +1,107 @@
+// The script methods of "Socket.Manager".
+#include <cmath>
+
+#include "host/script_bridge.h"
+#include "phonelink/command_bytes_stream.h"
+#include "phonelink/socket_message_manager.h"
+
+namespace {
+
+CLuaSocketMessageManager* self(lua_State* L) {
+  return kit::script::self<CLuaSocketMessageManager>(L, CLuaSocketMessageManager::kClassName);
+}
+
+// A script number as a 64-bit integer, truncated toward zero; out-of-range values and
+// NaN give 0 instead of an undefined conversion.
+int64_t to_int64(double v) {
+  if (!std::isfinite(v) || std::fabs(v) >= 9.2e18) return 0;
+  return static_cast<int64_t>(v);
+}
+
+// Appends one script value to a request payload: booleans and integral numbers as 32-bit
+// integers, strings with their length; anything else (fractions too) is left out.
+void write_argument(lua_State* L, int idx, CommandBytesStream& out) {
+  switch (lua_type(L, idx)) {
+    case LUA_TBOOLEAN: out.WriteInt(lua_toboolean(L, idx) ? 1 : 0); break;
+    case LUA_TNUMBER: {
+      double v = lua_tonumber(L, idx);
+      // Only finite integral values within the 64-bit range have a low 32 bits to send.
+      if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 9.2e18)
+        out.WriteInt(static_cast<uint32_t>(static_cast<uint64_t>(to_int64(v))));
+      break;
+    }
+    case LUA_TSTRING: {
+      size_t length = 0;
+      const char* s = lua_tolstring(L, idx, &length);
+      out.WriteString(s, static_cast<uint32_t>(length));
+      break;
+    }
+    default: break;
+  }
+}
+
+// Init(function)
+int Init(lua_State* L) {
+  auto* m = self(L);
+  if (!m) return 0;
+  m->Init(kit::script::make_event(L, 2));
+  return 0;
+}
+
+int UnInit(lua_State* L) {
+  if (auto* m = self(L)) m->UnInit();
+  return 0;
+}
+
+int Connect(lua_State* L) {
+  if (auto* m = self(L)) m->Connect();
+  return 0;
+}
+
+// SendSocketMessage(type, arguments..., function) -> task id
+int SendSocketMessage(lua_State* L) {
+  auto* m = self(L);
+  if (!m) return 0;
+  auto type = static_cast<uint16_t>(to_int64(luaL_checknumber(L, 2)));
+  int last = lua_gettop(L);
+  CommandBytesStream frame;
+  frame.WriteShort(type);
+  frame.WriteInt(0);
+  for (int idx = 3; idx < last; ++idx) write_argument(L, idx, frame);
+  CLuaEvent* callback = last >= 3 ? kit::script::make_event(L, last) : nullptr;
+  frame.FinishFrame();
+  uint32_t id = m->SendRequest(frame.Data(), frame.Used(), type, callback);
+  kit::script::push_int32(L, id);
+  return 1;
+}
+
+int CancleTask(lua_State* L) {
+  auto* m = self(L);
+  if (!m) return 0;
+  m->CancleTask(static_cast<uint32_t>(to_int64(luaL_checknumber(L, 2))));
+  return 0;
+}
+
+int CancleAllTask(lua_State* L) {
+  if (auto* m = self(L)) m->CancleAllTask();
+  return 0;
+}
+
+const UIS_Method kMethods[] = {
+    {"Init", Init, 0},
+    {"UnInit", UnInit, 0},
+    {"Connect", Connect, 0},
+    {"SendSocketMessage", SendSocketMessage, 0},
+    {"CancleTask", CancleTask, 0},
+    {"CancleAllTask", CancleAllTask, 0},
+    {nullptr, nullptr, 0},
+};
+
+void* getter(void*) { return &CLuaSocketMessageManager::Instance(); }
+
+} // namespace
+
+void CLuaSocketMessageManager::Register(UIS_Env* env) {
+  if (!env) return;
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+}
