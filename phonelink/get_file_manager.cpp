@@ -6,10 +6,13 @@
 #include "host/agent_ports.h"
 #include "phonelink/local_file.h"
 #include "phonelink/transfer_frames.h"
+#include "platform/ui_loop.h"
 
 using namespace kit::transfer;
 
-CLuaGetFile::CLuaGetFile() = default;
+// The UI loop must outlive the manager's socket, also when both are statics that end at
+// process exit: making sure it exists first makes it end last.
+CLuaGetFile::CLuaGetFile() { kit::platform::ui_loop::instance(); }
 
 CLuaGetFile::~CLuaGetFile() {
   if (socket_) socket_->destroy();

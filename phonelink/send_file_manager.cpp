@@ -52,7 +52,9 @@ bool is_final(uint32_t status) {
 
 } // namespace
 
-CLuaSendFile::CLuaSendFile() : port_(kit::agent::kPushPort.local) {}
+// The UI loop must outlive the worker's hand-overs, also when both are statics that end at
+// process exit: making sure it exists first makes it end last.
+CLuaSendFile::CLuaSendFile() : port_(kit::agent::kPushPort.local) { kit::platform::ui_loop::instance(); }
 
 CLuaSendFile::~CLuaSendFile() {
   {

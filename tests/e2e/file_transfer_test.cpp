@@ -115,7 +115,7 @@ TEST(FileTransfer, ScriptPushesEveryKindAndPullsItAllBackByteIdentical) {
   app.package("SRC = '" + work / "src/" + "'\nBACK = '" + work / "back/" + "'\n" + kScript);
   auto r = app.run({}, "", 60000);
   ASSERT_NE(r.out.find("all done"), std::string::npos) << r.out << r.err;
-  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
 
   // On the phone, every push landed where it was sent, inside the storage only.
   EXPECT_TRUE(read_file(storage + "/sdcard/Download/app.apk") == files["app.apk"]);
@@ -154,6 +154,7 @@ end)
 )LUA");
   auto r = app.run({}, "", 60000);
   EXPECT_NE(r.out.find("status 6"), std::string::npos) << r.out << r.err;
+  EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_FALSE(testsupport::file_exists(work / "back.bin"));
 }
 
