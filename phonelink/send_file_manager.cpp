@@ -88,7 +88,7 @@ void CLuaSendFile::UnInit() {
   {
     std::lock_guard<std::mutex> lock(delivery_m_);
     quit_ = true;
-    delivering = in_delivery_;
+    delivering = in_delivery_ && handled_seq_ != delivery_seq_;
   }
   signal_work();
   socket_.abort();
@@ -105,7 +105,7 @@ void CLuaSendFile::finish_stop() {
   bool delivering;
   {
     std::lock_guard<std::mutex> lock(delivery_m_);
-    delivering = in_delivery_;
+    delivering = in_delivery_ && handled_seq_ != delivery_seq_;
   }
   if (!delivering || kit::platform::ui_loop::instance().stopped()) {
     stop_and_wait();
@@ -156,6 +156,14 @@ size_t CLuaSendFile::TaskCount() const {
 }
 
 void CLuaSendFile::HandleMessage(uintptr_t task_id) {
+  // Once this returns, the worker no longer waits for the UI thread.
+  struct handled {
+    CLuaSendFile* self;
+    ~handled() {
+      std::lock_guard<std::mutex> lock(self->delivery_m_);
+      self->handled_seq_ = self->delivery_seq_;
+    }
+  } mark{this};
   auto id = static_cast<uint32_t>(task_id);
   std::shared_ptr<callback> cb;
   std::string source;
@@ -233,6 +241,7 @@ bool CLuaSendFile::deliver(uint32_t id, uint32_t status, uint32_t bytes) {
     std::lock_guard<std::mutex> lock(delivery_m_);
     if (should_stop()) return false;
     in_delivery_ = true;
+    ++delivery_seq_;
   }
   if (window_) window_->SendCallHandler(this, id);
   {

@@ -123,9 +123,13 @@ private:
   std::condition_variable work_cv_;
   bool work_set_ = false;
 
-  // Whether the worker is inside a synchronous delivery; UnInit must not join it then.
+  // Whether the worker is inside a synchronous delivery that the UI thread has not yet
+  // handled; UnInit must not join it then. Deliveries are numbered so that one already
+  // handled (the worker merely not awake yet) does not count.
   std::mutex delivery_m_;
   bool in_delivery_ = false;
+  uint64_t delivery_seq_ = 0;
+  uint64_t handled_seq_ = 0;
   std::atomic<bool> quit_{false};
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
