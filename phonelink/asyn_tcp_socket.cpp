@@ -229,10 +229,6 @@ struct asyn_tcp_socket::impl : std::enable_shared_from_this<impl> {
   }
 
   void written(const boost::system::error_code& ec, size_t n) {
-    if (ec == asio::error::would_block) {
-      flush();
-      return;
-    }
     if (ec) {
       fail(winsock_error(ec));
       return;

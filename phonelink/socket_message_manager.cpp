@@ -76,6 +76,8 @@ void SocketMessageCallback::HandleMessage(uintptr_t) {
 // ---- the manager ----
 
 CLuaSocketMessageManager& CLuaSocketMessageManager::Instance() {
+  // The loop is made first so that it is destroyed last: the manager's sockets live on it.
+  kit::platform::ui_loop::instance();
   static CLuaSocketMessageManager manager;
   return manager;
 }

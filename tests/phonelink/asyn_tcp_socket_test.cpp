@@ -273,3 +273,20 @@ TEST(AsynTcpSocket, HostNamesAreLookedUpOnceIntoTheProcessWideCache) {
   run_ui_loop();
   second.destroy();
 }
+
+TEST(AsynTcpSocket, AnUnknownHostNameFailsWithAWinsockLookupError) {
+  recording_sink sink;
+  asyn_tcp_socket s(&sink);
+  ASSERT_TRUE(s.create("no-such-host.invalid", 80));
+  int error = 0;
+  sink.on_error_hook = [&](int e) {
+    error = e;
+    stop_ui_loop();
+  };
+  ASSERT_TRUE(s.send("x", 1));
+  run_ui_loop();
+  EXPECT_GE(error, 11001);  // WSAHOST_NOT_FOUND .. WSANO_DATA
+  EXPECT_LE(error, 11004);
+  EXPECT_EQ(s.state(), asyn_tcp_socket::state_idle);
+  EXPECT_EQ(kit::net::cached_host_address("no-such-host.invalid"), asyn_tcp_socket::kAddressNone);
+}
