@@ -159,3 +159,53 @@ end)
 }
 
 } // namespace
+
+namespace {
+
+TEST(FileTransfer, ScriptCancelsSlowTransfersMidwayAndTheQueuesGoOn) {
+  temp_dir work;
+  std::string storage = work / "phone";
+  write_file(storage + "/sdcard/big.bin", some_bytes(3000000, 5));
+  write_file(work / "push.bin", some_bytes(3000000, 6));
+  write_file(work / "small.bin", "small");
+  write_file(storage + "/sdcard/kept.bin", "kept");
+  agent_process agent(storage, "slow");
+  ASSERT_TRUE(agent.ready());
+  script_install app;
+  app.package("local dir = '" + work.path() + R"LUA('
+local shell = GetObject('Win32Shell.Object')
+SetTimer(60000, function() print('timed out') shell:PostQuitMessage() end)
+local send, get = GetObject('SendFile.Manager'), GetObject('GetFile.Manager')
+send:Init()
+get:Init()
+local ended = 0
+local function over(what)
+  print(what)
+  ended = ended + 1
+  if ended == 4 then shell:PostQuitMessage() end
+end
+local push
+push = send:SendCommonFile('/sdcard/push.bin', dir .. '/push.bin', function(id, status)
+  if status == 1 then send:CancleTask(push) else over('push ' .. status) end
+end)
+send:SendCommonFile('/sdcard/small.bin', dir .. '/small.bin', function(id, status)
+  if status ~= 1 then over('next push ' .. status) end
+end)
+local pull
+pull = get:GetFileTask('/sdcard/big.bin', dir .. '/big.bin', function(id, status, path, count)
+  if status == 1 then get:CancleTask(pull) else over('pull ' .. status) end
+end)
+get:GetFileTask('/sdcard/kept.bin', dir .. '/kept-back.bin', function(id, status, path, count)
+  if status ~= 1 then over('next pull ' .. status) end
+end)
+)LUA");
+  auto r = app.run({}, "", 90000);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  for (const char* line : {"push 3", "next push 5", "pull 3", "next pull 5"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out << r.err;
+  EXPECT_FALSE(testsupport::file_exists(work / "big.bin"));
+  EXPECT_EQ(read_file(work / "kept-back.bin"), "kept");
+  EXPECT_EQ(read_file(storage + "/sdcard/small.bin"), "small");
+}
+
+} // namespace
