@@ -5,6 +5,8 @@
 #include "device/android_con_object.h"
 #include "device/lua_device_manager.h"
 #include "host/app_help_object.h"
+#include "phonelink/get_file_manager.h"
+#include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
 #include "utilities/win32_shell_object.h"
 
@@ -19,7 +21,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaAndroidConnectManager::Register(env);
   // Driver.Manager
   CLuaSocketMessageManager::Register(env);
-  // GetFile.Manager
+  CLuaGetFile::Register(env);
   // ClipBoardData.Manager
   // DataReport.Manager
   // DownloadManger.Manager
@@ -27,6 +29,6 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaWin32Shell::Register(env);
   // Tray.Manager
   // HttpRequest.Manager
-  // SendFile.Manager
+  CLuaSendFile::Register(env);
   CLuaDeviceManager::RegisterDeviceInfoClass(env);  // class DeviceInfo.Class, after every global object
 }

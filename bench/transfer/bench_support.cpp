@@ -1,0 +1,135 @@
+#include "bench_support.h"
+
+#include <fcntl.h>
+#include <net/if.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+extern char** environ;
+
+namespace transfer_bench {
+
+bool enter_private_network() {
+  if (::unshare(CLONE_NEWNET) != 0) return false;
+  int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return false;
+  ifreq ifr{};
+  std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+  bool ok = ::ioctl(s, SIOCGIFFLAGS, &ifr) == 0;
+  if (ok) {
+    ifr.ifr_flags |= IFF_UP | IFF_RUNNING;
+    ok = ::ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
+  }
+  ::close(s);
+  return ok;
+}
+
+agent_process::agent_process(const std::string& storage) {
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return;
+  std::vector<std::string> env_strings;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "AGENT_SIM_", 10) != 0) env_strings.push_back(*e);
+  env_strings.push_back("AGENT_SIM_STORAGE=" + storage);
+  std::vector<char*> envp;
+  for (auto& s : env_strings) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  std::string program = std::string(MOBREVIST_BIN_DIR) + "/agent-sim";
+  char* argv[] = {program.data(), nullptr};
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+  int rc = ::posix_spawn(&pid_, program.c_str(), &fa, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&fa);
+  ::close(out[1]);
+  if (rc != 0) {
+    pid_ = -1;
+    ::close(out[0]);
+    return;
+  }
+  std::string seen;
+  char buf[256];
+  while (seen.find("agent-sim ready") == std::string::npos) {
+    ssize_t n = ::read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
+    seen.append(buf, static_cast<size_t>(n));
+  }
+  ::close(out[0]);
+  ready_ = seen.find("agent-sim ready") != std::string::npos;
+}
+
+agent_process::~agent_process() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  int status;
+  ::waitpid(pid_, &status, 0);
+}
+
+bool make_file(const std::string& path, uint64_t size) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    ::mkdir(path.substr(0, slash).c_str(), 0755);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  std::vector<char> block(1 << 20);
+  uint64_t written = 0;
+  bool ok = true;
+  while (ok && written < size) {
+    for (size_t i = 0; i < block.size(); i += 8) {
+      uint64_t v = (written + i) * 0x9E3779B97F4A7C15ull;
+      std::memcpy(&block[i], &v, 8);
+    }
+    size_t n = size - written < block.size() ? static_cast<size_t>(size - written) : block.size();
+    ok = ::write(fd, block.data(), n) == static_cast<ssize_t>(n);
+    written += n;
+  }
+  ::close(fd);
+  return ok;
+}
+
+bool same_content(const std::string& a, const std::string& b) {
+  int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC), fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
+  bool same = fa >= 0 && fb >= 0;
+  std::vector<char> ba(1 << 20), bb(1 << 20);
+  while (same) {
+    ssize_t na = ::read(fa, ba.data(), ba.size());
+    ssize_t nb = ::read(fb, bb.data(), bb.size());
+    if (na != nb || na < 0) same = false;
+    else if (na == 0) break;
+    else same = std::memcmp(ba.data(), bb.data(), static_cast<size_t>(na)) == 0;
+  }
+  if (fa >= 0) ::close(fa);
+  if (fb >= 0) ::close(fb);
+  return same;
+}
+
+uint64_t file_size(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+long peak_rss_kib() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+uint64_t now_ns() {
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+}
+
+double seconds_since(uint64_t start_ns) { return static_cast<double>(now_ns() - start_ns) / 1e9; }
+
+} // namespace transfer_bench

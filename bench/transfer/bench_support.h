@@ -1,0 +1,38 @@
+// What the transfer benchmark needs around the measured runs: its own network, the
+// stand-in agent as a child process, files of a given size, and the process's peak RSS.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace transfer_bench {
+
+constexpr size_t kChunk = 512000;  // the push chunk; the baseline copies in the same pieces
+
+// Moves the process into a network namespace of its own with loopback up, so the fixed
+// agent ports are ours alone. False when not permitted (the shared network is used).
+bool enter_private_network();
+
+// agent-sim with its storage in the given folder; stopped by the destructor.
+class agent_process {
+public:
+  explicit agent_process(const std::string& storage);
+  ~agent_process();
+  bool ready() const { return ready_; }
+
+private:
+  int pid_ = -1;
+  bool ready_ = false;
+};
+
+// Writes size bytes of a fixed pattern, making the folders above.
+bool make_file(const std::string& path, uint64_t size);
+// True when both files hold the same bytes.
+bool same_content(const std::string& a, const std::string& b);
+uint64_t file_size(const std::string& path);
+
+// Peak resident set size of this process, in KiB.
+long peak_rss_kib();
+double seconds_since(uint64_t start_ns);
+uint64_t now_ns();
+
+} // namespace transfer_bench

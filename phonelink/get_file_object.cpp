@@ -1,0 +1,101 @@
+// The script face of CLuaGetFile: "GetFile.Manager" and its method table.
+#include <memory>
+
+#include "host/script_bridge.h"
+#include "phonelink/get_file_manager.h"
+
+namespace {
+CLuaGetFile* self(lua_State* L) { return kit::script::self<CLuaGetFile>(L, CLuaGetFile::kClassName); }
+
+// Wraps the script function at idx; the reference is released with the last copy. A
+// progress count is an integer, the totals are numbers.
+CLuaGetFile::callback make_callback(lua_State* L, int idx) {
+  CLuaEvent* ev = kit::script::make_event(L, idx);
+  if (!ev) return {};
+  std::shared_ptr<CLuaEvent> event(ev, kit::script::free_event);
+  return [event](uint32_t id, uint32_t status, const std::string& local, uint64_t count) {
+    kit::script::call_event(*event, [&](lua_State* S) {
+      kit::script::push_int32(S, id);
+      kit::script::push_int32(S, status);
+      kit::script::push_string(S, local);
+      if (status == CLuaGetFile::kProgress || status == CLuaGetFile::kConnectionFailed) {
+        kit::script::push_int32(S, static_cast<int64_t>(count));
+      } else {
+        lua_pushnumber(S, static_cast<lua_Number>(count));
+      }
+      return 4;
+    });
+  };
+}
+
+// (self, remote path, local path, callback) -> task id
+int get(lua_State* L, uint16_t type) {
+  CLuaGetFile* object = self(L);
+  if (!object) return 0;
+  std::string remote = kit::script::to_string(L, 2);
+  std::string local = kit::script::to_string(L, 3);
+  uint32_t id = object->AddTask(type, remote, local, make_callback(L, 4));
+  kit::script::push_int32(L, id);
+  return 1;
+}
+
+int GetFileTask(lua_State* L) { return get(L, CLuaGetFile::kTypeFile); }
+int GetIconTask(lua_State* L) { return get(L, CLuaGetFile::kTypeIcon); }
+int GetCompressPic(lua_State* L) { return get(L, CLuaGetFile::kTypeCompressPic); }
+int GetVideoShot(lua_State* L) { return get(L, CLuaGetFile::kTypeVideoShot); }
+
+int Init(lua_State* L) {
+  if (CLuaGetFile* object = self(L)) object->Init();
+  return 0;
+}
+
+int UnInit(lua_State* L) {
+  if (CLuaGetFile* object = self(L)) object->UnInit();
+  return 0;
+}
+
+int CancleTask(lua_State* L) {
+  CLuaGetFile* object = self(L);
+  if (!object) return 0;
+  auto id = static_cast<int64_t>(luaL_checknumber(L, 2));
+  if (id > 0 && id <= UINT32_MAX) object->CancleTask(static_cast<uint32_t>(id));
+  return 0;
+}
+
+int CancleAllTask(lua_State* L) {
+  if (CLuaGetFile* object = self(L)) object->CancleAllTask();
+  return 0;
+}
+
+int ContinueNextTask(lua_State* L) {
+  if (CLuaGetFile* object = self(L)) object->ContinueNextTask();
+  return 0;
+}
+
+// Kept for the scripts that call it; pushing goes through SendFile.Manager.
+int SendFileTask(lua_State*) { return 0; }
+
+const UIS_Method kMethods[] = {
+    {"Init", Init, 0},
+    {"UnInit", UnInit, 0},
+    {"GetFileTask", GetFileTask, 0},
+    {"GetIconTask", GetIconTask, 0},
+    {"GetCompressPic", GetCompressPic, 0},
+    {"GetVideoShot", GetVideoShot, 0},
+    {"CancleTask", CancleTask, 0},
+    {"CancleAllTask", CancleAllTask, 0},
+    {"ContinueNextTask", ContinueNextTask, 0},
+    {"SendFileTask", SendFileTask, 0},
+    {nullptr, nullptr, 0},
+};
+
+void* getter(void*) {
+  static CLuaGetFile object;
+  return &object;
+}
+} // namespace
+
+void CLuaGetFile::Register(UIS_Env* env) {
+  if (!env) return;
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+}

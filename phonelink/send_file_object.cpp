@@ -1,0 +1,88 @@
+// The script face of CLuaSendFile: "SendFile.Manager" and its method table.
+#include <memory>
+
+#include "host/script_bridge.h"
+#include "phonelink/send_file_manager.h"
+
+namespace {
+CLuaSendFile* self(lua_State* L) { return kit::script::self<CLuaSendFile>(L, CLuaSendFile::kClassName); }
+
+// Wraps the script function at idx; the reference is released with the last copy.
+CLuaSendFile::callback make_callback(lua_State* L, int idx) {
+  CLuaEvent* ev = kit::script::make_event(L, idx);
+  if (!ev) return {};
+  std::shared_ptr<CLuaEvent> event(ev, kit::script::free_event);
+  return [event](uint32_t id, uint32_t status, uint32_t bytes, const std::string& source) {
+    kit::script::call_event(*event, [&](lua_State* S) {
+      kit::script::push_int32(S, id);
+      kit::script::push_int32(S, status);
+      lua_pushnumber(S, bytes);
+      kit::script::push_string(S, source);
+      return 4;
+    });
+  };
+}
+
+// (self, destination, source path, callback) -> task id
+int send(lua_State* L, uint16_t type) {
+  CLuaSendFile* object = self(L);
+  if (!object) return 0;
+  std::string destination = kit::script::to_string(L, 2);
+  std::string source = kit::script::to_string(L, 3);
+  uint32_t id = object->AddTask(type, destination, source, make_callback(L, 4));
+  kit::script::push_int32(L, id);
+  return 1;
+}
+
+int SendApp(lua_State* L) { return send(L, CLuaSendFile::kTypeApp); }
+int SendMusicFile(lua_State* L) { return send(L, CLuaSendFile::kTypeMusic); }
+int SendPhotoFile(lua_State* L) { return send(L, CLuaSendFile::kTypePhoto); }
+int SendVideoFile(lua_State* L) { return send(L, CLuaSendFile::kTypeVideo); }
+int SendCommonFile(lua_State* L) { return send(L, CLuaSendFile::kTypeCommon); }
+
+int Init(lua_State* L) {
+  if (CLuaSendFile* object = self(L)) object->Init();
+  return 0;
+}
+
+int UnInit(lua_State* L) {
+  if (CLuaSendFile* object = self(L)) object->UnInit();
+  return 0;
+}
+
+int CancleTask(lua_State* L) {
+  CLuaSendFile* object = self(L);
+  if (!object) return 0;
+  auto id = static_cast<int64_t>(luaL_checknumber(L, 2));
+  if (id > 0 && id <= UINT32_MAX) object->CancleTask(static_cast<uint32_t>(id));
+  return 0;
+}
+
+int CancleAllTask(lua_State* L) {
+  if (CLuaSendFile* object = self(L)) object->CancleAllTask();
+  return 0;
+}
+
+const UIS_Method kMethods[] = {
+    {"Init", Init, 0},
+    {"UnInit", UnInit, 0},
+    {"SendApp", SendApp, 0},
+    {"SendMusicFile", SendMusicFile, 0},
+    {"SendPhotoFile", SendPhotoFile, 0},
+    {"SendVideoFile", SendVideoFile, 0},
+    {"SendCommonFile", SendCommonFile, 0},
+    {"CancleTask", CancleTask, 0},
+    {"CancleAllTask", CancleAllTask, 0},
+    {nullptr, nullptr, 0},
+};
+
+void* getter(void*) {
+  static CLuaSendFile object;
+  return &object;
+}
+} // namespace
+
+void CLuaSendFile::Register(UIS_Env* env) {
+  if (!env) return;
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+}

@@ -1,0 +1,138 @@
+#include "transfer_storage.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+#include <sstream>
+#include <vector>
+
+#include "phone_data.h"
+
+namespace agent_sim {
+
+const transfer_flags& transfer_misbehaviour() {
+  static const transfer_flags flags = [] {
+    transfer_flags f;
+    const char* env = std::getenv("AGENT_SIM_TRANSFER");
+    std::stringstream list(env ? env : "");
+    std::string item;
+    while (std::getline(list, item, ',')) {
+      if (item == "slow") f.slow = true;
+      if (item == "close-mid-file") f.close_mid_file = true;
+      if (item == "wrong-length") f.wrong_length = true;
+      if (item == "no-ack") f.no_ack = true;
+    }
+    return f;
+  }();
+  return flags;
+}
+
+const std::string& storage_root() {
+  static const std::string root = [] {
+    std::string r;
+    if (const char* s = std::getenv("AGENT_SIM_STORAGE"); s && *s) {
+      r = s;
+    } else {
+      const char* tmp = std::getenv("TMPDIR");
+      r = std::string(tmp && *tmp ? tmp : "/tmp") + "/agent-sim-storage";
+    }
+    if (r.back() != '/') r += '/';
+    make_parent_folders(r + "x");
+    return r;
+  }();
+  return root;
+}
+
+std::string sandbox_path(const std::string& phone_path) {
+  std::vector<std::string> parts;
+  std::string part;
+  auto flush = [&]() -> bool {
+    if (part == "..") return false;
+    if (!part.empty() && part != ".") parts.push_back(part);
+    part.clear();
+    return true;
+  };
+  for (char c : phone_path) {
+    if (c == '\0') return {};
+    if (c == '/' || c == '\\') {
+      if (!flush()) return {};
+    } else {
+      part.push_back(c);
+    }
+  }
+  if (!flush() || parts.empty()) return {};
+  std::string out = storage_root();
+  for (size_t i = 0; i < parts.size(); ++i) out += (i ? "/" : "") + parts[i];
+  return out;
+}
+
+bool make_parent_folders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    std::string dir = path.substr(0, slash);
+    if (::mkdir(dir.c_str(), 0755) != 0) {
+      struct stat st {};
+      if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+// Deterministic filler: the same path always gives the same bytes.
+std::string pattern(const std::string& seed_text, size_t length, const std::string& prefix) {
+  uint64_t x = 1469598103934665603ull;
+  for (unsigned char c : seed_text) x = (x ^ c) * 1099511628211ull;
+  std::string out = prefix.substr(0, length);
+  while (out.size() < length) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    out.push_back(static_cast<char>(x & 0xff));
+  }
+  return out;
+}
+
+const std::string kPng("\x89PNG\r\n\x1a\n", 8);
+const std::string kJpeg("\xff\xd8\xff\xe0\x00\x10JFIF\x00", 11);
+constexpr uint64_t kMadeUpFileCap = 256 * 1024;  // listed sizes can be gigabytes
+
+} // namespace
+
+std::string made_up_content(uint16_t type, const std::string& path, phone_data& d) {
+  std::lock_guard<std::mutex> guard(d.lock);
+  auto listed_size = [&]() -> int64_t {
+    for (const auto& p : d.pictures)
+      if (p.path == path) return static_cast<int64_t>(p.size);
+    for (const auto& v : d.videos)
+      if (v.path == path) return static_cast<int64_t>(v.size);
+    for (const auto& m : d.songs)
+      if (m.path == path) return static_cast<int64_t>(m.size);
+    for (const auto& f : d.files)
+      if (f.path == path) return static_cast<int64_t>(f.size);
+    return -1;
+  };
+  switch (type) {
+    case 101:  // icon of an installed app, asked for by package name
+      for (const auto& a : d.apps)
+        if (a.package == path) return pattern(path, 2048 + path.size() * 16, kPng);
+      return {};
+    case 103:  // compressed picture
+      for (const auto& p : d.pictures)
+        if (p.path == path) return pattern(path, 8192 + p.id % 97, kJpeg);
+      return {};
+    case 104:  // video thumbnail
+      for (const auto& v : d.videos)
+        if (v.path == path) return pattern(path, 6144 + v.id % 89, kJpeg);
+      return {};
+    default: {
+      int64_t size = listed_size();
+      if (size < 0) return {};
+      return pattern(path, static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), kMadeUpFileCap)), "");
+    }
+  }
+}
+
+} // namespace agent_sim
