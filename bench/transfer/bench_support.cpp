@@ -21,20 +21,6 @@ extern char** environ;
 
 namespace transfer_bench {
 
-bool enter_private_network() {
-  if (::unshare(CLONE_NEWNET) != 0) return false;
-  int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (s < 0) return false;
-  ifreq ifr{};
-  std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
-  bool ok = ::ioctl(s, SIOCGIFFLAGS, &ifr) == 0;
-  if (ok) {
-    ifr.ifr_flags |= IFF_UP | IFF_RUNNING;
-    ok = ::ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
-  }
-  ::close(s);
-  return ok;
-}
 
 agent_process::agent_process(const std::string& storage) {
   int out[2];

@@ -8,10 +8,6 @@ namespace transfer_bench {
 
 constexpr size_t kChunk = 512000;  // the push chunk; the baseline copies in the same pieces
 
-// Moves the process into a network namespace of its own with loopback up, so the fixed
-// agent ports are ours alone. False when not permitted (the shared network is used).
-bool enter_private_network();
-
 // agent-sim with its storage in the given folder; stopped by the destructor.
 class agent_process {
 public:

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "bench_support.h"
+#include "support/private_network.h"
 #include "host_transfers.h"
 #include "loopback_baseline.h"
 
@@ -104,7 +105,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   uint64_t size_mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
   if (size_mib == 0) size_mib = 1024;
-  if (!enter_private_network())
+  if (!testsupport::enter_private_network())
     std::fprintf(stderr, "bench_transfer: no private network; using the shared loopback (ports 12301, 12302)\n");
 
   std::string dir = work_folder() + "/bench-transfer-XXXXXX";

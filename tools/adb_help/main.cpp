@@ -173,7 +173,10 @@ int main(int argc, char** argv) {
   for (const auto& bad : s.errors) std::fprintf(stderr, "adb_help: scenario line not understood: %s\n", bad.c_str());
 
   std::string words;
-  for (int i = 1; i < argc; ++i) words += (i > 1 ? " " : "") + std::string(argv[i]);
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) words.push_back(' ');
+    words.append(argv[i]);
+  }
   log_event(s, "begin", words);
 
   const std::string name = command_name(args);

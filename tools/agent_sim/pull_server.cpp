@@ -24,15 +24,6 @@ namespace {
 
 constexpr size_t kChunk = 512000;
 
-bool send_all(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
-    if (w <= 0) return false;
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
 
 // Sends a body piece, in small paced pieces when asked to be slow.
 bool send_piece(int fd, const char* p, size_t n, bool slow) {

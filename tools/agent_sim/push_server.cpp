@@ -14,6 +14,7 @@
 #include "options.h"
 #include "phone_data.h"
 #include "port_server.h"
+#include "wire.h"
 #include "transfer_servers.h"
 #include "transfer_storage.h"
 
@@ -24,15 +25,6 @@ namespace {
 constexpr size_t kBuffer = 512000;
 constexpr uint32_t kMaxDestination = 64 * 1024;
 
-bool read_exact(int fd, char* out, size_t count) {
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::recv(fd, out + done, count - done, 0);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 uint32_t le32(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 

@@ -12,6 +12,8 @@ namespace agent_sim {
 namespace {
 constexpr uint32_t kMaxRequestPayload = 16 * 1024 * 1024;
 
+} // namespace
+
 bool read_exact(int fd, char* out, size_t count) {
   size_t done = 0;
   while (done < count) {
@@ -21,7 +23,16 @@ bool read_exact(int fd, char* out, size_t count) {
   }
   return true;
 }
-} // namespace
+
+bool send_all(int fd, const char* p, size_t n) {
+  while (n > 0) {
+    ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
+    if (w <= 0) return false;
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
 
 bool read_request(int fd, request& out) {
   unsigned char h[6];

@@ -14,6 +14,11 @@ struct request {
   std::string payload;
 };
 
+// Reads exactly count bytes; false when the peer closed first.
+bool read_exact(int fd, char* out, size_t count);
+// Writes all n bytes; false when the peer has gone.
+bool send_all(int fd, const char* p, size_t n);
+
 // Reads one little-endian frame; false when the peer closed or sent a frame too large to be
 // a request.
 bool read_request(int fd, request& out);
