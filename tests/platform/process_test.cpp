@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/process.h"
+#include "support/process_gone.h"
 #include "support/temp_dir.h"
 
 using kit::platform::find_program;
@@ -18,24 +19,12 @@ using kit::platform::split_command_line;
 using strings = std::vector<std::string>;
 
 namespace {
+using testsupport::process_gone;
 void make_program(const std::string& path, const std::string& body = "#!/bin/sh\necho \"$0\"\n") {
   testsupport::write_file(path, body);
   ::chmod(path.c_str(), 0755);
 }
 
-// True once the process is gone or only a zombie waiting for its reaper; waits up to 5 s
-// because a killed process disappears asynchronously.
-bool process_gone(int pid) {
-  for (int i = 0; i < 500; ++i) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return true;
-    auto close = line.rfind(')');
-    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z') return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
 } // namespace
 
 TEST(CommandLine, SplitsByWindowsRules) {

@@ -12,11 +12,13 @@
 #include <unistd.h>
 
 #include "platform/process.h"
+#include "support/process_gone.h"
 #include "support/script_harness.h"
 
 using testsupport::script_install;
 
 namespace {
+using testsupport::process_gone;
 
 // Lua helpers every package here starts with: quit(), file reading and writing, and
 // when(cond, fn) which polls cond every 10 ms and then calls fn.
@@ -78,19 +80,6 @@ int first_pid(const std::string& log, const std::string& what) {
   return 0;
 }
 
-// True once the process is gone (or a zombie); waits up to 5 s for an asynchronous kill.
-bool process_gone(int pid) {
-  for (int i = 0; i < 500; ++i) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return true;
-    auto close = line.rfind(')');
-    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z') return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ::kill(pid, SIGKILL);  // do not leave it behind when the check fails
-  return false;
-}
 
 } // namespace
 

@@ -135,7 +135,7 @@ reply answer(const scenario& s, const std::string& serial, const std::vector<std
              " flg=0x400000 }\nBroadcast completed: result=0\n";
   } else if (name == "forward") {
     if (args.size() != 3 || !is_tcp_spec(args[1]) || !is_tcp_spec(args[2])) {
-      r.text = "error: cannot parse forward specification\n";
+      r.text = "error: cannot parse forward address\n";
       r.exit_code = 1;
     }
   }
