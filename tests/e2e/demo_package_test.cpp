@@ -58,8 +58,10 @@ struct demo_install {
 };
 
 // agent-sim with its phone storage in a folder of the test; killed at the end.
-std::unique_ptr<child_process> start_agent(const temp_dir& work) {
-  auto agent = std::make_unique<child_process>(std::vector<std::string>{testsupport::bin_dir() + "/agent-sim"},
+std::unique_ptr<child_process> start_agent(const temp_dir& work, const std::string& flag = "") {
+  std::vector<std::string> argv = {testsupport::bin_dir() + "/agent-sim"};
+  if (!flag.empty()) argv.push_back(flag);
+  auto agent = std::make_unique<child_process>(argv,
                                                std::vector<std::pair<std::string, std::string>>{
                                                    {"AGENT_SIM_STORAGE", work / "phone"}},
                                                work.path(), work / "agent");
@@ -121,6 +123,12 @@ TEST(DemoPackage, ArrivingPhoneIsConnectedAndItsDataListedPushedAndPulled) {
   ASSERT_TRUE(host->wait_for_output("pull /sdcard/Music/one.mp3: done, 1.0 MiB written to")) << host->out();
   EXPECT_EQ(read_file(work / "back.mp3"), bytes);
 
+  // Wrong use ends in a line, not in a script error.
+  host->write_stdin("push only-one-path\n");
+  EXPECT_TRUE(host->wait_for_output("usage: push <local file> <phone path>")) << host->out();
+  host->write_stdin("push \"" + (work / "no such file") + "\" /sdcard/x\n");
+  EXPECT_TRUE(host->wait_for_output("push /sdcard/x: failed: cannot read the local file")) << host->out();
+
   host->write_stdin("quit\n");
   auto r = host->wait();
   EXPECT_FALSE(r.timed_out);
@@ -131,38 +139,41 @@ TEST(DemoPackage, ArrivingPhoneIsConnectedAndItsDataListedPushedAndPulled) {
 // Without an authorised phone or without an agent the road stops with one line, and the
 // commands answer with a line instead of hanging or failing.
 TEST(DemoPackage, MissingAuthorisationOrAgentStopsTheRoadWithALine) {
+  enum class agent_kind { none, normal, silent };
   struct road_case {
     const char* scenario;
-    bool agent;
+    agent_kind agent;
     const char* line;
   } cases[] = {
-      {"device 0a1b2c3d unauthorized\n", true,
+      {"device 0a1b2c3d unauthorized\n", agent_kind::normal,
        "adb: phone 0a1b2c3d not listed as authorised by the debug bridge: no agent connection"},
-      {"device 0a1b2c3d offline\n", true, "adb: phone 0a1b2c3d is offline: no agent connection"},
-      {"device 0a1b2c3d device\nexit install 1\nanswer install Failure [INSTALL_FAILED_INVALID_APK]\n", true,
+      {"device 0a1b2c3d offline\n", agent_kind::normal, "adb: phone 0a1b2c3d is offline: no agent connection"},
+      {"device 0a1b2c3d device\nanswer install Failure [INSTALL_FAILED_INVALID_APK]\n", agent_kind::normal,
        "adb: installing the agent failed (2001)"},
-      {"device 0a1b2c3d device\n", false, "agent: no answer on 127.0.0.1:12300"},
+      {"device 0a1b2c3d device\n", agent_kind::none, "agent: no answer on 127.0.0.1:12300"},
+      // An agent that takes the connection and never answers: the request gives up.
+      {"device 0a1b2c3d device\n", agent_kind::silent, "agent: no answer within 5 s (request 40)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.scenario);
     temp_dir work;
     std::unique_ptr<child_process> agent;
-    if (c.agent) agent = start_agent(work);
+    if (c.agent != agent_kind::none) agent = start_agent(work, c.agent == agent_kind::silent ? "--silent" : "");
     demo_install demo(c.scenario);
     demo.attach_phone();  // attached before the start: reported as an arrival by Init
     auto host = demo.app.start();
-    ASSERT_TRUE(host->wait_for_output(c.line)) << host->out() << host->err();
+    ASSERT_TRUE(host->wait_for_output(c.line, 20000)) << host->out() << host->err();
     EXPECT_FALSE(has(host->out(), "agent connected")) << host->out();
     host->write_stdin("pull /sdcard/x.txt " + (work / "x.txt") + "\n");
-    if (!c.agent) {
+    if (c.agent == agent_kind::none) {
       EXPECT_TRUE(host->wait_for_output("notification channel failed")) << host->out();
       EXPECT_TRUE(host->wait_for_output("pull /sdcard/x.txt: failed: connection to the agent's pull port failed"))
           << host->out();
-    } else {
+    } else if (c.agent == agent_kind::normal) {
       EXPECT_TRUE(host->wait_for_output("pull /sdcard/x.txt: done, 0 bytes")) << host->out();
     }
     host->write_stdin("sms\n");
-    host->close_stdin();  // the end of input quits after the queued commands
+    host->close_stdin();  // the end of input quits, also with requests still waiting
     auto r = host->wait();
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_code, 0) << r.err;
