@@ -25,17 +25,16 @@ local WAIT_MS = 5000
 -- Sends a request; on_frame(...) gets the fields of each reply frame after the reply code.
 local function request(kind, args, on_frame)
   init()
-  local answered, timer = false, nil
+  -- The timer is left to fire rather than killed: a killed timer lingers in the engine
+  -- until its time is up anyway.
+  local answered = false
   args[#args + 1] = function(code, ...)
-    if not answered then
-      answered = true
-      KillTimer(timer)
-    end
+    answered = true
     if code ~= REPLY then return unreachable() end
     on_frame(...)
   end
   local id = socket:SendSocketMessage(kind, unpack(args))
-  timer = SetTimer(WAIT_MS, function()
+  SetTimer(WAIT_MS, function()
     if answered then return end
     socket:CancleTask(id)
     print(string.format("agent: no answer within %d s (request %d)", WAIT_MS / 1000, kind))
