@@ -159,7 +159,7 @@ TEST(DeviceManagerScript, DefaultPackageListsTheAttachedPhone) {
   testsupport::sysfs_fixture fx;
   fx.add_device("1-1", "18d1", "4ee7", "0a1b2c3d");
   point_at(app, fx);
-  app.package(testsupport::read_file(testsupport::bin_dir() + "/uipkg/onload.lua"));
+  app.copy_default_package();
   auto r = app.run({}, "devices\nquit\n");
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(r.out.find("device arrived: Google Pixel (0a1b2c3d)"), std::string::npos) << r.out;

@@ -78,9 +78,8 @@ TEST(Startup, ScriptErrorsGoToStandardErrorWithTheirLabelAndTheLoopGoesOn) {
 
 TEST(Startup, DefaultPackagePrintsReadyAndEndsOnQuitOrEndOfInput) {
   script_install app;
-  std::string shipped = testsupport::read_file(testsupport::bin_dir() + "/uipkg/onload.lua");
-  ASSERT_FALSE(shipped.empty());
-  app.package(shipped);
+  ASSERT_FALSE(testsupport::read_file(testsupport::bin_dir() + "/uipkg/onload.lua").empty());
+  app.copy_default_package();  // the entry script and the modules it requires
   auto r = app.run({}, "help\nquit\n");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_NE(r.out.find("ready"), std::string::npos);

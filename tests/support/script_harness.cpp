@@ -160,6 +160,14 @@ void script_install::write(const std::string& relative, const std::string& conte
 
 void script_install::package(const std::string& onload_lua) { write("uipkg/onload.lua", onload_lua); }
 
+void script_install::copy_default_package() {
+  const fs::path from = fs::path(bin_dir()) / "uipkg";
+  for (const auto& entry : fs::recursive_directory_iterator(from)) {
+    if (!entry.is_regular_file()) continue;
+    write("uipkg/" + fs::relative(entry.path(), from).string(), read_file(entry.path().string()));
+  }
+}
+
 void script_install::add_tool(const std::string& name) { place_file(bin_dir() + "/" + name, dir() + name); }
 
 void script_install::set_env(const std::string& name, const std::string& value) {

@@ -72,6 +72,8 @@ public:
   void write(const std::string& relative, const std::string& content);
   // Writes the package's entry script.
   void package(const std::string& onload_lua);
+  // Copies every file of the shipped default package (<bin_dir>/uipkg) into the install.
+  void copy_default_package();
   // Places a built tool (from bin_dir()) beside the executable.
   void add_tool(const std::string& name);
   // Extra or overriding environment variables for the child.

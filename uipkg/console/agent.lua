@@ -1,0 +1,67 @@
+-- The channel to the agent app: notifications printed as they arrive, and requests whose
+-- replies come back in frames. A request the agent does not answer ends with one line.
+local notices = require("console.notices")
+
+local M = {}
+
+local socket = GetObject("Socket.Manager")
+local REPLY = 5
+local initialised = false
+
+local function init()
+  if initialised then return end
+  initialised = true
+  socket:Init(notices.print)
+end
+
+local function unreachable()
+  print("agent: no answer on 127.0.0.1:12300 (is the phone connected? see 'help')")
+end
+
+-- An agent that takes the connection but never answers would leave a request waiting
+-- for ever: a request with no reply frame within this time is cancelled with a line.
+local WAIT_MS = 5000
+
+-- Sends a request; on_frame(...) gets the fields of each reply frame after the reply code.
+local function request(kind, args, on_frame)
+  init()
+  -- The timer is left to fire rather than killed: a killed timer lingers in the engine
+  -- until its time is up anyway.
+  local answered = false
+  args[#args + 1] = function(code, ...)
+    answered = true
+    if code ~= REPLY then return unreachable() end
+    on_frame(...)
+  end
+  local id = socket:SendSocketMessage(kind, unpack(args))
+  SetTimer(WAIT_MS, function()
+    if answered then return end
+    socket:CancleTask(id)
+    print(string.format("agent: no answer within %d s (request %d)", WAIT_MS / 1000, kind))
+  end)
+end
+
+-- Opens the notification channel and asks for the device summary.
+function M.connect()
+  init()
+  socket:Connect()
+  request(40, {}, function(contacts, sdk, battery, signal, card, sms, apps, free, card_free, total, card_total, android,
+                           model)
+    print(string.format("agent connected: %s, Android %s, battery %d%%, %d SMS, %d contacts, %d apps", model, android,
+      battery, sms, contacts, apps))
+  end)
+end
+
+-- Asks for a list: on_record(record, n) for each record, then on_end(count).
+function M.list(kind, args, on_record, on_end)
+  local count = 0
+  request(kind, args or {}, function(status, records)
+    for _, r in ipairs(records or {}) do
+      count = count + 1
+      on_record(r, count)
+    end
+    if status == 2 then on_end(count) end
+  end)
+end
+
+return M

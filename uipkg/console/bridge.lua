@@ -1,0 +1,76 @@
+-- The debug-bridge part of connecting a phone: check that the phone is listed and
+-- authorised, install and start the agent app, and forward the four local ports to it.
+-- Each step prints one line; the first failure ends the road with a line saying why.
+local M = {}
+
+local adb = GetObject("AndroidCon.Manager")
+local SUCCESS = 5
+local AGENT_ACTIVITY = "com.mobrevist.agent/.MainActivity"
+
+-- The agent package shipped in this package's agent folder.
+local function agent_apk()
+  local source = debug.getinfo(1, "S").source
+  local dir = source:match("^@(.*)/console/[^/]*$") or "."
+  return dir .. "/agent/agent.apk"
+end
+
+local initialised = false
+local busy = {}
+
+local forwards = { "ForwardTcpPort", "ForwardTcpPort2", "ForwardTcpPort3", "ForwardTcpPort4" }
+
+-- Runs the road for serial; on_ready() is called once the ports are forwarded.
+function M.connect(serial, on_ready)
+  if busy[serial] then return end
+  if not initialised then
+    adb:Init()
+    initialised = true
+  end
+  busy[serial] = true
+  local function stop(line)
+    busy[serial] = nil
+    if line then print(line) end
+  end
+
+  local function forward(n)
+    if n > #forwards then
+      stop("ports forwarded (127.0.0.1:12300-12303 to the agent)")
+      return on_ready()
+    end
+    adb[forwards[n]](adb, serial, function(_, result)
+      if result ~= SUCCESS then return stop("adb: port forwarding " .. n .. " failed (" .. tostring(result) .. ")") end
+      forward(n + 1)
+    end)
+  end
+
+  local function start()
+    adb:StartAPK(serial, AGENT_ACTIVITY, function(_, result)
+      if result ~= SUCCESS then return stop("adb: starting the agent failed (" .. tostring(result) .. ")") end
+      adb:StartBroadCast(serial, function(_, broadcast)
+        if broadcast ~= SUCCESS then return stop("adb: the agent did not take the connect broadcast") end
+        print("agent started")
+        forward(1)
+      end)
+    end)
+  end
+
+  adb:GetDevices(function(_, list)
+    local state
+    for _, d in ipairs(list or {}) do
+      if d.DriverId == serial then state = d.State end
+    end
+    if state == nil then
+      return stop("adb: phone " .. serial .. " not listed as authorised by the debug bridge: no agent connection")
+    elseif state ~= "device" then
+      return stop("adb: phone " .. serial .. " is " .. tostring(state) .. ": no agent connection")
+    end
+    print("adb: phone " .. serial .. " authorised")
+    adb:InstallAPK(serial, agent_apk(), function(_, result)
+      if result ~= SUCCESS then return stop("adb: installing the agent failed (" .. tostring(result) .. ")") end
+      print("agent installed")
+      start()
+    end)
+  end)
+end
+
+return M

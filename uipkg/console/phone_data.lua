@@ -1,0 +1,39 @@
+-- The commands that list the phone's data through the agent: sms, contacts, apps. Each
+-- prints the first few records and a count; 'all' as argument prints every record.
+local agent = require("console.agent")
+local commands = require("console.commands")
+local text = require("console.text")
+
+local SHOWN = 10
+
+local function limit(rest)
+  return rest == "all" and math.huge or SHOWN
+end
+
+local function listing(kind, args, shown, line, noun)
+  agent.list(kind, args, function(r, n)
+    if n <= shown then print(line(r)) end
+  end, function(count)
+    local more = count > shown and string.format(" (first %d shown; add 'all' for every one)", shown) or ""
+    print(string.format("%d %s%s", count, noun, more))
+  end)
+end
+
+commands.add("sms", "sms [THREAD|all]          list SMS (of one thread)", function(rest)
+  local thread = tonumber(rest)
+  listing(47, { thread or 0 }, thread and math.huge or limit(rest), function(r)
+    return string.format("thread %d  %s  %s", r.ThreadID, r.Number, text.short(r.Content, 60))
+  end, "SMS")
+end)
+
+commands.add("contacts", "contacts [all]            list contacts", function(rest)
+  listing(14, {}, limit(rest), function(r)
+    return string.format("%s  %s  %s", r.ID, r.Name, r.Number)
+  end, "contacts")
+end)
+
+commands.add("apps", "apps [all]                list installed apps", function(rest)
+  listing(13, {}, limit(rest), function(r)
+    return string.format("%s  %s  %s", r.Name, r.packName, r.ver)
+  end, "apps")
+end)
