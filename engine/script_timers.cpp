@@ -51,11 +51,8 @@ int script_kill_timer(lua_State* L) {
   int id = static_cast<int>(luaL_checknumber(L, 1));
   auto it = timers().find(id);
   if (it != timers().end()) {
-    it->second.timer->cancel();
     luaL_unref(L, LUA_REGISTRYINDEX, it->second.ref);
-    // The cancelled wait still completes; keep the timer object alive until then.
-    auto* orphan = it->second.timer.release();
-    orphan->async_wait([orphan](const boost::system::error_code&) { delete orphan; });
+    // Destroying the timer cancels its wait; the aborted handler finds no entry and returns.
     timers().erase(it);
   }
   return 0;
