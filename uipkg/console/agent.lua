@@ -25,17 +25,18 @@ local WAIT_MS = 5000
 -- Sends a request; on_frame(...) gets the fields of each reply frame after the reply code.
 local function request(kind, args, on_frame)
   init()
-  -- The timer is left to fire rather than killed: a killed timer lingers in the engine
-  -- until its time is up anyway.
-  local answered = false
+  local timer
   args[#args + 1] = function(code, ...)
-    answered = true
+    if timer then
+      KillTimer(timer)
+      timer = nil
+    end
     if code ~= REPLY then return unreachable() end
     on_frame(...)
   end
   local id = socket:SendSocketMessage(kind, unpack(args))
-  SetTimer(WAIT_MS, function()
-    if answered then return end
+  timer = SetTimer(WAIT_MS, function()
+    timer = nil
     socket:CancleTask(id)
     print(string.format("agent: no answer within %d s (request %d)", WAIT_MS / 1000, kind))
   end)
