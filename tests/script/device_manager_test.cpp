@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <regex>
+#include <boost/regex.hpp>
 
 #include "support/script_harness.h"
 #include "support/sysfs_fixture.h"
@@ -149,8 +149,8 @@ TEST(DeviceManagerScript, WriteLuaLogAppendsTimeTicksAndTheBytesUnchanged) {
   auto r = app.run();
   EXPECT_EQ(r.exit_code, 0) << r.err;
   std::string log = testsupport::read_file(app.state_dir() + "Mobrevist/log");
-  std::regex line_format(R"(\d\d:\d\d:\d\d     \d+  first line\n\d\d:\d\d:\d\d     \d+  .*\xE4\xB8\xAD\n)");
-  EXPECT_TRUE(std::regex_match(log, line_format)) << log;
+  boost::regex line_format(R"(\d\d:\d\d:\d\d     \d+  first line\n\d\d:\d\d:\d\d     \d+  .*\xE4\xB8\xAD\n)");
+  EXPECT_TRUE(boost::regex_match(log, line_format)) << log;
 }
 
 TEST(DeviceManagerScript, DefaultPackageListsTheAttachedPhone) {
