@@ -26,32 +26,21 @@ constexpr const char* kSerial = "0a1b2c3d";
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// Writes one line to the device-change FIFO the host reads.
-void notify(const std::string& fifo, const std::string& line) {
-  int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-  ASSERT_GE(fd, 0);
-  std::string text = line + "\n";
-  ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  ::close(fd);
-}
-
 // The host with the shipped package, the device database, the fake tree and adb_help
 // answering from scenario (which also logs every command it runs).
 struct demo_install {
   script_install app;
   testsupport::sysfs_fixture fx;
-  std::string fifo = app.root() + "/devicechange.fifo";
+  std::string fifo;
 
   explicit demo_install(const std::string& scenario) {
     app.copy_default_package();
-    const std::string database = "adb_help.rsrc/MYCURSOR/101";
-    app.write(database, read_file(testsupport::bin_dir() + "/" + database));
+    app.add_device_database();
     app.add_tool("adb_help");
     app.write("adb_help.scenario", "log " + app.dir() + "adb.log\n" + scenario);
     app.set_env("MOBREVIST_SYSFS_ROOT", fx.sys_root());
     app.set_env("MOBREVIST_MOUNTINFO", fx.mountinfo());
-    EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    app.set_env("MOBREVIST_DEVICECHANGE_FIFO", fifo);
+    fifo = app.use_device_change_fifo();
   }
   void attach_phone() { fx.add_device("1-1", "18d1", "4ee7", kSerial); }
   std::string adb_log() const { return read_file(app.dir() + "adb.log"); }
@@ -86,7 +75,7 @@ TEST(DemoPackage, ArrivingPhoneIsConnectedAndItsDataListedPushedAndPulled) {
 
   // The phone is plugged in after the start.
   demo.attach_phone();
-  notify(demo.fifo, "arrival");
+  testsupport::notify_device_change(demo.fifo, "arrival");
   ASSERT_TRUE(host->wait_for_output("agent connected: ")) << host->out() << host->err();
   std::string road = host->out();
   size_t at = 0;

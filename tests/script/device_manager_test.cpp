@@ -28,34 +28,20 @@ end
 local dm = GetObject('Device.Manager')
 )";
 
-void install_shipped_database(script_install& app) {
-  const std::string rel = "adb_help.rsrc/MYCURSOR/101";
-  app.write(rel, testsupport::read_file(testsupport::bin_dir() + "/" + rel));
-}
-
 void point_at(script_install& app, const testsupport::sysfs_fixture& fx) {
   app.set_env("MOBREVIST_SYSFS_ROOT", fx.sys_root());
   app.set_env("MOBREVIST_MOUNTINFO", fx.mountinfo());
 }
 
-void notify(const std::string& fifo, const std::string& line) {
-  int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-  ASSERT_GE(fd, 0);
-  std::string text = line + "\n";
-  ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  ::close(fd);
-}
 }  // namespace
 
 TEST(DeviceManagerScript, ReportsAttachedPhoneThenStorageArrivalAndRemoval) {
   script_install app;
-  install_shipped_database(app);
+  app.add_device_database();
   testsupport::sysfs_fixture fx;
   fx.add_device("1-1", "18d1", "4ee7", "0a1b2c3d");
   point_at(app, fx);
-  std::string fifo = app.root() + "/devicechange.fifo";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  app.set_env("MOBREVIST_DEVICECHANGE_FIFO", fifo);
+  std::string fifo = app.use_device_change_fifo();
   app.package(std::string(kShowDevice) + R"(
 print('init returned ' .. tostring(dm:Init(show)))
 print('second init returned ' .. tostring(dm:Init()))
@@ -78,14 +64,14 @@ end)
   // Other notices cause no scan; an arrival finds the phone's mounted storage.
   fx.add_disk("sdb", "1-1", "Google", "Pixel", "0100", 1);
   fx.mount("sdb1", "/media/me/PIXEL CARD");
-  notify(fifo, "7");
-  notify(fifo, "arrival");
+  testsupport::notify_device_change(fifo, "7");
+  testsupport::notify_device_change(fifo, "arrival");
   ASSERT_TRUE(child->wait_for_output("change=3")) << child->out() << child->err();
   EXPECT_NE(child->out().find("change=3 serial=0a1b2c3d"), std::string::npos);
   EXPECT_NE(child->out().find("drives=[/media/me/PIXEL CARD/]"), std::string::npos) << child->out();
 
   fx.remove_device("1-1");
-  notify(fifo, "removal");
+  testsupport::notify_device_change(fifo, "removal");
   ASSERT_TRUE(child->wait_for_output("change=2")) << child->out() << child->err();
   EXPECT_NE(child->out().find("change=2 serial=0a1b2c3d name=GOOGLE_PIXEL"), std::string::npos);
 
@@ -113,7 +99,7 @@ TEST(DeviceManagerScript, MissingDatabaseMakesInitReturnTrueWithoutReports) {
 
 TEST(DeviceManagerScript, DeviceInfoObjectsAreCollectedAndALaterFunctionReplacesTheFirst) {
   script_install app;
-  install_shipped_database(app);
+  app.add_device_database();
   testsupport::sysfs_fixture fx;
   fx.add_device("1-1", "18d1", "4ee7", "S1");
   fx.add_device("1-2", "04e8", "6860", "R58N123");  // a serial rule picks the model
@@ -155,7 +141,7 @@ TEST(DeviceManagerScript, WriteLuaLogAppendsTimeTicksAndTheBytesUnchanged) {
 
 TEST(DeviceManagerScript, DefaultPackageListsTheAttachedPhone) {
   script_install app;
-  install_shipped_database(app);
+  app.add_device_database();
   testsupport::sysfs_fixture fx;
   fx.add_device("1-1", "18d1", "4ee7", "0a1b2c3d");
   point_at(app, fx);

@@ -1,5 +1,7 @@
 #include "support/script_harness.h"
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -166,6 +168,26 @@ void script_install::copy_default_package() {
     if (!entry.is_regular_file()) continue;
     write("uipkg/" + fs::relative(entry.path(), from).string(), read_file(entry.path().string()));
   }
+}
+
+void script_install::add_device_database() {
+  const std::string archive = "adb_help.rsrc/MYCURSOR/101";
+  write(archive, read_file(bin_dir() + "/" + archive));
+}
+
+std::string script_install::use_device_change_fifo() {
+  std::string fifo = root_ / "devicechange.fifo";
+  EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  set_env("MOBREVIST_DEVICECHANGE_FIFO", fifo);
+  return fifo;
+}
+
+void notify_device_change(const std::string& fifo, const std::string& line) {
+  int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(fd, 0) << "nobody reads " << fifo;
+  std::string text = line + "\n";
+  EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::close(fd);
 }
 
 void script_install::add_tool(const std::string& name) { place_file(bin_dir() + "/" + name, dir() + name); }

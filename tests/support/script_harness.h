@@ -29,6 +29,9 @@ struct run_result {
   std::string err;
 };
 
+// Writes one line to a device-change FIFO made by script_install::use_device_change_fifo.
+void notify_device_change(const std::string& fifo, const std::string& line);
+
 class child_process {
 public:
   child_process(const std::vector<std::string>& argv, const std::vector<std::pair<std::string, std::string>>& env,
@@ -74,6 +77,11 @@ public:
   void package(const std::string& onload_lua);
   // Copies every file of the shipped default package (<bin_dir>/uipkg) into the install.
   void copy_default_package();
+  // Places the built device database archive beside the executable.
+  void add_device_database();
+  // Makes a FIFO whose lines the host takes as device-change notices ("arrival",
+  // "removal" or a number) and points the host at it; returns its path.
+  std::string use_device_change_fifo();
   // Places a built tool (from bin_dir()) beside the executable.
   void add_tool(const std::string& name);
   // Extra or overriding environment variables for the child.
