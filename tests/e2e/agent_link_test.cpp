@@ -23,11 +23,12 @@ std::unique_ptr<child_process> start_agent(const testsupport::temp_dir& logs, co
   return agent;
 }
 
-// Lists every SMS and contact, waits for notification 19, prints a summary and quits.
+// Lists every SMS and contact, waits for notifications 19 and 48 (they may arrive after
+// the lists), prints a summary and quits.
 constexpr const char* kListingPackage = R"lua(
 local m = GetObject('Socket.Manager')
 local sms, threads, thread_count, contacts = 0, {}, 0, {}
-local pending = 3
+local pending = 4
 local function finish()
   pending = pending - 1
   if pending > 0 then return end
@@ -38,15 +39,17 @@ local function finish()
   end
   GetObject('Win32Shell.Object'):PostQuitMessage()
 end
-local notified = false
+local seen = {}
 m:Init(function(kind, ...)
-  if kind == 19 and not notified then
-    notified = true
+  if kind == 19 and not seen[19] then
+    seen[19] = true
     print('notification 19 ' .. select(1, ...))
     finish()
-  elseif kind == 48 then
+  elseif kind == 48 and not seen[48] then
+    seen[48] = true
     local status, number, content = ...
     print('notification 48 ' .. status .. ' ' .. number)
+    finish()
   end
 end)
 m:Connect()
