@@ -10,20 +10,11 @@
 #include <thread>
 
 #include "bench_support.h"
+#include "platform/stream_io.h"
 
 namespace transfer_bench {
 
-namespace {
-bool send_all(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
-    if (w <= 0) return false;
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-} // namespace
+using kit::platform::send_all;
 
 double loopback_copy(const std::string& source, const std::string& destination) {
   int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -75,11 +75,11 @@ TEST_F(GetFile, QueuedRequestWaitsForTheReplyInFlightAndGetsOnlyItsOwnBytes) {
       const std::string& body = phone[path];
       std::string reply = reply_header(static_cast<uint32_t>(body.size())) + body;
       size_t half = reply.size() / 2;
-      write_all(fd, reply.data(), half);
+      send_all(fd, reply.data(), half);
       // Half-way through a reply no other request may have arrived.
       pollfd p{fd, POLLIN, 0};
       if (::poll(&p, 1, 100) > 0) early_request = true;
-      write_all(fd, reply.data() + half, reply.size() - half);
+      send_all(fd, reply.data() + half, reply.size() - half);
     }
   });
   CLuaGetFile pull;
@@ -117,7 +117,7 @@ TEST_F(GetFile, RefusedConnectionFailsTheRequestInFlightAndKeepsAnExistingFile) 
     std::string path;
     while (read_request(fd, path)) {
       std::string reply = reply_header(2) + "ok";
-      write_all(fd, reply.data(), reply.size());
+      send_all(fd, reply.data(), reply.size());
     }
   });
   uint32_t third = pull.AddTask(CLuaGetFile::kTypeFile, "/b", dir / "b", recorder());
@@ -136,7 +136,7 @@ TEST_F(GetFile, AgentClosingInTheMiddleOfAFileIsAFailureAndLeavesNoTruncatedFile
     std::string path;
     if (!read_request(fd, path)) return;
     std::string reply = reply_header(1000) + std::string(400, 'p');
-    write_all(fd, reply.data(), reply.size());
+    send_all(fd, reply.data(), reply.size());
   });
   CLuaGetFile pull;
   pull.Init();

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/stream_io.h"
 #include "platform/ui_loop.h"
 
 namespace phonelink_test {
@@ -39,36 +40,17 @@ loopback_peer::~loopback_peer() {
 }
 
 bool loopback_peer::write_all(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return kit::platform::send_all(fd, bytes.data(), bytes.size());
 }
 
+// Empty when the peer closes first.
 std::string loopback_peer::read_exactly(int fd, size_t count) {
-  std::string out;
-  char buf[4096];
-  while (out.size() < count) {
-    ssize_t n = ::recv(fd, buf, std::min(sizeof buf, count - out.size()), 0);
-    if (n <= 0) break;
-    out.append(buf, static_cast<size_t>(n));
-  }
+  std::string out(count, '\0');
+  if (!kit::platform::read_exact(fd, out.data(), count)) out.clear();
   return out;
 }
 
-std::string loopback_peer::read_to_end(int fd) {
-  std::string out;
-  char buf[4096];
-  for (;;) {
-    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) break;
-    out.append(buf, static_cast<size_t>(n));
-  }
-  return out;
-}
+std::string loopback_peer::read_to_end(int fd) { return kit::platform::read_to_end(fd); }
 
 void run_ui_loop() {
   auto& loop = kit::platform::ui_loop::instance();

@@ -50,7 +50,7 @@ public:
             std::lock_guard<std::mutex> lock(m_);
             pushes_.push_back(r);
           }
-          write_all(fd, "k", 1);
+          send_all(fd, "k", 1);
         }) {}
   std::vector<received> pushes() {
     std::lock_guard<std::mutex> lock(m_);

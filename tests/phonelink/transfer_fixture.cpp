@@ -90,38 +90,6 @@ tcp_server::~tcp_server() {
     if (fd >= 0) ::close(fd);
 }
 
-bool read_exact(int fd, void* data, size_t length) {
-  char* p = static_cast<char*>(data);
-  while (length > 0) {
-    ssize_t n = ::recv(fd, p, length, 0);
-    if (n <= 0) return false;
-    p += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool write_all(int fd, const void* data, size_t length) {
-  const char* p = static_cast<const char*>(data);
-  while (length > 0) {
-    ssize_t n = ::send(fd, p, length, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    p += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-std::string read_to_end(int fd) {
-  std::string out;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) return out;
-    out.append(buf, static_cast<size_t>(n));
-  }
-}
-
 uint32_t le32(const std::string& b, size_t o) {
   return uint32_t(uint8_t(b[o])) | uint32_t(uint8_t(b[o + 1])) << 8 | uint32_t(uint8_t(b[o + 2])) << 16 |
          uint32_t(uint8_t(b[o + 3])) << 24;

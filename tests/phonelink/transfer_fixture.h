@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/stream_io.h"
+
 namespace transfer_test {
 
 // Makes the UI loop runnable (and the calling thread the UI thread) and the message window
@@ -38,11 +40,10 @@ private:
   std::thread thread_;
 };
 
-// Blocking helpers for handlers. read_exact fails when the peer closes first.
-bool read_exact(int fd, void* data, size_t length);
-bool write_all(int fd, const void* data, size_t length);
-// Everything until the peer closes.
-std::string read_to_end(int fd);
+// Blocking helpers for handlers.
+using kit::platform::read_exact;
+using kit::platform::read_to_end;
+using kit::platform::send_all;
 uint32_t le32(const std::string& bytes, size_t offset);
 
 } // namespace transfer_test

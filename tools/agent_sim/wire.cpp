@@ -14,26 +14,6 @@ constexpr uint32_t kMaxRequestPayload = 16 * 1024 * 1024;
 
 } // namespace
 
-bool read_exact(int fd, char* out, size_t count) {
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::recv(fd, out + done, count - done, 0);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool send_all(int fd, const char* p, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
-    if (w <= 0) return false;
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
 bool read_request(int fd, request& out) {
   unsigned char h[6];
   if (!read_exact(fd, reinterpret_cast<char*>(h), sizeof h)) return false;

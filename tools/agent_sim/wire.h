@@ -4,7 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/stream_io.h"
+
 namespace agent_sim {
+
+using kit::platform::read_exact;
+using kit::platform::send_all;
 
 struct options;
 
@@ -13,11 +18,6 @@ struct request {
   uint16_t type = 0;
   std::string payload;
 };
-
-// Reads exactly count bytes; false when the peer closed first.
-bool read_exact(int fd, char* out, size_t count);
-// Writes all n bytes; false when the peer has gone.
-bool send_all(int fd, const char* p, size_t n);
 
 // Reads one little-endian frame; false when the peer closed or sent a frame too large to be
 // a request.
