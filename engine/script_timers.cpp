@@ -1,10 +1,12 @@
 // SetTimer(ms, fn) -> id calls fn once on the UI thread after ms; KillTimer(id) cancels.
+#include <climits>
 #include <map>
 #include <memory>
 
 #include <boost/asio/steady_timer.hpp>
 
 #include "engine/engine_state.h"
+#include "engine/script_numbers.h"
 #include "platform/ui_loop_asio.h"
 
 namespace kit::engine {
@@ -22,14 +24,13 @@ std::map<int, script_timer>& timers() {
 int last_timer_id = 0;
 
 int script_set_timer(lua_State* L) {
-  lua_Number ms = luaL_checknumber(L, 1);
+  int64_t ms = script::to_delay_ms(luaL_checknumber(L, 1));
   luaL_checktype(L, 2, LUA_TFUNCTION);
-  if (ms < 0) ms = 0;
   lua_pushvalue(L, 2);
   int ref = luaL_ref(L, LUA_REGISTRYINDEX);
   int id = ++last_timer_id;
   auto timer = std::make_unique<boost::asio::steady_timer>(platform::ui_io_context());
-  timer->expires_after(std::chrono::milliseconds(static_cast<long long>(ms)));
+  timer->expires_after(std::chrono::milliseconds(ms));
   timer->async_wait([id](const boost::system::error_code& ec) {
     if (ec) return;
     auto it = timers().find(id);
@@ -48,8 +49,9 @@ int script_set_timer(lua_State* L) {
 }
 
 int script_kill_timer(lua_State* L) {
-  int id = static_cast<int>(luaL_checknumber(L, 1));
-  auto it = timers().find(id);
+  int64_t id = script::check_int64(L, 1);
+  if (id <= 0 || id > INT_MAX) return 0;
+  auto it = timers().find(static_cast<int>(id));
   if (it != timers().end()) {
     luaL_unref(L, LUA_REGISTRYINDEX, it->second.ref);
     // Destroying the timer cancels its wait; the aborted handler finds no entry and returns.

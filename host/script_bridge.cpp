@@ -31,7 +31,7 @@ int attach_event(lua_State* L, LuaEventContainer& container) {
 }
 
 int detach_event(lua_State* L, LuaEventContainer& container) {
-  auto cookie = static_cast<uint32_t>(static_cast<int64_t>(luaL_checknumber(L, 2)));
+  auto cookie = static_cast<uint32_t>(check_int64(L, 2));
   CLuaEvent* ev = nullptr;
   if (container.RemoveEvent(cookie, &ev) != S_OK || !ev) return 0;
   free_event(ev);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/script_numbers.h"
 #include "engine/ui_engine.h"
 #include "host/lua_event.h"
 

@@ -53,7 +53,7 @@ int UnInit(lua_State* L) {
 int CancleTask(lua_State* L) {
   CLuaSendFile* object = self(L);
   if (!object) return 0;
-  auto id = static_cast<int64_t>(luaL_checknumber(L, 2));
+  int64_t id = kit::script::check_int64(L, 2);
   if (id > 0 && id <= UINT32_MAX) object->CancleTask(static_cast<uint32_t>(id));
   return 0;
 }

@@ -11,12 +11,8 @@ CLuaSocketMessageManager* self(lua_State* L) {
   return kit::script::self<CLuaSocketMessageManager>(L, CLuaSocketMessageManager::kClassName);
 }
 
-// A script number as a 64-bit integer, truncated toward zero; out-of-range values and
-// NaN give 0 instead of an undefined conversion.
-int64_t to_int64(double v) {
-  if (!std::isfinite(v) || std::fabs(v) >= 9.2e18) return 0;
-  return static_cast<int64_t>(v);
-}
+using kit::script::check_int64;
+using kit::script::to_int64;
 
 // Appends one script value to a request payload: booleans and integral numbers as 32-bit
 // integers, strings with their length; anything else (fractions too) is left out.
@@ -62,7 +58,7 @@ int Connect(lua_State* L) {
 int SendSocketMessage(lua_State* L) {
   auto* m = self(L);
   if (!m) return 0;
-  auto type = static_cast<uint16_t>(to_int64(luaL_checknumber(L, 2)));
+  auto type = static_cast<uint16_t>(check_int64(L, 2));
   int last = lua_gettop(L);
   CommandBytesStream frame;
   frame.WriteShort(type);
@@ -78,7 +74,7 @@ int SendSocketMessage(lua_State* L) {
 int CancleTask(lua_State* L) {
   auto* m = self(L);
   if (!m) return 0;
-  m->CancleTask(static_cast<uint32_t>(to_int64(luaL_checknumber(L, 2))));
+  m->CancleTask(static_cast<uint32_t>(check_int64(L, 2)));
   return 0;
 }
 

@@ -25,8 +25,8 @@ int GetTickCount(lua_State* L) {
 
 int Sleep(lua_State* L) {
   if (!self(L)) return 0;
-  lua_Number ms = luaL_checknumber(L, 2);
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long long>(ms)));
+  int64_t ms = kit::script::to_delay_ms(luaL_checknumber(L, 2));
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   return 0;
 }
 

@@ -33,3 +33,29 @@ TEST(ScriptTimers, QuittingWithTimersPendingOrKilledEndsCleanly) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "");
 }
+
+// Scripts can pass NaN, infinities and numbers far outside any id's range; none of them may
+// end in an undefined conversion (the sanitizers abort on one) or hit an unrelated timer.
+TEST(ScriptTimers, NumbersOutOfRangeAreHeldOrIgnored) {
+  testsupport::script_install app;
+  app.package(R"(
+    local shell = GetObject('Win32Shell.Object')
+    local kept = SetTimer(30, function() print('kept') end)
+    KillTimer(kept + 2^32)
+    KillTimer(0/0)
+    KillTimer(-math.huge)
+    SetTimer(math.huge, function() print('never') end)
+    SetTimer(0/0, function() print('at once') end)
+    shell:Sleep(0/0)
+    shell:Sleep(-math.huge)
+    for _, name in ipairs({'SendFile.Manager', 'GetFile.Manager', 'Socket.Manager'}) do
+      GetObject(name):CancleTask(0/0)
+      GetObject(name):CancleTask(2^70)
+    end
+    SetTimer(80, function() print('done') shell:PostQuitMessage() end)
+  )");
+  auto r = app.run();
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "at once\nkept\ndone\n");
+}
