@@ -53,12 +53,6 @@ int Init(lua_State* L) {
   return 0;
 }
 
-int UnInit(lua_State* L) {
-  CLuaAndroidConnectManager* o = self(L);
-  if (o) o->UnInit();
-  return 0;
-}
-
 int AddAndroidCmd(lua_State* L) {
   CLuaAndroidConnectManager* o = self(L);
   if (!o) return 0;
@@ -123,12 +117,6 @@ int CancleTask(lua_State* L) {
   return 0;
 }
 
-int CancleAllTask(lua_State* L) {
-  CLuaAndroidConnectManager* o = self(L);
-  if (o) o->CancelAll();
-  return 0;
-}
-
 void push_result(lua_State* L, Kind kind, const std::u16string& output, int& count) {
   switch (kind) {
   case Kind::RawOutput:
@@ -168,7 +156,7 @@ void push_result(lua_State* L, Kind kind, const std::u16string& output, int& cou
 
 const UIS_Method kMethods[] = {
     {"Init", Init, 0},
-    {"UnInit", UnInit, 0},
+    {"UnInit", kit::script::call_method<CLuaAndroidConnectManager, &CLuaAndroidConnectManager::UnInit>, 0},
     {"AddAndroidCmd", AddAndroidCmd, 0},
     {"GetDevices", GetDevices, 0},
     {"StartServices", StartServices, 0},
@@ -182,7 +170,7 @@ const UIS_Method kMethods[] = {
     {"ForwardTcpPort3", ForwardTcpPort3, 0},
     {"ForwardTcpPort4", ForwardTcpPort4, 0},
     {"CancleTask", CancleTask, 0},
-    {"CancleAllTask", CancleAllTask, 0},
+    {"CancleAllTask", kit::script::call_method<CLuaAndroidConnectManager, &CLuaAndroidConnectManager::CancelAll>, 0},
     {nullptr, nullptr, 0},
 };
 

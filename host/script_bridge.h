@@ -17,6 +17,14 @@ T* self(lua_State* L, const char* class_name) {
   return static_cast<T*>(UIS_ToObject(L, 1, class_name));
 }
 
+// A script method without arguments or results: calls (object->*Method)() when argument 1
+// is an object of T's class, and does nothing otherwise.
+template <class T, auto Method>
+int call_method(lua_State* L) {
+  if (T* object = self<T>(L, T::kClassName)) (object->*Method)();
+  return 0;
+}
+
 // attach(self, function) -> cookie, after the caller has checked argument 1. Returns the
 // number of results (0 when argument 2 is not a function).
 int attach_event(lua_State* L, LuaEventContainer& container);

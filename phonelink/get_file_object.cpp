@@ -5,6 +5,8 @@
 #include "phonelink/get_file_manager.h"
 
 namespace {
+using kit::script::call_method;
+
 CLuaGetFile* self(lua_State* L) { return kit::script::self<CLuaGetFile>(L, CLuaGetFile::kClassName); }
 
 // Wraps the script function at idx; the reference is released with the last copy. A
@@ -44,16 +46,6 @@ int GetIconTask(lua_State* L) { return get(L, CLuaGetFile::kTypeIcon); }
 int GetCompressPic(lua_State* L) { return get(L, CLuaGetFile::kTypeCompressPic); }
 int GetVideoShot(lua_State* L) { return get(L, CLuaGetFile::kTypeVideoShot); }
 
-int Init(lua_State* L) {
-  if (CLuaGetFile* object = self(L)) object->Init();
-  return 0;
-}
-
-int UnInit(lua_State* L) {
-  if (CLuaGetFile* object = self(L)) object->UnInit();
-  return 0;
-}
-
 int CancleTask(lua_State* L) {
   CLuaGetFile* object = self(L);
   if (!object) return 0;
@@ -62,29 +54,19 @@ int CancleTask(lua_State* L) {
   return 0;
 }
 
-int CancleAllTask(lua_State* L) {
-  if (CLuaGetFile* object = self(L)) object->CancleAllTask();
-  return 0;
-}
-
-int ContinueNextTask(lua_State* L) {
-  if (CLuaGetFile* object = self(L)) object->ContinueNextTask();
-  return 0;
-}
-
 // Kept for the scripts that call it; pushing goes through SendFile.Manager.
 int SendFileTask(lua_State*) { return 0; }
 
 const UIS_Method kMethods[] = {
-    {"Init", Init, 0},
-    {"UnInit", UnInit, 0},
+    {"Init", call_method<CLuaGetFile, &CLuaGetFile::Init>, 0},
+    {"UnInit", call_method<CLuaGetFile, &CLuaGetFile::UnInit>, 0},
     {"GetFileTask", GetFileTask, 0},
     {"GetIconTask", GetIconTask, 0},
     {"GetCompressPic", GetCompressPic, 0},
     {"GetVideoShot", GetVideoShot, 0},
     {"CancleTask", CancleTask, 0},
-    {"CancleAllTask", CancleAllTask, 0},
-    {"ContinueNextTask", ContinueNextTask, 0},
+    {"CancleAllTask", call_method<CLuaGetFile, &CLuaGetFile::CancleAllTask>, 0},
+    {"ContinueNextTask", call_method<CLuaGetFile, &CLuaGetFile::ContinueNextTask>, 0},
     {"SendFileTask", SendFileTask, 0},
     {nullptr, nullptr, 0},
 };

@@ -5,6 +5,8 @@
 #include "phonelink/send_file_manager.h"
 
 namespace {
+using kit::script::call_method;
+
 CLuaSendFile* self(lua_State* L) { return kit::script::self<CLuaSendFile>(L, CLuaSendFile::kClassName); }
 
 // Wraps the script function at idx; the reference is released with the last copy.
@@ -40,16 +42,6 @@ int SendPhotoFile(lua_State* L) { return send(L, CLuaSendFile::kTypePhoto); }
 int SendVideoFile(lua_State* L) { return send(L, CLuaSendFile::kTypeVideo); }
 int SendCommonFile(lua_State* L) { return send(L, CLuaSendFile::kTypeCommon); }
 
-int Init(lua_State* L) {
-  if (CLuaSendFile* object = self(L)) object->Init();
-  return 0;
-}
-
-int UnInit(lua_State* L) {
-  if (CLuaSendFile* object = self(L)) object->UnInit();
-  return 0;
-}
-
 int CancleTask(lua_State* L) {
   CLuaSendFile* object = self(L);
   if (!object) return 0;
@@ -58,21 +50,16 @@ int CancleTask(lua_State* L) {
   return 0;
 }
 
-int CancleAllTask(lua_State* L) {
-  if (CLuaSendFile* object = self(L)) object->CancleAllTask();
-  return 0;
-}
-
 const UIS_Method kMethods[] = {
-    {"Init", Init, 0},
-    {"UnInit", UnInit, 0},
+    {"Init", call_method<CLuaSendFile, &CLuaSendFile::Init>, 0},
+    {"UnInit", call_method<CLuaSendFile, &CLuaSendFile::UnInit>, 0},
     {"SendApp", SendApp, 0},
     {"SendMusicFile", SendMusicFile, 0},
     {"SendPhotoFile", SendPhotoFile, 0},
     {"SendVideoFile", SendVideoFile, 0},
     {"SendCommonFile", SendCommonFile, 0},
     {"CancleTask", CancleTask, 0},
-    {"CancleAllTask", CancleAllTask, 0},
+    {"CancleAllTask", call_method<CLuaSendFile, &CLuaSendFile::CancleAllTask>, 0},
     {nullptr, nullptr, 0},
 };
 

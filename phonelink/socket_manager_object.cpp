@@ -11,6 +11,7 @@ CLuaSocketMessageManager* self(lua_State* L) {
   return kit::script::self<CLuaSocketMessageManager>(L, CLuaSocketMessageManager::kClassName);
 }
 
+using kit::script::call_method;
 using kit::script::check_int64;
 using kit::script::to_int64;
 
@@ -44,16 +45,6 @@ int Init(lua_State* L) {
   return 0;
 }
 
-int UnInit(lua_State* L) {
-  if (auto* m = self(L)) m->UnInit();
-  return 0;
-}
-
-int Connect(lua_State* L) {
-  if (auto* m = self(L)) m->Connect();
-  return 0;
-}
-
 // SendSocketMessage(type, arguments..., function) -> task id
 int SendSocketMessage(lua_State* L) {
   auto* m = self(L);
@@ -78,18 +69,13 @@ int CancleTask(lua_State* L) {
   return 0;
 }
 
-int CancleAllTask(lua_State* L) {
-  if (auto* m = self(L)) m->CancleAllTask();
-  return 0;
-}
-
 const UIS_Method kMethods[] = {
     {"Init", Init, 0},
-    {"UnInit", UnInit, 0},
-    {"Connect", Connect, 0},
+    {"UnInit", call_method<CLuaSocketMessageManager, &CLuaSocketMessageManager::UnInit>, 0},
+    {"Connect", call_method<CLuaSocketMessageManager, &CLuaSocketMessageManager::Connect>, 0},
     {"SendSocketMessage", SendSocketMessage, 0},
     {"CancleTask", CancleTask, 0},
-    {"CancleAllTask", CancleAllTask, 0},
+    {"CancleAllTask", call_method<CLuaSocketMessageManager, &CLuaSocketMessageManager::CancleAllTask>, 0},
     {nullptr, nullptr, 0},
 };
 
