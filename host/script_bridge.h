@@ -25,6 +25,17 @@ int call_method(lua_State* L) {
   return 0;
 }
 
+// A script method taking one task id: calls (object->*Method)(id) when argument 1 is an
+// object of T's class. Task ids run from 1 to 0xFFFFFFFF; any other number names no task.
+template <class T, auto Method>
+int call_with_task_id(lua_State* L) {
+  T* object = self<T>(L, T::kClassName);
+  if (!object) return 0;
+  int64_t id = check_int64(L, 2);
+  if (id > 0 && id <= UINT32_MAX) (object->*Method)(static_cast<uint32_t>(id));
+  return 0;
+}
+
 // attach(self, function) -> cookie, after the caller has checked argument 1. Returns the
 // number of results (0 when argument 2 is not a function).
 int attach_event(lua_State* L, LuaEventContainer& container);

@@ -46,14 +46,6 @@ int GetIconTask(lua_State* L) { return get(L, CLuaGetFile::kTypeIcon); }
 int GetCompressPic(lua_State* L) { return get(L, CLuaGetFile::kTypeCompressPic); }
 int GetVideoShot(lua_State* L) { return get(L, CLuaGetFile::kTypeVideoShot); }
 
-int CancleTask(lua_State* L) {
-  CLuaGetFile* object = self(L);
-  if (!object) return 0;
-  int64_t id = kit::script::check_int64(L, 2);
-  if (id > 0 && id <= UINT32_MAX) object->CancleTask(static_cast<uint32_t>(id));
-  return 0;
-}
-
 // Kept for the scripts that call it; pushing goes through SendFile.Manager.
 int SendFileTask(lua_State*) { return 0; }
 
@@ -64,7 +56,7 @@ const UIS_Method kMethods[] = {
     {"GetIconTask", GetIconTask, 0},
     {"GetCompressPic", GetCompressPic, 0},
     {"GetVideoShot", GetVideoShot, 0},
-    {"CancleTask", CancleTask, 0},
+    {"CancleTask", kit::script::call_with_task_id<CLuaGetFile, &CLuaGetFile::CancleTask>, 0},
     {"CancleAllTask", call_method<CLuaGetFile, &CLuaGetFile::CancleAllTask>, 0},
     {"ContinueNextTask", call_method<CLuaGetFile, &CLuaGetFile::ContinueNextTask>, 0},
     {"SendFileTask", SendFileTask, 0},

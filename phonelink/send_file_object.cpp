@@ -42,14 +42,6 @@ int SendPhotoFile(lua_State* L) { return send(L, CLuaSendFile::kTypePhoto); }
 int SendVideoFile(lua_State* L) { return send(L, CLuaSendFile::kTypeVideo); }
 int SendCommonFile(lua_State* L) { return send(L, CLuaSendFile::kTypeCommon); }
 
-int CancleTask(lua_State* L) {
-  CLuaSendFile* object = self(L);
-  if (!object) return 0;
-  int64_t id = kit::script::check_int64(L, 2);
-  if (id > 0 && id <= UINT32_MAX) object->CancleTask(static_cast<uint32_t>(id));
-  return 0;
-}
-
 const UIS_Method kMethods[] = {
     {"Init", call_method<CLuaSendFile, &CLuaSendFile::Init>, 0},
     {"UnInit", call_method<CLuaSendFile, &CLuaSendFile::UnInit>, 0},
@@ -58,7 +50,7 @@ const UIS_Method kMethods[] = {
     {"SendPhotoFile", SendPhotoFile, 0},
     {"SendVideoFile", SendVideoFile, 0},
     {"SendCommonFile", SendCommonFile, 0},
-    {"CancleTask", CancleTask, 0},
+    {"CancleTask", kit::script::call_with_task_id<CLuaSendFile, &CLuaSendFile::CancleTask>, 0},
     {"CancleAllTask", call_method<CLuaSendFile, &CLuaSendFile::CancleAllTask>, 0},
     {nullptr, nullptr, 0},
 };

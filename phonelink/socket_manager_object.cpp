@@ -62,19 +62,12 @@ int SendSocketMessage(lua_State* L) {
   return 1;
 }
 
-int CancleTask(lua_State* L) {
-  auto* m = self(L);
-  if (!m) return 0;
-  m->CancleTask(static_cast<uint32_t>(check_int64(L, 2)));
-  return 0;
-}
-
 const UIS_Method kMethods[] = {
     {"Init", Init, 0},
     {"UnInit", call_method<CLuaSocketMessageManager, &CLuaSocketMessageManager::UnInit>, 0},
     {"Connect", call_method<CLuaSocketMessageManager, &CLuaSocketMessageManager::Connect>, 0},
     {"SendSocketMessage", SendSocketMessage, 0},
-    {"CancleTask", CancleTask, 0},
+    {"CancleTask", kit::script::call_with_task_id<CLuaSocketMessageManager, &CLuaSocketMessageManager::CancleTask>, 0},
     {"CancleAllTask", call_method<CLuaSocketMessageManager, &CLuaSocketMessageManager::CancleAllTask>, 0},
     {nullptr, nullptr, 0},
 };
