@@ -1,5 +1,7 @@
 #include "host/host_startup.h"
 
+#include <mutex>
+
 #include "common/singleton_ex.h"
 #include "common/text_convert.h"
 #include "host/app_paths.h"
@@ -27,6 +29,30 @@ platform::named_mutex& instance_mutex() {
 multiprocess::share_memory& command_block() {
   static multiprocess::share_memory block;
   return block;
+}
+
+// The host's one reference to the paths object: taken by start-up, or before it by the
+// first GetAppPaths(), and given back at shutdown.
+std::mutex& paths_guard() {
+  static std::mutex m;
+  return m;
+}
+bool paths_held = false;
+
+CAppPaths* hold_app_paths() {
+  std::lock_guard<std::mutex> lock(paths_guard());
+  if (!paths_held) {
+    singleton_ex<CAppPaths>::acquire();
+    paths_held = true;
+  }
+  return singleton_ex<CAppPaths>::peek();
+}
+
+void give_back_app_paths() {
+  std::lock_guard<std::mutex> lock(paths_guard());
+  if (!paths_held) return;
+  paths_held = false;
+  singleton_ex<CAppPaths>::release();
 }
 
 void load_startup_script(UIS_Runtime* runtime, const std::string& chunk_name, const std::string& path) {
@@ -83,7 +109,7 @@ bool startup(const host_config& config) {
   }
   command_block().open(multiprocess::share_memory::mode::server);
 
-  singleton_ex<CAppPaths>::acquire();
+  hold_app_paths();
   singleton_ex<CMessageWindow>::acquire()->Create(kMessageWindowName);
   for (const auto& step : config.managers) {
     if (step.acquire) step.acquire();
@@ -104,7 +130,7 @@ void shutdown(const host_config& config) {
   }
   if (CMessageWindow* window = singleton_ex<CMessageWindow>::peek()) window->Destroy();
   singleton_ex<CMessageWindow>::release();
-  singleton_ex<CAppPaths>::release();
+  give_back_app_paths();
   command_block().close();
 }
 
@@ -112,7 +138,4 @@ void shutdown(const host_config& config) {
 
 CMessageWindow* GetMessageWindow() { return singleton_ex<CMessageWindow>::peek(); }
 
-CAppPaths* GetAppPaths() {
-  if (CAppPaths* p = singleton_ex<CAppPaths>::peek()) return p;
-  return singleton_ex<CAppPaths>::acquire();
-}
+CAppPaths* GetAppPaths() { return kit::host::hold_app_paths(); }

@@ -42,6 +42,7 @@ const std::vector<startup_script>& startup_scripts();
 } // namespace kit::host
 
 // The process-wide singletons the host owns; null outside start-up..shutdown, except that
-// GetAppPaths() fills a paths object on demand.
+// GetAppPaths() also makes the paths object when asked before start-up (that reference is
+// the host's own, given back at shutdown).
 CMessageWindow* GetMessageWindow();
 CAppPaths* GetAppPaths();

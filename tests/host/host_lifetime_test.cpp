@@ -1,0 +1,59 @@
+// Start-up and shutdown of the host in this process: which objects exist afterwards and
+// in which order shutdown takes things down.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/singleton_ex.h"
+#include "host/app_paths.h"
+#include "host/host_startup.h"
+#include "host/message_window.h"
+#include "support/temp_dir.h"
+
+using kit::design_pattern::singleton_ex;
+
+namespace {
+
+// A program folder without a package and runtime folders of the test's own, so start-up
+// finds no scripts and shares no locks.
+class HostLifetime : public testing::Test {
+protected:
+  void SetUp() override {
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+      const char* value = std::getenv(name);
+      saved.push_back({name, value ? value : "", value != nullptr});
+    }
+    testsupport::make_dirs(root / "run");
+    testsupport::make_dirs(root / "app");
+    testsupport::make_dirs(root / "tmp");
+    setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
+    setenv("TMPDIR", (root / "tmp").c_str(), 1);
+  }
+  void TearDown() override {
+    for (const auto& v : saved) {
+      if (v.set) setenv(v.name.c_str(), v.value.c_str(), 1);
+      else unsetenv(v.name.c_str());
+    }
+  }
+  struct saved_variable {
+    std::string name, value;
+    bool set;
+  };
+  std::vector<saved_variable> saved;
+  std::string program_dir() const { return root / "app/"; }
+  testsupport::temp_dir root;
+};
+
+} // namespace
+
+TEST_F(HostLifetime, PathsAskedForBeforeStartUpAreGivenBackAtShutdown) {
+  GetAppPaths()->FillFromExecutable(program_dir() + "mobrevist");
+  kit::host::host_config config;
+  ASSERT_TRUE(kit::host::startup(config));
+  EXPECT_EQ(GetAppPaths()->GetExeDir(), program_dir());  // the same object, not a new one
+  kit::host::shutdown(config);
+  EXPECT_EQ(singleton_ex<CAppPaths>::peek(), nullptr);
+  EXPECT_EQ(GetMessageWindow(), nullptr);
+}
