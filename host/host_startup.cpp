@@ -7,7 +7,6 @@
 #include "host/app_paths.h"
 #include "host/message_window.h"
 #include "host/share_memory.h"
-#include "host/thread_pool.h"
 #include "platform/named_mutex.h"
 #include "platform/process_info.h"
 #include "platform/ui_loop.h"
@@ -122,9 +121,9 @@ bool startup(const host_config& config) {
 void run_message_loop() { platform::ui_loop::instance().run(); }
 
 void shutdown(const host_config& config) {
-  // The pool's worker finishes the item it is running and ends before anything it might
-  // touch goes away.
-  CThreadPool::Shutdown();
+  for (const auto& step : config.shutdown_steps) {
+    if (step) step();
+  }
   for (auto it = config.managers.rbegin(); it != config.managers.rend(); ++it) {
     if (it->release) it->release();
   }

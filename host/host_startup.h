@@ -20,6 +20,10 @@ struct singleton_step {
 struct host_config {
   // Acquired in order after the message window, released in reverse order at shutdown.
   std::vector<singleton_step> managers;
+  // Run in order at shutdown once the message loop has ended, before the managers are
+  // released and the message window is destroyed: every step stops what owns a thread, a
+  // child process or a socket, so nothing of it is left when the window and the loop go.
+  std::vector<std::function<void()>> shutdown_steps;
   // Registers every script object and class, in their fixed order.
   std::function<void(UIS_Env*)> register_objects;
   // Runs once after the package has loaded; its result is not examined.

@@ -80,6 +80,14 @@ uint32_t CMessageWindow::AddTimerHandler(TimerHandler* target) {
   return id;
 }
 
+int CMessageWindow::RemoveTimerHandler(uint32_t id) {
+  auto it = timers_.find(id);
+  if (it == timers_.end()) return 0;
+  it->second->timer.cancel();
+  timers_.erase(it);
+  return 1;
+}
+
 uint32_t CMessageWindow::AddMessageHandler(MessageHandler* handler) {
   uint32_t cookie = ++counter_;
   messages_[WM_DEVICECHANGE].push_back(handler_entry{cookie, handler, true});

@@ -23,6 +23,9 @@ public:
   bool IsCreated() const { return life_->current(nullptr); }
 
   uint32_t AddTimerHandler(TimerHandler* target);
+  // Stops the timer and forgets it (for a target that goes away before the window).
+  // 1 if removed, 0 if the id is unknown.
+  int RemoveTimerHandler(uint32_t id);
   uint32_t AddMessageHandler(MessageHandler* handler);
   int RemoveMessageHandler(uint32_t cookie);
 

@@ -10,6 +10,7 @@
 #include "host/app_paths.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
+#include "host/owned_objects.h"
 #include "support/temp_dir.h"
 
 using kit::design_pattern::singleton_ex;
@@ -55,5 +56,39 @@ TEST_F(HostLifetime, PathsAskedForBeforeStartUpAreGivenBackAtShutdown) {
   EXPECT_EQ(GetAppPaths()->GetExeDir(), program_dir());  // the same object, not a new one
   kit::host::shutdown(config);
   EXPECT_EQ(singleton_ex<CAppPaths>::peek(), nullptr);
+  EXPECT_EQ(GetMessageWindow(), nullptr);
+}
+
+namespace {
+std::vector<std::string> shutdown_log;
+
+bool window_exists() { return GetMessageWindow() && GetMessageWindow()->IsCreated(); }
+void note(const std::string& what) { shutdown_log.push_back(what + (window_exists() ? " (window)" : " (no window)")); }
+
+template <int N>
+struct part {
+  ~part() { note("part " + std::to_string(N)); }
+};
+} // namespace
+
+TEST_F(HostLifetime, ShutdownStepsAndOwnedObjectsGoBeforeTheManagersAndTheWindow) {
+  shutdown_log.clear();
+  GetAppPaths()->FillFromExecutable(program_dir() + "mobrevist");
+  kit::host::host_config config;
+  config.managers.push_back({[] {}, [] { note("manager"); }});
+  config.shutdown_steps.push_back([] { note("step"); });
+  config.shutdown_steps.push_back(kit::host::release_owned_objects);
+  ASSERT_TRUE(kit::host::startup(config));
+  // Built on demand, as the script objects' getters do; asked twice, built once.
+  part<1>* first = kit::host::owned<part<1>>();
+  kit::host::owned<part<2>>();
+  EXPECT_EQ(kit::host::owned<part<1>>(), first);
+  EXPECT_EQ(kit::host::find_owned<part<3>>(), nullptr);
+  EXPECT_EQ(kit::host::owned_object_count(), 2u);
+  kit::host::shutdown(config);
+  EXPECT_EQ(shutdown_log, (std::vector<std::string>{"step (window)", "part 2 (window)", "part 1 (window)",
+                                                     "manager (window)"}));
+  EXPECT_EQ(kit::host::owned_object_count(), 0u);
+  EXPECT_EQ(kit::host::find_owned<part<1>>(), nullptr);
   EXPECT_EQ(GetMessageWindow(), nullptr);
 }
