@@ -98,6 +98,8 @@ const std::vector<startup_script>& startup_scripts() {
 }
 
 bool startup(const host_config& config) {
+  // Made first, so that it outlives every object made after it.
+  platform::ui_loop::instance();
   instance_mutex().create(kInstanceMutexName, true);
 
   multiprocess::share_memory client;
