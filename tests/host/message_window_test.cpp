@@ -83,6 +83,18 @@ TEST_F(MessageWindowTest, MessagesReachActiveHandlersAndEmptiedListsAnswerZero) 
   EXPECT_EQ(window.WindowProc(WM_TIMER, 999, 0), 0u);
 }
 
+TEST_F(MessageWindowTest, RemovedTimerCallsItsTargetNoMore) {
+  // A target that goes away before the window takes its timer with it.
+  counting_timer t;
+  uint32_t id = window.AddTimerHandler(&t);
+  window.WindowProc(WM_TIMER, id, 0);
+  EXPECT_EQ(t.ticks, 1);
+  EXPECT_EQ(window.RemoveTimerHandler(id), 1);
+  EXPECT_EQ(window.RemoveTimerHandler(id), 0);
+  window.WindowProc(WM_TIMER, id, 0);
+  EXPECT_EQ(t.ticks, 1);
+}
+
 TEST_F(MessageWindowTest, TimerTicksOnTheLoopAndStopsWithTheWindow) {
   counting_timer t;
   window.AddTimerHandler(&t);
