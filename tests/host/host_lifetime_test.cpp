@@ -66,8 +66,8 @@ bool window_exists() { return GetMessageWindow() && GetMessageWindow()->IsCreate
 void note(const std::string& what) { shutdown_log.push_back(what + (window_exists() ? " (window)" : " (no window)")); }
 
 template <int N>
-struct part {
-  ~part() { note("part " + std::to_string(N)); }
+struct piece {
+  ~piece() { note("piece " + std::to_string(N)); }
 };
 } // namespace
 
@@ -80,15 +80,15 @@ TEST_F(HostLifetime, ShutdownStepsAndOwnedObjectsGoBeforeTheManagersAndTheWindow
   config.shutdown_steps.push_back(kit::host::release_owned_objects);
   ASSERT_TRUE(kit::host::startup(config));
   // Built on demand, as the script objects' getters do; asked twice, built once.
-  part<1>* first = kit::host::owned<part<1>>();
-  kit::host::owned<part<2>>();
-  EXPECT_EQ(kit::host::owned<part<1>>(), first);
-  EXPECT_EQ(kit::host::find_owned<part<3>>(), nullptr);
+  piece<1>* first = kit::host::owned<piece<1>>();
+  kit::host::owned<piece<2>>();
+  EXPECT_EQ(kit::host::owned<piece<1>>(), first);
+  EXPECT_EQ(kit::host::find_owned<piece<3>>(), nullptr);
   EXPECT_EQ(kit::host::owned_object_count(), 2u);
   kit::host::shutdown(config);
-  EXPECT_EQ(shutdown_log, (std::vector<std::string>{"step (window)", "part 2 (window)", "part 1 (window)",
+  EXPECT_EQ(shutdown_log, (std::vector<std::string>{"step (window)", "piece 2 (window)", "piece 1 (window)",
                                                      "manager (window)"}));
   EXPECT_EQ(kit::host::owned_object_count(), 0u);
-  EXPECT_EQ(kit::host::find_owned<part<1>>(), nullptr);
+  EXPECT_EQ(kit::host::find_owned<piece<1>>(), nullptr);
   EXPECT_EQ(GetMessageWindow(), nullptr);
 }
