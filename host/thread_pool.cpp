@@ -99,7 +99,7 @@ CThreadPool::CThreadPool() : finished_(std::make_shared<deliveries>()) {
 }
 
 CThreadPool::~CThreadPool() {
-  Stop();
+  StopWorker();
   // Completions still queued can no longer reach a pool.
   for (IWorkItem* item : finished_->take_all()) clean(item);
   g_pool = nullptr;
@@ -120,13 +120,16 @@ HRESULT CThreadPool::Post(IWorkItem* item) {
   return S_OK;
 }
 
-void CThreadPool::Stop() {
+void CThreadPool::StopWorker() {
   std::lock_guard<std::mutex> lock(control_);
-  if (worker_) {
-    worker_->stop_and_wait();
-    for (IWorkItem* item : worker_->take_remaining()) clean(item);
-    worker_.reset();
-  }
+  if (!worker_) return;
+  worker_->stop_and_wait();
+  for (IWorkItem* item : worker_->take_remaining()) clean(item);
+  worker_.reset();
+}
+
+void CThreadPool::Stop() {
+  StopWorker();
   // A loop that has stopped never runs the completions queued on it.
   if (kit::platform::ui_loop::instance().stopped()) {
     for (IWorkItem* item : finished_->take_all()) clean(item);

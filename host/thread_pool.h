@@ -38,6 +38,7 @@ public:
   ~CThreadPool();
 
 private:
+  void StopWorker();
   class worker;
   struct deliveries;
   std::shared_ptr<deliveries> finished_;
