@@ -4,6 +4,9 @@
 #include "common/singleton_ex.h"
 #include "device/android_connect_manager.h"
 #include "device/device_manager.h"
+#include "engine/console_input.h"
+#include "host/owned_objects.h"
+#include "host/thread_pool.h"
 
 using kit::design_pattern::singleton_ex;
 
@@ -16,5 +19,17 @@ kit::host::host_config MakeHostConfig() {
   config.managers.push_back({[] { singleton_ex<CDeviceManager>::acquire(); },
                              [] { singleton_ex<CDeviceManager>::release(); }});
   config.register_objects = RegisterScriptObjects;
+  // What owns a thread, a child process or a socket stops here, before the managers above
+  // are released and the message window goes.
+  // 1. The console reader: standard input is read no more.
+  config.shutdown_steps.push_back(kit::engine::stop_console_input);
+  // 2. The pool's worker finishes the item it is running; what is left is cleaned up.
+  config.shutdown_steps.push_back(CThreadPool::Shutdown);
+  // 3. The script objects, newest first: SendFile.Manager joins its worker, GetFile.Manager
+  //    and Socket.Manager close their sockets, AndroidCon.Manager cancels its commands at
+  //    the debug-bridge runner (whose worker ends, killing a running command, when it is
+  //    released next), Device.Manager ends the device notices; all give back their script
+  //    functions while the script state still exists.
+  config.shutdown_steps.push_back(kit::host::release_owned_objects);
   return config;
 }

@@ -4,6 +4,7 @@
 #include "common/text_convert.h"
 #include "device/android_cmd_results.h"
 #include "host/agent_ports.h"
+#include "host/owned_objects.h"
 #include "host/script_bridge.h"
 
 using kit::design_pattern::singleton_ex;
@@ -174,10 +175,7 @@ const UIS_Method kMethods[] = {
     {nullptr, nullptr, 0},
 };
 
-void* getter(void*) {
-  static CLuaAndroidConnectManager object;
-  return &object;
-}
+void* getter(void*) { return kit::host::owned<CLuaAndroidConnectManager>(); }
 } // namespace
 
 void CLuaAndroidConnectManager::Register(UIS_Env* env) {
@@ -211,6 +209,14 @@ void CLuaAndroidConnectManager::CancelAll() {
 
 void CLuaAndroidConnectManager::UnInit() {
   if (CAndroidConnectManager* r = runner()) r->UnInit();
+  ReleaseAll();
+}
+
+CLuaAndroidConnectManager::~CLuaAndroidConnectManager() {
+  // The runner outlives this object: none of its tasks may still name it as the callback.
+  if (CAndroidConnectManager* r = runner()) {
+    for (const auto& [id, p] : pending_) r->Cancel(id);
+  }
   ReleaseAll();
 }
 

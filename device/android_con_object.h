@@ -16,6 +16,8 @@ public:
   static constexpr const char* kGlobalName = "AndroidCon.Manager";
   static constexpr const char* kClassName = "AndroidCon.Manager.Class";
   static void Register(UIS_Env* env);
+  // Cancels the commands still pending for the scripts and gives back their functions.
+  ~CLuaAndroidConnectManager() override;
 
   enum class ResultKind { RawOutput, DeviceList, CompletionOnly, InstallResult, ErrorCheck, BroadcastCheck };
 

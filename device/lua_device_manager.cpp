@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "device/device_manager.h"
+#include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "platform/process_info.h"
 
@@ -77,19 +78,15 @@ const UIS_Method kManagerMethods[] = {
     {nullptr, nullptr, 0},
 };
 
-CLuaDeviceManager& instance() {
-  static CLuaDeviceManager object;
-  return object;
-}
-
-void* getter(void*) { return &instance(); }
+void* getter(void*) { return kit::host::owned<CLuaDeviceManager>(); }
 
 // DeviceInfo.Class
 
 int Gc(lua_State* L) {
   if (!info_self(L)) return 0;
   auto** slot = static_cast<DeviceInfo**>(lua_touserdata(L, 1));
-  instance().DeleteInfo(*slot);
+  // Once the manager is gone, so is every object it handed out.
+  if (CLuaDeviceManager* manager = kit::host::find_owned<CLuaDeviceManager>()) manager->DeleteInfo(*slot);
   *slot = nullptr;  // a resurrected object must not reach freed memory
   return 0;
 }
@@ -172,6 +169,9 @@ void CLuaDeviceManager::OnDeviceChanged(const kit::device::DeviceChange& change)
 }
 
 CLuaDeviceManager::~CLuaDeviceManager() {
+  // The detector keeps no way to reach this object once its notices have ended.
+  if (CDeviceManager* manager = CDeviceManager::peek()) manager->Stop();
+  if (state_ && ref_ != 0) luaL_unref(state_, LUA_REGISTRYINDEX, ref_);
   for (DeviceInfo* info : live_) delete info;
 }
 

@@ -48,7 +48,7 @@ public:
 private:
   lua_State* state_ = nullptr;
   int ref_ = 0;
-  // Objects the script holds and has not collected yet. The script state outlives the
-  // message loop and is never closed, so what is left at exit is freed here.
+  // Objects the script holds and has not collected yet; what is left when the host
+  // releases this object is freed here.
   std::set<DeviceInfo*> live_;
 };

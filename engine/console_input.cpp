@@ -7,6 +7,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "engine/console_input.h"
 #include "engine/engine_state.h"
 #include "platform/ui_loop.h"
 
@@ -31,6 +32,7 @@ public:
     thread_.join();
     ::close(wake_[0]);
     ::close(wake_[1]);
+    wake_[0] = wake_[1] = -1;
   }
 
   int callback_ref = LUA_NOREF;
@@ -96,6 +98,8 @@ int script_read_console(lua_State* L) {
   return 0;
 }
 } // namespace
+
+void stop_console_input() { reader().stop(); }
 
 void install_console(lua_State* L) { lua_register(L, "ReadConsole", script_read_console); }
 

@@ -8,6 +8,7 @@
 #include "host/app_help_text.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
+#include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "host/share_memory.h"
 #include "platform/process_info.h"
@@ -156,16 +157,18 @@ const UIS_Method kMethods[] = {
     {nullptr, nullptr, 0},
 };
 
-void* getter(void*) {
-  // Lives to the end of the process with its timer and its listeners (the script state
-  // is never closed either, so nothing needs releasing before exit).
-  static CLuaAppeHelp* object = new CLuaAppeHelp;
-  return object;
-}
+void* getter(void*) { return kit::host::owned<CLuaAppeHelp>(); }
 } // namespace
 
 CLuaAppeHelp::CLuaAppeHelp() {
-  if (CMessageWindow* window = GetMessageWindow()) window->AddTimerHandler(this);
+  if (CMessageWindow* window = GetMessageWindow()) timer_id_ = window->AddTimerHandler(this);
+}
+
+CLuaAppeHelp::~CLuaAppeHelp() {
+  if (CMessageWindow* window = GetMessageWindow(); window && timer_id_ != 0) window->RemoveTimerHandler(timer_id_);
+  kit::script::release_events(pre_exit_listeners);
+  kit::script::release_events(exit_listeners);
+  kit::script::release_events(command_listeners);
 }
 
 void CLuaAppeHelp::Register(UIS_Env* env) {

@@ -17,6 +17,8 @@ public:
   static void Register(UIS_Env* env);
 
   CLuaAppeHelp();
+  // Stops the poll and gives back every listener's script function.
+  ~CLuaAppeHelp() override;
   // Polls the shared command block every second: each command line a later start handed
   // over reaches every command listener once, as a table of its switches.
   void OnTimer(uint32_t argument) override;
@@ -29,4 +31,7 @@ public:
 
   // Takes the command lines out of the shared block and empties it.
   static std::vector<std::u16string> TakeHandedOverCommandLines();
+
+private:
+  uint32_t timer_id_ = 0;
 };

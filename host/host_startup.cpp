@@ -1,11 +1,12 @@
 #include "host/host_startup.h"
 
+#include <mutex>
+
 #include "common/singleton_ex.h"
 #include "common/text_convert.h"
 #include "host/app_paths.h"
 #include "host/message_window.h"
 #include "host/share_memory.h"
-#include "host/thread_pool.h"
 #include "platform/named_mutex.h"
 #include "platform/process_info.h"
 #include "platform/ui_loop.h"
@@ -27,6 +28,30 @@ platform::named_mutex& instance_mutex() {
 multiprocess::share_memory& command_block() {
   static multiprocess::share_memory block;
   return block;
+}
+
+// The host's one reference to the paths object: taken by start-up, or before it by the
+// first GetAppPaths(), and given back at shutdown.
+std::mutex& paths_guard() {
+  static std::mutex m;
+  return m;
+}
+bool paths_held = false;
+
+CAppPaths* hold_app_paths() {
+  std::lock_guard<std::mutex> lock(paths_guard());
+  if (!paths_held) {
+    singleton_ex<CAppPaths>::acquire();
+    paths_held = true;
+  }
+  return singleton_ex<CAppPaths>::peek();
+}
+
+void give_back_app_paths() {
+  std::lock_guard<std::mutex> lock(paths_guard());
+  if (!paths_held) return;
+  paths_held = false;
+  singleton_ex<CAppPaths>::release();
 }
 
 void load_startup_script(UIS_Runtime* runtime, const std::string& chunk_name, const std::string& path) {
@@ -73,6 +98,8 @@ const std::vector<startup_script>& startup_scripts() {
 }
 
 bool startup(const host_config& config) {
+  // Made first, so that it outlives every object made after it.
+  platform::ui_loop::instance();
   instance_mutex().create(kInstanceMutexName, true);
 
   multiprocess::share_memory client;
@@ -83,7 +110,7 @@ bool startup(const host_config& config) {
   }
   command_block().open(multiprocess::share_memory::mode::server);
 
-  singleton_ex<CAppPaths>::acquire();
+  hold_app_paths();
   singleton_ex<CMessageWindow>::acquire()->Create(kMessageWindowName);
   for (const auto& step : config.managers) {
     if (step.acquire) step.acquire();
@@ -96,15 +123,15 @@ bool startup(const host_config& config) {
 void run_message_loop() { platform::ui_loop::instance().run(); }
 
 void shutdown(const host_config& config) {
-  // The pool's worker finishes the item it is running and ends before anything it might
-  // touch goes away.
-  CThreadPool::Shutdown();
+  for (const auto& step : config.shutdown_steps) {
+    if (step) step();
+  }
   for (auto it = config.managers.rbegin(); it != config.managers.rend(); ++it) {
     if (it->release) it->release();
   }
   if (CMessageWindow* window = singleton_ex<CMessageWindow>::peek()) window->Destroy();
   singleton_ex<CMessageWindow>::release();
-  singleton_ex<CAppPaths>::release();
+  give_back_app_paths();
   command_block().close();
 }
 
@@ -112,7 +139,4 @@ void shutdown(const host_config& config) {
 
 CMessageWindow* GetMessageWindow() { return singleton_ex<CMessageWindow>::peek(); }
 
-CAppPaths* GetAppPaths() {
-  if (CAppPaths* p = singleton_ex<CAppPaths>::peek()) return p;
-  return singleton_ex<CAppPaths>::acquire();
-}
+CAppPaths* GetAppPaths() { return kit::host::hold_app_paths(); }

@@ -20,6 +20,10 @@ struct singleton_step {
 struct host_config {
   // Acquired in order after the message window, released in reverse order at shutdown.
   std::vector<singleton_step> managers;
+  // Run in order at shutdown once the message loop has ended, before the managers are
+  // released and the message window is destroyed: every step stops what owns a thread, a
+  // child process or a socket, so nothing of it is left when the window and the loop go.
+  std::vector<std::function<void()>> shutdown_steps;
   // Registers every script object and class, in their fixed order.
   std::function<void(UIS_Env*)> register_objects;
   // Runs once after the package has loaded; its result is not examined.
@@ -42,6 +46,7 @@ const std::vector<startup_script>& startup_scripts();
 } // namespace kit::host
 
 // The process-wide singletons the host owns; null outside start-up..shutdown, except that
-// GetAppPaths() fills a paths object on demand.
+// GetAppPaths() also makes the paths object when asked before start-up (that reference is
+// the host's own, given back at shutdown).
 CMessageWindow* GetMessageWindow();
 CAppPaths* GetAppPaths();

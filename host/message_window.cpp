@@ -14,26 +14,42 @@ struct CMessageWindow::timer_entry {
   timer_entry(TimerHandler* t) : target(t), argument(0), timer(kit::platform::ui_io_context()) {}
 };
 
+bool CMessageWindow::liveness::current(uint64_t* generation_out) const {
+  std::lock_guard<std::mutex> lock(m);
+  if (generation_out) *generation_out = generation;
+  return created;
+}
+
+bool CMessageWindow::liveness::is(uint64_t generation_in) const {
+  std::lock_guard<std::mutex> lock(m);
+  return created && generation == generation_in;
+}
+
+bool CMessageWindow::liveness::set(bool created_now) {
+  std::lock_guard<std::mutex> lock(m);
+  if (created == created_now) return false;
+  created = created_now;
+  ++generation;
+  return true;
+}
+
 CMessageWindow::CMessageWindow() = default;
 
 CMessageWindow::~CMessageWindow() { Destroy(); }
 
 bool CMessageWindow::Create(const std::string& name) {
-  if (created_) return false;
+  if (IsCreated()) return false;
   name_ = name;
-  generation_ = std::make_shared<int>(0);
-  created_ = true;
-  return true;
+  return life_->set(true);
 }
 
 void CMessageWindow::Destroy() {
-  if (!created_) return;
+  // First: deliveries queued from now on, or already queued, find the window gone.
+  if (!life_->set(false)) return;
   for (auto& [id, t] : timers_) t->timer.cancel();
   timers_.clear();
   cookies_.clear();
   messages_.clear();
-  generation_.reset();
-  created_ = false;
 }
 
 uint32_t CMessageWindow::AddTimerHandler(TimerHandler* target) {
@@ -41,26 +57,35 @@ uint32_t CMessageWindow::AddTimerHandler(TimerHandler* target) {
   auto entry = std::make_unique<timer_entry>(target);
   timer_entry* raw = entry.get();
   timers_[id] = std::move(entry);
-  if (!created_) return id;
-  std::weak_ptr<int> alive = generation_;
+  uint64_t generation = 0;
+  if (!life_->current(&generation)) return id;
   // Re-armed after each tick, so ticks never pile up behind a slow handler.
   struct ticker {
     CMessageWindow* window;
     timer_entry* entry;
     uint32_t id;
-    std::weak_ptr<int> alive;
+    std::shared_ptr<const liveness> life;
+    uint64_t generation;
     void arm() {
       entry->timer.expires_after(std::chrono::milliseconds(kTimerPeriodMs));
       entry->timer.async_wait([self = *this](const boost::system::error_code& ec) mutable {
-        if (ec || self.alive.expired()) return;
+        if (ec || !self.life->is(self.generation)) return;
         if (self.window->timers_.count(self.id) == 0) return;
         self.arm();
         self.window->WindowProc(WM_TIMER, self.id, 0);
       });
     }
   };
-  ticker{this, raw, id, alive}.arm();
+  ticker{this, raw, id, life_, generation}.arm();
   return id;
+}
+
+int CMessageWindow::RemoveTimerHandler(uint32_t id) {
+  auto it = timers_.find(id);
+  if (it == timers_.end()) return 0;
+  it->second->timer.cancel();
+  timers_.erase(it);
+  return 1;
 }
 
 uint32_t CMessageWindow::AddMessageHandler(MessageHandler* handler) {
@@ -89,23 +114,30 @@ bool CMessageWindow::PostCallHandler(MessageHandler* handler, uint32_t code) {
   return PostWindowMessage(WM_CALL_HANDLER, reinterpret_cast<uintptr_t>(handler), code);
 }
 
+// Deliveries hold the liveness record, never more of the window than its address: the UI
+// thread looks at the window only after the record said it still exists, and only the UI
+// thread destroys it.
 bool CMessageWindow::PostWindowMessage(uint32_t message, uintptr_t wparam, uintptr_t lparam) {
-  if (!created_) return false;
-  std::weak_ptr<int> alive = generation_;
-  kit::platform::ui_loop::instance().post([this, alive, message, wparam, lparam] {
-    if (alive.expired()) return;  // the window is gone; its messages go with it
+  uint64_t generation = 0;
+  if (!life_->current(&generation)) return false;
+  kit::platform::ui_loop::instance().post([this, life = life_, generation, message, wparam, lparam] {
+    if (!life->is(generation)) return;  // the window is gone; its messages go with it
     WindowProc(message, wparam, lparam);
   });
   return true;
 }
 
 bool CMessageWindow::SendCallHandler(MessageHandler* handler, uint32_t code) {
-  if (!created_) return false;
-  std::weak_ptr<int> alive = generation_;
-  return kit::platform::ui_loop::instance().send([this, alive, handler, code] {
-    if (alive.expired()) return;
+  uint64_t generation = 0;
+  if (!life_->current(&generation)) return false;
+  std::shared_ptr<const liveness> life = life_;  // the window itself may be gone when it runs
+  bool ran = false;  // written on the UI thread before send() returns
+  bool delivered = kit::platform::ui_loop::instance().send([&] {
+    if (!life->is(generation)) return;
+    ran = true;
     WindowProc(WM_CALL_HANDLER, reinterpret_cast<uintptr_t>(handler), code);
   });
+  return delivered && ran;
 }
 
 uintptr_t CMessageWindow::WindowProc(uint32_t message, uintptr_t wparam, uintptr_t lparam) {

@@ -1,12 +1,17 @@
 #include "host/thread_pool.h"
 
 #include <atomic>
+#include <set>
 #include <utility>
 
 #include "platform/ui_loop.h"
 
 namespace {
 std::atomic<CThreadPool*> g_pool{nullptr};
+
+void clean(IWorkItem* item) {
+  if (item->cleanup) item->cleanup->Clean(item);
+}
 
 // Hands a finished item to its completion on the UI thread (the pool's window message).
 void complete(IWorkItem* item) {
@@ -18,8 +23,25 @@ void complete(IWorkItem* item) {
 }
 } // namespace
 
+// Finished items whose completion is queued on the UI loop. Shared with the queued
+// deliveries, so that an item is completed by its delivery or cleaned up by Stop, never
+// both and never neither, also when the loop runs again after the pool is gone.
+struct CThreadPool::deliveries {
+  std::mutex m;
+  std::set<IWorkItem*> items;
+  bool take(IWorkItem* item) {
+    std::lock_guard<std::mutex> lock(m);
+    return items.erase(item) != 0;
+  }
+  std::set<IWorkItem*> take_all() {
+    std::lock_guard<std::mutex> lock(m);
+    return std::exchange(items, {});
+  }
+};
+
 class CThreadPool::worker : public kit::multithread::thread {
 public:
+  explicit worker(std::shared_ptr<deliveries> finished) : finished_(std::move(finished)) {}
   ~worker() override { stop_and_wait(); }
 
   void push(IWorkItem* item) {
@@ -48,7 +70,13 @@ protected:
         queue_.pop_front();
       }
       if (item->routine) item->result = item->routine->Run(item->data);
-      kit::platform::ui_loop::instance().post([item] { complete(item); });
+      {
+        std::lock_guard<std::mutex> lock(finished_->m);
+        finished_->items.insert(item);
+      }
+      kit::platform::ui_loop::instance().post([item, finished = finished_] {
+        if (finished->take(item)) complete(item);
+      });
     }
   }
 
@@ -59,18 +87,21 @@ protected:
   }
 
 private:
+  std::shared_ptr<deliveries> finished_;
   std::mutex m_;
   std::condition_variable work_available_;
   std::deque<IWorkItem*> queue_;
 };
 
-CThreadPool::CThreadPool() {
+CThreadPool::CThreadPool() : finished_(std::make_shared<deliveries>()) {
   // The UI loop must outlive the pool: make sure it exists first.
   kit::platform::ui_loop::instance();
 }
 
 CThreadPool::~CThreadPool() {
-  Stop();
+  StopWorker();
+  // Completions still queued can no longer reach a pool.
+  for (IWorkItem* item : finished_->take_all()) clean(item);
   g_pool = nullptr;
 }
 
@@ -83,19 +114,26 @@ CThreadPool& CThreadPool::Instance() {
 HRESULT CThreadPool::Post(IWorkItem* item) {
   if (!item) return E_FAIL;
   std::lock_guard<std::mutex> lock(control_);
-  if (!worker_) worker_ = std::make_unique<worker>();
+  if (!worker_) worker_ = std::make_unique<worker>(finished_);
   if (!worker_->running() && !worker_->start()) return E_FAIL;
   worker_->push(item);
   return S_OK;
 }
 
-void CThreadPool::Stop() {
+void CThreadPool::StopWorker() {
   std::lock_guard<std::mutex> lock(control_);
   if (!worker_) return;
   worker_->stop_and_wait();
-  for (IWorkItem* item : worker_->take_remaining())
-    if (item->cleanup) item->cleanup->Clean(item);
+  for (IWorkItem* item : worker_->take_remaining()) clean(item);
   worker_.reset();
+}
+
+void CThreadPool::Stop() {
+  StopWorker();
+  // A loop that has stopped never runs the completions queued on it.
+  if (kit::platform::ui_loop::instance().stopped()) {
+    for (IWorkItem* item : finished_->take_all()) clean(item);
+  }
 }
 
 void CThreadPool::Shutdown() {

@@ -4,7 +4,8 @@
 // Ownership: once posted, an item belongs to the pool until it is handed back. On the UI
 // thread the pool calls completion->OnDone(item); the completion is responsible for
 // calling the item's clean-up afterwards. An item without a completion is cleaned up by
-// the pool itself. Items still queued when the pool stops are cleaned up without running.
+// the pool itself. Items still queued when the pool stops are cleaned up without running;
+// so are finished items whose completion waits on a loop that has stopped.
 #pragma once
 #include <condition_variable>
 #include <cstdint>
@@ -25,7 +26,8 @@ public:
   HRESULT Post(IWorkItem* item);
 
   // Stops the worker after the item it is running (threads are never killed) and cleans
-  // up the items still queued. A later Post starts a new worker.
+  // up the items still queued, and, when the UI loop has stopped, the finished items whose
+  // completion would have run on it. A later Post starts a new worker.
   void Stop();
   // Stops the process's pool if it was ever used (process shutdown).
   static void Shutdown();
@@ -36,7 +38,10 @@ public:
   ~CThreadPool();
 
 private:
+  void StopWorker();
   class worker;
+  struct deliveries;
+  std::shared_ptr<deliveries> finished_;
   std::mutex control_;  // serialises Post's start and Stop
   std::unique_ptr<worker> worker_;
 };

@@ -15,7 +15,8 @@ using namespace kit::transfer;
 CLuaGetFile::CLuaGetFile() { kit::platform::ui_loop::instance(); }
 
 CLuaGetFile::~CLuaGetFile() {
-  if (socket_) socket_->destroy();
+  // As UnInit: the connection goes, and with it a reply file that can never be completed.
+  UnInit();
   close_local_file(file_);
 }
 

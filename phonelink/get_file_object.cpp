@@ -1,6 +1,7 @@
 // The script face of CLuaGetFile: "GetFile.Manager" and its method table.
 #include <memory>
 
+#include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "phonelink/get_file_manager.h"
 
@@ -63,10 +64,7 @@ const UIS_Method kMethods[] = {
     {nullptr, nullptr, 0},
 };
 
-void* getter(void*) {
-  static CLuaGetFile object;
-  return &object;
-}
+void* getter(void*) { return kit::host::owned<CLuaGetFile>(); }
 } // namespace
 
 void CLuaGetFile::Register(UIS_Env* env) {

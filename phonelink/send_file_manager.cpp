@@ -63,7 +63,8 @@ CLuaSendFile::~CLuaSendFile() {
   }
   signal_work();
   socket_.abort();
-  // At process exit the UI loop has stopped, so a delivery still waiting returns at once.
+  // The host releases this object after the UI loop has stopped, so a delivery still
+  // waiting returns at once.
   stop_and_wait();
   alive_.reset();
   if (window_) singleton_ex<CMessageWindow>::release();

@@ -1,6 +1,7 @@
 // The script face of CLuaSendFile: "SendFile.Manager" and its method table.
 #include <memory>
 
+#include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "phonelink/send_file_manager.h"
 
@@ -55,10 +56,7 @@ const UIS_Method kMethods[] = {
     {nullptr, nullptr, 0},
 };
 
-void* getter(void*) {
-  static CLuaSendFile object;
-  return &object;
-}
+void* getter(void*) { return kit::host::owned<CLuaSendFile>(); }
 } // namespace
 
 void CLuaSendFile::Register(UIS_Env* env) {

@@ -3,6 +3,7 @@
 #include "host/agent_ports.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
+#include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "phonelink/command_bytes_stream.h"
 #include "phonelink/decoded_frame.h"
@@ -75,12 +76,7 @@ void SocketMessageCallback::HandleMessage(uintptr_t) {
 
 // ---- the manager ----
 
-CLuaSocketMessageManager& CLuaSocketMessageManager::Instance() {
-  // The loop is made first so that it is destroyed last: the manager's sockets live on it.
-  kit::platform::ui_loop::instance();
-  static CLuaSocketMessageManager manager;
-  return manager;
-}
+CLuaSocketMessageManager& CLuaSocketMessageManager::Instance() { return *kit::host::owned<CLuaSocketMessageManager>(); }
 
 CLuaSocketMessageManager::~CLuaSocketMessageManager() {
   for (auto& [id, task] : tasks_) {

@@ -66,7 +66,7 @@ public:
   static constexpr uint16_t kConnectType = 8;
 
   static void Register(UIS_Env* env);
-  // The process-wide manager behind the script object.
+  // The manager behind the script object, owned by the host (built on first use).
   static CLuaSocketMessageManager& Instance();
 
   CLuaSocketMessageManager() = default;

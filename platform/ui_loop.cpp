@@ -30,7 +30,7 @@ struct ui_loop::impl {
   std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> guard{io.get_executor()};
   std::atomic<bool> stopped{false};
   std::atomic<std::thread::id> ui_thread{};
-  std::mutex pending_m;
+  mutable std::mutex pending_m;
   std::list<std::shared_ptr<send_state>> pending;
 };
 
@@ -96,6 +96,11 @@ bool ui_loop::send(std::function<void()> fn) {
   std::lock_guard<std::mutex> lock(impl_->pending_m);
   impl_->pending.remove(state);
   return ran;
+}
+
+size_t ui_loop::waiting_senders() const {
+  std::lock_guard<std::mutex> lock(impl_->pending_m);
+  return impl_->pending.size();
 }
 
 void ui_loop::run() {

@@ -1,6 +1,7 @@
 // The UI thread's event loop. Everything the scripts see runs here; worker threads hand
 // work over with post() or send().
 #pragma once
+#include <cstddef>
 #include <functional>
 
 namespace boost::asio { class io_context; }
@@ -19,6 +20,8 @@ public:
   // fn runs at once. Returns false without running fn when the loop has stopped (also
   // when it stops while fn is still queued), so a sender never waits for a dead loop.
   bool send(std::function<void()> fn);
+  // How many other threads wait in send() right now.
+  size_t waiting_senders() const;
 
   // Runs handlers on the calling thread, which becomes the UI thread, until stop().
   void run();

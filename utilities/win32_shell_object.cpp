@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "platform/process_info.h"
 #include "platform/ui_loop.h"
@@ -37,10 +38,7 @@ const UIS_Method kMethods[] = {
     {nullptr, nullptr, 0},
 };
 
-void* getter(void*) {
-  static CLuaWin32Shell object;
-  return &object;
-}
+void* getter(void*) { return kit::host::owned<CLuaWin32Shell>(); }
 } // namespace
 
 void CLuaWin32Shell::Register(UIS_Env* env) {

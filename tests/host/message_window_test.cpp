@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -82,6 +83,18 @@ TEST_F(MessageWindowTest, MessagesReachActiveHandlersAndEmptiedListsAnswerZero) 
   EXPECT_EQ(window.WindowProc(WM_TIMER, 999, 0), 0u);
 }
 
+TEST_F(MessageWindowTest, RemovedTimerCallsItsTargetNoMore) {
+  // A target that goes away before the window takes its timer with it.
+  counting_timer t;
+  uint32_t id = window.AddTimerHandler(&t);
+  window.WindowProc(WM_TIMER, id, 0);
+  EXPECT_EQ(t.ticks, 1);
+  EXPECT_EQ(window.RemoveTimerHandler(id), 1);
+  EXPECT_EQ(window.RemoveTimerHandler(id), 0);
+  window.WindowProc(WM_TIMER, id, 0);
+  EXPECT_EQ(t.ticks, 1);
+}
+
 TEST_F(MessageWindowTest, TimerTicksOnTheLoopAndStopsWithTheWindow) {
   counting_timer t;
   window.AddTimerHandler(&t);
@@ -137,4 +150,62 @@ TEST_F(MessageWindowTest, SenderWaitingWhenTheLoopStopsIsReleased) {
   loop().stop();
   worker.join();
   EXPECT_TRUE(returned);
+}
+
+namespace {
+// Destroys the window from the UI thread once a worker waits in a send to it.
+struct destroy_when_sender_waits : MessageHandler {
+  CMessageWindow* window = nullptr;
+  void HandleMessage(uintptr_t) override {
+    while (kit::platform::ui_loop::instance().waiting_senders() == 0) std::this_thread::yield();
+    window->Destroy();
+  }
+};
+} // namespace
+
+TEST_F(MessageWindowTest, SendQueuedBeforeTheWindowWentAwayReportsThatNothingRan) {
+  counting_handler h;
+  destroy_when_sender_waits destroyer;
+  destroyer.window = &window;
+  // The UI thread is busy in the destroyer while the worker queues its send behind it.
+  ASSERT_TRUE(window.PostCallHandler(&destroyer, 0));
+  bool sent = true;
+  std::thread worker([&] {
+    sent = window.SendCallHandler(&h, 7);
+    loop().stop();
+  });
+  loop().run();
+  worker.join();
+  EXPECT_EQ(h.calls, 0);
+  EXPECT_FALSE(sent);
+}
+
+TEST_F(MessageWindowTest, WorkersPostAndSendWhileTheUiThreadDestroysAndRecreatesTheWindow) {
+  // Deliveries race with Destroy and Create: each one either runs on a live window or is
+  // dropped, and a send reports truly which of the two happened.
+  counting_handler posted, sent;
+  constexpr int kRounds = 300;
+  int sends_that_ran = 0;
+  std::atomic<bool> worker_done{false};
+  std::thread worker([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      window.PostCallHandler(&posted, 1);
+      if (window.SendCallHandler(&sent, 2)) ++sends_that_ran;
+    }
+    worker_done = true;
+  });
+  std::function<void()> flip = [&] {
+    if (worker_done) {
+      loop().stop();
+      return;
+    }
+    window.Destroy();
+    window.Create("TestWnd");
+    loop().post(flip);
+  };
+  loop().post(flip);
+  loop().run();
+  worker.join();
+  EXPECT_EQ(sends_that_ran, sent.calls);
+  EXPECT_LE(posted.calls, kRounds);
 }

@@ -158,3 +158,30 @@ TEST(ThreadPool, ScriptCallbackReceivesTheRoutineResultOnTheUiThread) {
   EXPECT_EQ(lua_gettop(L), 0);
   lua_close(L);
 }
+
+TEST(ThreadPool, FinishedItemsWhoseCompletionCanNoLongerRunAreCleanedUpByStop) {
+  // The loop has ended (shutdown): a finished item's completion is queued behind it and
+  // would never run. Stop frees it without calling the completion; a loop run later
+  // finds nothing left to complete.
+  journal j;
+  ui_loop::instance().stop();
+  auto& pool = CThreadPool::Instance();
+  struct signalling_item : recording_item {
+    using recording_item::recording_item;
+    int32_t Run(void* data) override {
+      started.set_value();
+      return recording_item::Run(data);
+    }
+    std::promise<void> started;
+  };
+  auto* item = new signalling_item(j, "late");
+  std::future<void> started = item->started.get_future();
+  ASSERT_EQ(pool.Post(item), S_OK);
+  started.wait();
+  pool.Stop();  // joins the worker once the item's completion is queued
+  EXPECT_EQ(j.cleaned, 1);
+  EXPECT_TRUE(j.events.empty());
+  run_ui([] { ui_loop::instance().post([] { ui_loop::instance().stop(); }); });
+  EXPECT_TRUE(j.events.empty());
+  EXPECT_EQ(j.cleaned, 1);
+}
