@@ -170,9 +170,19 @@ void* UIS_ToObject(lua_State* L, int idx, const char* class_name) {
 }
 
 int UIS_LuaCall(lua_State* L, int nargs, int nresults, const char* context) {
+  const char* label = context ? context : "script";
+  if (nresults < 0) nresults = 0;
+  // Room for the error handler and for the results pushed after a failure.
+  if (!lua_checkstack(L, nresults + 2)) {
+    std::fprintf(stderr, "%s: too many results asked for (%d)\n", label, nresults);
+    std::fflush(stderr);
+    return -1;
+  }
   int func = lua_gettop(L) - nargs;
-  if (func < 1) {
-    lua_settop(L, 0);
+  if (nargs < 0 || func < 1) {
+    // Which value would be the function is unknown: the caller's values stay as they are.
+    std::fprintf(stderr, "%s: no function below %d arguments (%d values on the stack)\n", label, nargs, lua_gettop(L));
+    std::fflush(stderr);
     for (int i = 0; i < nresults; ++i) lua_pushnil(L);
     return -1;
   }
@@ -181,7 +191,7 @@ int UIS_LuaCall(lua_State* L, int nargs, int nresults, const char* context) {
   int rc = lua_pcall(L, nargs, nresults, func);
   if (rc != 0) {
     const char* msg = lua_tostring(L, -1);
-    std::fprintf(stderr, "%s: %s\n", context ? context : "script", msg ? msg : "(error)");
+    std::fprintf(stderr, "%s: %s\n", label, msg ? msg : "(error)");
     std::fflush(stderr);
     lua_pop(L, 1);
     for (int i = 0; i < nresults; ++i) lua_pushnil(L);

@@ -129,6 +129,34 @@ TEST(Engine, LuaCallLeavesRequestedResultsAndReportsErrorsWithLabel) {
   EXPECT_NE(err.find("traceback"), std::string::npos);
 }
 
+// A call told of more values than the stack holds (or of a negative count) cannot know its
+// function: it reports, leaves the caller's values alone and still gives the results asked for.
+TEST(Engine, LuaCallToldOfMissingValuesKeepsTheCallersStack) {
+  lua_State* L = state();
+  int top = lua_gettop(L);
+  lua_pushstring(L, "caller's");
+  lua_pushinteger(L, 42);
+  testing::internal::CaptureStderr();
+  EXPECT_NE(UIS_LuaCall(L, 5, 2, "Short.Call"), 0);
+  EXPECT_NE(UIS_LuaCall(L, -1, 1, "Negative.Call"), 0);
+  std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(lua_gettop(L), top + 5);
+  EXPECT_STREQ(lua_tostring(L, top + 1), "caller's");
+  EXPECT_EQ(lua_tointeger(L, top + 2), 42);
+  for (int i = top + 3; i <= top + 5; ++i) EXPECT_TRUE(lua_isnil(L, i)) << i;
+  EXPECT_NE(err.find("Short.Call: "), std::string::npos) << err;
+  EXPECT_NE(err.find("Negative.Call: "), std::string::npos) << err;
+
+  // The values below a well-formed call stay too.
+  luaL_loadstring(L, "return ... + 1");
+  lua_pushinteger(L, 1);
+  EXPECT_EQ(UIS_LuaCall(L, 1, 1, "ok"), 0);
+  ASSERT_EQ(lua_gettop(L), top + 6);
+  EXPECT_EQ(lua_tointeger(L, -1), 2);
+  EXPECT_STREQ(lua_tostring(L, top + 1), "caller's");
+  lua_settop(L, top);
+}
+
 TEST(Engine, ChunkRunsTheFileThenItsEntryFunction) {
   testsupport::temp_dir dir;
   std::string path = dir / "helper.lua";
