@@ -113,7 +113,9 @@ int ForwardTcpPort4(lua_State* L) { return forward(L, kit::agent::kNotifyPort); 
 int CancleTask(lua_State* L) {
   CLuaAndroidConnectManager* o = self(L);
   if (!o) return 0;
-  o->Cancel(to_int32(luaL_checkinteger(L, 2)));
+  // Task ids are positive 32-bit integers: a larger id names no task either.
+  std::optional<uint32_t> id = kit::script::check_id(L, 2);
+  if (id && *id <= INT32_MAX) o->Cancel(static_cast<int32_t>(*id));
   return 0;
 }
 

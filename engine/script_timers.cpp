@@ -49,9 +49,9 @@ int script_set_timer(lua_State* L) {
 }
 
 int script_kill_timer(lua_State* L) {
-  int64_t id = script::check_int64(L, 1);
-  if (id <= 0 || id > INT_MAX) return 0;
-  auto it = timers().find(static_cast<int>(id));
+  std::optional<uint32_t> id = script::check_id(L, 1);
+  if (!id || *id > INT_MAX) return 0;  // timer ids are positive ints
+  auto it = timers().find(static_cast<int>(*id));
   if (it != timers().end()) {
     luaL_unref(L, LUA_REGISTRYINDEX, it->second.ref);
     // Destroying the timer cancels its wait; the aborted handler finds no entry and returns.

@@ -31,9 +31,9 @@ int attach_event(lua_State* L, LuaEventContainer& container) {
 }
 
 int detach_event(lua_State* L, LuaEventContainer& container) {
-  auto cookie = static_cast<uint32_t>(check_int64(L, 2));
+  std::optional<uint32_t> cookie = check_id(L, 2);
   CLuaEvent* ev = nullptr;
-  if (container.RemoveEvent(cookie, &ev) != S_OK || !ev) return 0;
+  if (!cookie || container.RemoveEvent(*cookie, &ev) != S_OK || !ev) return 0;
   free_event(ev);
   return 0;
 }

@@ -26,13 +26,12 @@ int call_method(lua_State* L) {
 }
 
 // A script method taking one task id: calls (object->*Method)(id) when argument 1 is an
-// object of T's class. Task ids run from 1 to 0xFFFFFFFF; any other number names no task.
+// object of T's class and the number names a task id (see to_id).
 template <class T, auto Method>
 int call_with_task_id(lua_State* L) {
   T* object = self<T>(L, T::kClassName);
   if (!object) return 0;
-  int64_t id = check_int64(L, 2);
-  if (id > 0 && id <= UINT32_MAX) (object->*Method)(static_cast<uint32_t>(id));
+  if (std::optional<uint32_t> id = check_id(L, 2)) (object->*Method)(*id);
   return 0;
 }
 
