@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "engine/engine_state.h"
+#include "engine/script_memory.h"
 
 namespace kit::engine {
 
@@ -99,7 +100,9 @@ int script_print(lua_State* L) {
 state& get() {
   static state st;
   if (!st.L) {
-    st.L = luaL_newstate();
+    st.L = lua_newstate(script_alloc, nullptr);
+    // A runtime that keeps its own heap refuses an allocator: it then uses its own.
+    if (!st.L) st.L = luaL_newstate();
     luaL_openlibs(st.L);
     install_builtins(st.L);
   }
