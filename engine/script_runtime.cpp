@@ -8,6 +8,8 @@ namespace kit::engine {
 
 namespace {
 UIS_Env the_env;
+// Registry key (its address) of the main state, for finding it from any coroutine.
+const char main_state_key = 0;
 UIS_Runtime the_runtime;
 
 int traceback(lua_State* L) {
@@ -103,6 +105,9 @@ state& get() {
     st.L = lua_newstate(script_alloc, nullptr);
     // A runtime that keeps its own heap refuses an allocator: it then uses its own.
     if (!st.L) st.L = luaL_newstate();
+    lua_pushlightuserdata(st.L, const_cast<char*>(&main_state_key));
+    lua_pushthread(st.L);
+    lua_rawset(st.L, LUA_REGISTRYINDEX);
     luaL_openlibs(st.L);
     install_builtins(st.L);
   }
@@ -161,6 +166,15 @@ int UIS_PushObject(lua_State* L, const char* class_name, void* native) {
   }
   lua_setmetatable(L, -2);
   return 1;
+}
+
+lua_State* UIS_GetMainState(lua_State* L) {
+  if (!L || !lua_checkstack(L, 2)) return nullptr;
+  lua_pushlightuserdata(L, const_cast<char*>(&main_state_key));
+  lua_rawget(L, LUA_REGISTRYINDEX);
+  lua_State* main = lua_tothread(L, -1);
+  lua_pop(L, 1);
+  return main ? main : L;
 }
 
 void* UIS_ToObject(lua_State* L, int idx, const char* class_name) {

@@ -73,6 +73,11 @@ void UIS_ReleaseChunk(UIS_Chunk* chunk);
 // caller's values stay) and nresults nils are pushed. Returns 0 on success.
 int UIS_LuaCall(lua_State* L, int nargs, int nresults, const char* context);
 
+// The main state of the state L belongs to: L itself when L is the main state, else the
+// state whose coroutine L is. A state the engine did not make counts as its own main state.
+// Null only when the stack has no room for the look-up.
+lua_State* UIS_GetMainState(lua_State* L);
+
 // The native address held by the object at idx when it is an instance of class_name (or
 // the global object registered with that class), else null. Never raises.
 void* UIS_ToObject(lua_State* L, int idx, const char* class_name);

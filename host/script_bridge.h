@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/function_ref.h"
 #include "engine/script_numbers.h"
 #include "engine/ui_engine.h"
 #include "host/lua_event.h"
@@ -48,14 +49,12 @@ CLuaEvent* make_event(lua_State* L, int idx);
 // Releases the function reference and deletes the event.
 void free_event(CLuaEvent* event);
 
-// Pushes the arguments for a callback; returns how many were pushed.
-using push_fn = std::function<int(lua_State*)>;
-// Reads the results (at the top of the stack) of a callback.
-using read_fn = std::function<void(lua_State*)>;
-
 // The callback call: pushes the function and the arguments, calls it through the engine
 // with the label "CLuaEvent::Call", lets read see the results, restores the stack height.
+// All of it runs in the main script state inside one protected call (see kit::script::call),
+// so push may build large values or throw: that ends this call only.
 void call_event(const CLuaEvent& event, const push_fn& push = {}, int nresults = 0, const read_fn& read = {});
+void call_event(const function_ref& function, const push_fn& push = {}, int nresults = 0, const read_fn& read = {});
 // Calls every listener of the container in attach order.
 void fire_events(LuaEventContainer& container, const push_fn& push = {});
 
