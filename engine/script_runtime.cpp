@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/engine_state.h"
@@ -29,6 +30,15 @@ int traceback(lua_State* L) {
   lua_pushinteger(L, 2);
   lua_call(L, 2, 1);
   return 1;
+}
+
+// An error raised where no protected call catches it: the state cannot be trusted any
+// more, so the process ends here, with the message, instead of going on with it.
+int unprotected_error(lua_State* L) {
+  const char* msg = lua_tostring(L, -1);
+  std::fprintf(stderr, "unprotected script error: %s\n", msg ? msg : "(error object is not a string)");
+  std::fflush(stderr);
+  std::abort();
 }
 
 // Fills the metatable at the top of the stack from a method table: methods go to __index,
@@ -105,6 +115,7 @@ state& get() {
     st.L = lua_newstate(script_alloc, nullptr);
     // A runtime that keeps its own heap refuses an allocator: it then uses its own.
     if (!st.L) st.L = luaL_newstate();
+    lua_atpanic(st.L, unprotected_error);
     lua_pushlightuserdata(st.L, const_cast<char*>(&main_state_key));
     lua_pushthread(st.L);
     lua_rawset(st.L, LUA_REGISTRYINDEX);
