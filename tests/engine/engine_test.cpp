@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/text_convert.h"
+#include "engine/function_ref.h"
 #include "engine/ui_engine.h"
 #include "support/lua_globals.h"
 #include "support/temp_dir.h"
@@ -155,6 +156,41 @@ TEST(Engine, LuaCallToldOfMissingValuesKeepsTheCallersStack) {
   EXPECT_EQ(lua_tointeger(L, -1), 2);
   EXPECT_STREQ(lua_tostring(L, top + 1), "caller's");
   lua_settop(L, top);
+}
+
+// A kept function stays alive exactly as long as its last holder; a move hands it over.
+TEST(Engine, KeptFunctionLivesAsLongAsItsLastHolder) {
+  lua_State* L = state();
+  ASSERT_EQ(luaL_dostring(L, R"(
+    kept_gone, kept_calls = 'no', 0
+    local p = newproxy(true)
+    getmetatable(p).__gc = function() kept_gone = 'yes' end
+    kept_fn = function() kept_calls = kept_calls + 1; return p end
+  )"), 0);
+  lua_getglobal(L, "kept_fn");
+  kit::script::function_ref a = kit::script::function_ref::at(L, -1);
+  lua_pop(L, 1);
+  lua_pushnumber(L, 1);
+  EXPECT_TRUE(kit::script::function_ref::at(L, -1).empty());  // not a function
+  lua_pop(L, 1);
+  ASSERT_EQ(luaL_dostring(L, "kept_fn = nil"), 0);
+
+  kit::script::function_ref b = std::move(a);
+  EXPECT_TRUE(a.empty());
+  a.reset();  // releases nothing: b holds the function now
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  EXPECT_EQ(global_string("kept_gone"), "no");
+  EXPECT_EQ(kit::script::call(b, "kept"), 0);
+  kit::script::function_ref c;
+  c = std::move(b);
+  EXPECT_EQ(kit::script::call(c, "kept"), 0);
+  EXPECT_NE(kit::script::call(b, "kept"), 0);  // empty: nothing is called
+  EXPECT_EQ(global_string("kept_calls"), "2");
+
+  c.reset();
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  EXPECT_EQ(global_string("kept_gone"), "yes");
 }
 
 TEST(Engine, ChunkRunsTheFileThenItsEntryFunction) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/script_harness.h"
+#include "support/sysfs_fixture.h"
 
 namespace {
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -55,4 +56,39 @@ TEST(CallbacksFromCoroutines, FunctionsOutliveTheCoroutinesThatHandedThemOver) {
                            "exit\n"}) {
     EXPECT_TRUE(has(r.out, line)) << line << r.out;
   }
+}
+
+TEST(CallbacksFromCoroutines, DeviceChangesReachAFunctionGivenInsideACoroutine) {
+  testsupport::script_install app;
+  app.add_device_database();
+  testsupport::sysfs_fixture fx;
+  fx.add_device("1-1", "18d1", "4ee7", "0a1b2c3d");
+  app.set_env("MOBREVIST_SYSFS_ROOT", fx.sys_root());
+  app.set_env("MOBREVIST_MOUNTINFO", fx.mountinfo());
+  std::string fifo = app.use_device_change_fifo();
+  app.package(R"(
+    local dm = GetObject('Device.Manager')
+    -- The attached phone is reported while the coroutine still runs; it then stays suspended.
+    local co = coroutine.create(function()
+      dm:Init(function(info) print('change ' .. info:GetChangeType() .. ' ' .. info:GetProduceId()) end)
+      coroutine.yield()
+    end)
+    assert(coroutine.resume(co))
+    co = nil
+    for i = 1, 4 do collectgarbage('collect') end
+    print('ready')
+    ReadConsole(function(line)
+      if line == nil or line == 'quit' then GetObject('Win32Shell.Object'):PostQuitMessage() end
+    end)
+  )");
+  auto child = app.start();
+  ASSERT_TRUE(child->wait_for_output("ready")) << child->err();
+  EXPECT_TRUE(has(child->out(), "change 1 0a1b2c3d\n")) << child->out();
+  fx.remove_device("1-1");
+  testsupport::notify_device_change(fifo, "removal");
+  EXPECT_TRUE(child->wait_for_output("change 2 0a1b2c3d\n")) << child->out() << child->err();
+  child->write_stdin("quit\n");
+  auto r = child->wait();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
 }
