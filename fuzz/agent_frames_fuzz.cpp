@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   data += 1;
   size -= 1;
 
-  lua_State* L = script_sink().state;
+  lua_State* L = script_sink().function.state();
   int top = lua_gettop(L);
   kit::phonelink::frame_reader reader;
   std::string buffer;  // the socket's receive buffer: what the reader has not consumed
