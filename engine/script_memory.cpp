@@ -12,18 +12,14 @@ namespace {
 std::atomic<size_t> in_use{0};
 std::atomic<size_t> limit{0};
 
-#ifndef NDEBUG
 constexpr int kFreedFill = 0xA5;
-#endif
 } // namespace
 
 void* script_alloc(void*, void* block, size_t old_size, size_t new_size) {
   if (!block) old_size = 0;
   if (new_size == 0) {
     if (block) {
-#ifndef NDEBUG
       std::memset(block, kFreedFill, old_size);
-#endif
       std::free(block);
       in_use -= old_size;
     }

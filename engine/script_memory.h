@@ -1,7 +1,9 @@
-// The script state's memory: the C library's heap, counted, with an optional limit. Freed
-// blocks go straight back to the heap (so memory checkers see stale pointers into script
-// memory), and builds with assertions fill them with a pattern first, so that a pointer
-// into a collected object fails at once instead of reading what it used to hold.
+// The script state's memory in builds with assertions (the test build): the C library's
+// heap, counted, with an optional limit. Freed blocks are filled with a pattern and go
+// straight back to the heap, so that a pointer into a collected object fails at once
+// instead of reading what it used to hold, and memory checkers see such pointers.
+// Optimised builds keep the runtime's own heap, which is faster for allocation-heavy
+// scripts; there the count stays 0 and the limit has no effect.
 #pragma once
 #include <cstddef>
 

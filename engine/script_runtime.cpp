@@ -112,8 +112,11 @@ int script_print(lua_State* L) {
 state& get() {
   static state st;
   if (!st.L) {
+#ifndef NDEBUG
+    // Builds with assertions keep script memory on the C heap (see script_memory.h). A
+    // runtime that insists on its own heap refuses the allocator and keeps that.
     st.L = lua_newstate(script_alloc, nullptr);
-    // A runtime that keeps its own heap refuses an allocator: it then uses its own.
+#endif
     if (!st.L) st.L = luaL_newstate();
     lua_atpanic(st.L, unprotected_error);
     lua_pushlightuserdata(st.L, const_cast<char*>(&main_state_key));

@@ -43,6 +43,7 @@ struct memory_limit {
 
 TEST(CallbackCall, RunningOutOfMemoryWhileBuildingArgumentsEndsThatCallOnly) {
   lua_State* L = state();
+  if (kit::engine::script_memory_in_use() == 0) GTEST_SKIP() << "the script state keeps the runtime's own heap";
   ASSERT_EQ(luaL_dostring(L, "called = 'no'"), 0);
   CLuaEvent* ev = event_of("function(t, extra) called = 'yes' return true, 1 end");
   ASSERT_NE(ev, nullptr);
