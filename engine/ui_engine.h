@@ -70,7 +70,8 @@ void UIS_ReleaseChunk(UIS_Chunk* chunk);
 // exactly nresults values (nils when the call failed; a negative count means none). A
 // script error is written to standard error as "<context>: <message>" with a traceback.
 // When the stack holds fewer than nargs + 1 values nothing is called or removed (the
-// caller's values stay) and nresults nils are pushed. Returns 0 on success.
+// caller's values stay) and nresults nils are pushed; a result count the stack cannot make
+// room for is refused the same way, without results. Returns 0 on success.
 int UIS_LuaCall(lua_State* L, int nargs, int nresults, const char* context);
 
 // The main state of the state L belongs to: L itself when L is the main state, else the
