@@ -22,21 +22,6 @@ CLuaAndroidConnectManager* self(lua_State* L) {
 
 std::u16string arg16(lua_State* L, int idx) { return kit::text::utf8_to_utf16(luaL_checkstring(L, idx)); }
 
-// The function at idx kept in the registry, or an empty event.
-CLuaEvent keep_function(lua_State* L, int idx) {
-  CLuaEvent event;
-  if (lua_type(L, idx) != LUA_TFUNCTION) return event;
-  event.state = L;
-  lua_pushvalue(L, idx);
-  event.ref = luaL_ref(L, LUA_REGISTRYINDEX);
-  return event;
-}
-
-void release_function(CLuaEvent& event) {
-  if (event.state && event.ref != 0) luaL_unref(event.state, LUA_REGISTRYINDEX, event.ref);
-  event = CLuaEvent{};
-}
-
 int32_t to_int32(lua_Integer v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 
 int push_task_id(lua_State* L, int32_t id) {
@@ -114,7 +99,9 @@ int ForwardTcpPort4(lua_State* L) { return forward(L, kit::agent::kNotifyPort); 
 int CancleTask(lua_State* L) {
   CLuaAndroidConnectManager* o = self(L);
   if (!o) return 0;
-  o->Cancel(to_int32(luaL_checkinteger(L, 2)));
+  // Task ids are positive 32-bit integers: a larger id names no task either.
+  std::optional<uint32_t> id = kit::script::check_id(L, 2);
+  if (id && *id <= INT32_MAX) o->Cancel(static_cast<int32_t>(*id));
   return 0;
 }
 
@@ -189,7 +176,7 @@ int32_t CLuaAndroidConnectManager::Queue(const std::u16string& command_line, int
   if (!r) return 0;
   // The completion arrives on this (the UI) thread later, so the entry is in place first.
   int32_t id = r->AddTask(command_line, priority, timeout_ms, this);
-  pending_[id] = PendingCommand{kind, keep_function(L, fn_index)};
+  pending_[id] = PendingCommand{kind, kit::script::function_ref::at(L, fn_index)};
   return id;
 }
 
@@ -197,9 +184,7 @@ void CLuaAndroidConnectManager::Cancel(int32_t task_id) {
   auto it = pending_.find(task_id);
   if (it == pending_.end()) return;
   if (CAndroidConnectManager* r = runner()) r->Cancel(task_id);
-  CLuaEvent function = it->second.function;
-  pending_.erase(it);
-  release_function(function);
+  pending_.erase(it);  // releases its function
 }
 
 void CLuaAndroidConnectManager::CancelAll() {
@@ -222,17 +207,16 @@ CLuaAndroidConnectManager::~CLuaAndroidConnectManager() {
 
 void CLuaAndroidConnectManager::ReleaseAll() {
   std::map<int32_t, PendingCommand> dropped;
-  dropped.swap(pending_);
-  for (auto& [id, p] : dropped) release_function(p.function);
+  dropped.swap(pending_);  // their functions are released with it
 }
 
 void CLuaAndroidConnectManager::OnCommandDone(int32_t task_id, const std::u16string& output) {
   auto it = pending_.find(task_id);
   if (it == pending_.end()) return;  // cancelled
   // Out of the table before the call: the function may cancel or queue requests.
-  PendingCommand done = it->second;
+  PendingCommand done = std::move(it->second);
   pending_.erase(it);
-  if (done.function.ref != 0) {
+  if (done.function) {
     kit::script::call_event(done.function, [&](lua_State* L) {
       int count = 1;
       kit::script::push_int32(L, task_id);
@@ -240,5 +224,4 @@ void CLuaAndroidConnectManager::OnCommandDone(int32_t task_id, const std::u16str
       return count;
     });
   }
-  release_function(done.function);
 }

@@ -9,7 +9,7 @@
 
 #include "device/android_connect_manager.h"
 #include "engine/ui_engine.h"
-#include "host/lua_event.h"
+#include "engine/function_ref.h"
 
 class CLuaAndroidConnectManager : public AndroidConnectCallback {
 public:
@@ -34,7 +34,7 @@ public:
 private:
   struct PendingCommand {
     ResultKind kind;
-    CLuaEvent function;  // state and reference both 0 when the request carried none
+    kit::script::function_ref function;  // empty when the request carried none
   };
   void ReleaseAll();
   std::map<int32_t, PendingCommand> pending_;

@@ -149,20 +149,16 @@ void CLuaDeviceManager::RegisterDeviceInfoClass(UIS_Env* env) {
 }
 
 void CLuaDeviceManager::SetCallback(lua_State* L, int idx) {
-  if (state_ && ref_ != 0) luaL_unref(state_, LUA_REGISTRYINDEX, ref_);
-  lua_pushvalue(L, idx);
-  ref_ = luaL_ref(L, LUA_REGISTRYINDEX);
-  state_ = L;
+  callback_ = kit::script::function_ref::at(L, idx);
 }
 
 void CLuaDeviceManager::OnDeviceChanged(const kit::device::DeviceChange& change) {
-  if (!state_ || ref_ == 0) return;  // no function: the report is dropped
+  if (!callback_) return;  // no function: the report is dropped
   auto* info = new DeviceInfo;
   info->Fill(change);
   live_.insert(info);
-  CLuaEvent event{state_, ref_};
   // From here the object belongs to the script: its collector deletes it.
-  kit::script::call_event(event, [info](lua_State* L) {
+  kit::script::call_event(callback_, [info](lua_State* L) {
     UIS_PushObject(L, kInfoClassName, info);
     return 1;
   });
@@ -171,7 +167,6 @@ void CLuaDeviceManager::OnDeviceChanged(const kit::device::DeviceChange& change)
 CLuaDeviceManager::~CLuaDeviceManager() {
   // The detector keeps no way to reach this object once its notices have ended.
   if (CDeviceManager* manager = CDeviceManager::peek()) manager->Stop();
-  if (state_ && ref_ != 0) luaL_unref(state_, LUA_REGISTRYINDEX, ref_);
   for (DeviceInfo* info : live_) delete info;
 }
 

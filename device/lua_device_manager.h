@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/device_change.h"
+#include "engine/function_ref.h"
 #include "engine/ui_engine.h"
 
 // The native object behind a DeviceInfo.Class instance.
@@ -46,8 +47,7 @@ public:
   static void WriteLog(const std::string& bytes);
 
 private:
-  lua_State* state_ = nullptr;
-  int ref_ = 0;
+  kit::script::function_ref callback_;
   // Objects the script holds and has not collected yet; what is left when the host
   // releases this object is freed here.
   std::set<DeviceInfo*> live_;

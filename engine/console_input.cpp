@@ -9,6 +9,7 @@
 
 #include "engine/console_input.h"
 #include "engine/engine_state.h"
+#include "engine/function_ref.h"
 #include "platform/ui_loop.h"
 
 namespace kit::engine {
@@ -35,7 +36,7 @@ public:
     wake_[0] = wake_[1] = -1;
   }
 
-  int callback_ref = LUA_NOREF;
+  script::function_ref callback;
 
 private:
   void read_loop() {
@@ -67,15 +68,14 @@ private:
 
   void deliver(std::string line, bool has_line) {
     platform::ui_loop::instance().post([this, line = std::move(line), has_line] {
-      if (callback_ref == LUA_NOREF) return;
-      lua_State* L = get().L;
-      lua_rawgeti(L, LUA_REGISTRYINDEX, callback_ref);
-      if (has_line) {
-        lua_pushlstring(L, line.data(), line.size());
-      } else {
-        lua_pushnil(L);
-      }
-      UIS_LuaCall(L, 1, 0, "ReadConsole");
+      script::call(callback, "ReadConsole", [&](lua_State* L) {
+        if (has_line) {
+          lua_pushlstring(L, line.data(), line.size());
+        } else {
+          lua_pushnil(L);
+        }
+        return 1;
+      });
     });
   }
 
@@ -91,9 +91,7 @@ console_reader& reader() {
 int script_read_console(lua_State* L) {
   luaL_checktype(L, 1, LUA_TFUNCTION);
   auto& r = reader();
-  if (r.callback_ref != LUA_NOREF) luaL_unref(L, LUA_REGISTRYINDEX, r.callback_ref);
-  lua_pushvalue(L, 1);
-  r.callback_ref = luaL_ref(L, LUA_REGISTRYINDEX);
+  r.callback = script::function_ref::at(L, 1);
   r.start();
   return 0;
 }

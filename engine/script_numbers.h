@@ -3,6 +3,7 @@
 #pragma once
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "engine/ui_engine.h"
 
@@ -16,6 +17,18 @@ inline int64_t to_int64(lua_Number v) {
 
 // Argument idx as a 64-bit integer; raises the usual argument error when it is no number.
 inline int64_t check_int64(lua_State* L, int idx) { return to_int64(luaL_checknumber(L, idx)); }
+
+// A task id, cookie or timer id given by a script. Fractions are dropped; what is then
+// within 1..0xFFFFFFFF names an id, anything else (0, negatives, larger numbers, NaN,
+// infinities) names none, so that no number reaches an id through its low 32 bits.
+inline std::optional<uint32_t> to_id(lua_Number v) {
+  int64_t n = to_int64(v);
+  if (n < 1 || n > INT64_C(0xFFFFFFFF)) return std::nullopt;
+  return static_cast<uint32_t>(n);
+}
+
+// Argument idx as an id (see to_id); raises the usual argument error when it is no number.
+inline std::optional<uint32_t> check_id(lua_State* L, int idx) { return to_id(luaL_checknumber(L, idx)); }
 
 // A delay in milliseconds: fractions dropped, negative and NaN as 0, anything beyond
 // 0x7FFFFFFF (also an infinity) held at that, the longest a timer waits.

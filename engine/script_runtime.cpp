@@ -1,12 +1,16 @@
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/engine_state.h"
+#include "engine/script_memory.h"
 
 namespace kit::engine {
 
 namespace {
 UIS_Env the_env;
+// Registry key (its address) of the main state, for finding it from any coroutine.
+const char main_state_key = 0;
 UIS_Runtime the_runtime;
 
 int traceback(lua_State* L) {
@@ -26,6 +30,15 @@ int traceback(lua_State* L) {
   lua_pushinteger(L, 2);
   lua_call(L, 2, 1);
   return 1;
+}
+
+// An error raised where no protected call catches it: the state cannot be trusted any
+// more, so the process ends here, with the message, instead of going on with it.
+int unprotected_error(lua_State* L) {
+  const char* msg = lua_tostring(L, -1);
+  std::fprintf(stderr, "unprotected script error: %s\n", msg ? msg : "(error object is not a string)");
+  std::fflush(stderr);
+  std::abort();
 }
 
 // Fills the metatable at the top of the stack from a method table: methods go to __index,
@@ -99,7 +112,16 @@ int script_print(lua_State* L) {
 state& get() {
   static state st;
   if (!st.L) {
-    st.L = luaL_newstate();
+#ifndef NDEBUG
+    // Builds with assertions keep script memory on the C heap (see script_memory.h). A
+    // runtime that insists on its own heap refuses the allocator and keeps that.
+    st.L = lua_newstate(script_alloc, nullptr);
+#endif
+    if (!st.L) st.L = luaL_newstate();
+    lua_atpanic(st.L, unprotected_error);
+    lua_pushlightuserdata(st.L, const_cast<char*>(&main_state_key));
+    lua_pushthread(st.L);
+    lua_rawset(st.L, LUA_REGISTRYINDEX);
     luaL_openlibs(st.L);
     install_builtins(st.L);
   }
@@ -160,6 +182,15 @@ int UIS_PushObject(lua_State* L, const char* class_name, void* native) {
   return 1;
 }
 
+lua_State* UIS_GetMainState(lua_State* L) {
+  if (!L || !lua_checkstack(L, 2)) return nullptr;
+  lua_pushlightuserdata(L, const_cast<char*>(&main_state_key));
+  lua_rawget(L, LUA_REGISTRYINDEX);
+  lua_State* main = lua_tothread(L, -1);
+  lua_pop(L, 1);
+  return main ? main : L;
+}
+
 void* UIS_ToObject(lua_State* L, int idx, const char* class_name) {
   void** ud = static_cast<void**>(lua_touserdata(L, idx));
   if (!ud || !lua_getmetatable(L, idx)) return nullptr;
@@ -170,9 +201,19 @@ void* UIS_ToObject(lua_State* L, int idx, const char* class_name) {
 }
 
 int UIS_LuaCall(lua_State* L, int nargs, int nresults, const char* context) {
+  const char* label = context ? context : "script";
+  if (nresults < 0) nresults = 0;
+  // Room for the error handler and for the results pushed after a failure.
+  if (!lua_checkstack(L, nresults + 2)) {
+    std::fprintf(stderr, "%s: too many results asked for (%d)\n", label, nresults);
+    std::fflush(stderr);
+    return -1;
+  }
   int func = lua_gettop(L) - nargs;
-  if (func < 1) {
-    lua_settop(L, 0);
+  if (nargs < 0 || func < 1) {
+    // Which value would be the function is unknown: the caller's values stay as they are.
+    std::fprintf(stderr, "%s: no function below %d arguments (%d values on the stack)\n", label, nargs, lua_gettop(L));
+    std::fflush(stderr);
     for (int i = 0; i < nresults; ++i) lua_pushnil(L);
     return -1;
   }
@@ -181,7 +222,7 @@ int UIS_LuaCall(lua_State* L, int nargs, int nresults, const char* context) {
   int rc = lua_pcall(L, nargs, nresults, func);
   if (rc != 0) {
     const char* msg = lua_tostring(L, -1);
-    std::fprintf(stderr, "%s: %s\n", context ? context : "script", msg ? msg : "(error)");
+    std::fprintf(stderr, "%s: %s\n", label, msg ? msg : "(error)");
     std::fflush(stderr);
     lua_pop(L, 1);
     for (int i = 0; i < nresults; ++i) lua_pushnil(L);

@@ -6,6 +6,7 @@
 #include <boost/asio/steady_timer.hpp>
 
 #include "engine/engine_state.h"
+#include "engine/function_ref.h"
 #include "engine/script_numbers.h"
 #include "platform/ui_loop_asio.h"
 
@@ -14,7 +15,7 @@ namespace kit::engine {
 namespace {
 struct script_timer {
   std::unique_ptr<boost::asio::steady_timer> timer;
-  int ref;
+  script::function_ref function;
 };
 
 std::map<int, script_timer>& timers() {
@@ -26,8 +27,7 @@ int last_timer_id = 0;
 int script_set_timer(lua_State* L) {
   int64_t ms = script::to_delay_ms(luaL_checknumber(L, 1));
   luaL_checktype(L, 2, LUA_TFUNCTION);
-  lua_pushvalue(L, 2);
-  int ref = luaL_ref(L, LUA_REGISTRYINDEX);
+  script::function_ref function = script::function_ref::at(L, 2);
   int id = ++last_timer_id;
   auto timer = std::make_unique<boost::asio::steady_timer>(platform::ui_io_context());
   timer->expires_after(std::chrono::milliseconds(ms));
@@ -35,28 +35,22 @@ int script_set_timer(lua_State* L) {
     if (ec) return;
     auto it = timers().find(id);
     if (it == timers().end()) return;
-    int fn = it->second.ref;
     auto keep = std::move(it->second.timer);  // the handler runs inside this timer
+    script::function_ref function = std::move(it->second.function);
     timers().erase(it);
-    lua_State* S = get().L;
-    lua_rawgeti(S, LUA_REGISTRYINDEX, fn);
-    luaL_unref(S, LUA_REGISTRYINDEX, fn);
-    UIS_LuaCall(S, 0, 0, "SetTimer");
+    script::call(function, "SetTimer");
   });
-  timers()[id] = script_timer{std::move(timer), ref};
+  timers()[id] = script_timer{std::move(timer), std::move(function)};
   lua_pushinteger(L, id);
   return 1;
 }
 
 int script_kill_timer(lua_State* L) {
-  int64_t id = script::check_int64(L, 1);
-  if (id <= 0 || id > INT_MAX) return 0;
-  auto it = timers().find(static_cast<int>(id));
-  if (it != timers().end()) {
-    luaL_unref(L, LUA_REGISTRYINDEX, it->second.ref);
-    // Destroying the timer cancels its wait; the aborted handler finds no entry and returns.
-    timers().erase(it);
-  }
+  std::optional<uint32_t> id = script::check_id(L, 1);
+  if (!id || *id > INT_MAX) return 0;  // timer ids are positive ints
+  auto it = timers().find(static_cast<int>(*id));
+  // Destroying the timer cancels its wait; the aborted handler finds no entry and returns.
+  if (it != timers().end()) timers().erase(it);
   return 0;
 }
 } // namespace

@@ -66,10 +66,18 @@ int UIS_CreateChunkFromModule(const char16_t* chunk_name, const char16_t* path, 
 // on failure, which is reported on standard error).
 int UIS_PrepareChunk(UIS_Runtime* runtime, UIS_Chunk* chunk);
 void UIS_ReleaseChunk(UIS_Chunk* chunk);
-// Protected call of the function below the nargs arguments. Always consumes them and
-// leaves exactly nresults values (nils when the call failed). A script error is written to
-// standard error as "<context>: <message>" with a traceback. Returns 0 on success.
+// Protected call of the function below the nargs arguments. Consumes them and leaves
+// exactly nresults values (nils when the call failed; a negative count means none). A
+// script error is written to standard error as "<context>: <message>" with a traceback.
+// When the stack holds fewer than nargs + 1 values nothing is called or removed (the
+// caller's values stay) and nresults nils are pushed; a result count the stack cannot make
+// room for is refused the same way, without results. Returns 0 on success.
 int UIS_LuaCall(lua_State* L, int nargs, int nresults, const char* context);
+
+// The main state of the state L belongs to: L itself when L is the main state, else the
+// state whose coroutine L is. A state the engine did not make counts as its own main state.
+// Null only when the stack has no room for the look-up.
+lua_State* UIS_GetMainState(lua_State* L);
 
 // The native address held by the object at idx when it is an instance of class_name (or
 // the global object registered with that class), else null. Never raises.

@@ -16,10 +16,9 @@ namespace {
 // A script function that walks what it is given, so that every pushed value is used.
 const CLuaEvent& script_sink() {
   static CLuaEvent event = [] {
-    CLuaEvent e;
-    e.state = luaL_newstate();
-    luaL_openlibs(e.state);
-    luaL_dostring(e.state, R"lua(
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    luaL_dostring(L, R"lua(
       local function walk(v, depth)
         if type(v) == 'table' and depth < 3 then
           for k, x in pairs(v) do walk(k, depth + 1) walk(x, depth + 1) end
@@ -30,7 +29,9 @@ const CLuaEvent& script_sink() {
         for i = 1, select('#', ...) do walk((select(i, ...)), 0) end
       end
     )lua");
-    e.ref = luaL_ref(e.state, LUA_REGISTRYINDEX);
+    CLuaEvent e;
+    e.function = kit::script::function_ref::at(L, -1);
+    lua_pop(L, 1);
     return e;
   }();
   return event;
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   data += 1;
   size -= 1;
 
-  lua_State* L = script_sink().state;
+  lua_State* L = script_sink().function.state();
   int top = lua_gettop(L);
   kit::phonelink::frame_reader reader;
   std::string buffer;  // the socket's receive buffer: what the reader has not consumed

@@ -1,8 +1,7 @@
 // The script-facing completion of a work item: calls one script function with the item's
 // result, once, then frees itself.
 #pragma once
-#include <lua.hpp>
-
+#include "engine/function_ref.h"
 #include "host/work_item.h"
 
 class LuaAsynFunctionCallback : public IRoutineCallback {
@@ -10,10 +9,8 @@ public:
   // Null unless the value at idx is a function.
   static LuaAsynFunctionCallback* Create(lua_State* L, int idx);
   void OnDone(IWorkItem* item) override;
-  ~LuaAsynFunctionCallback() override;
 
 private:
-  LuaAsynFunctionCallback(lua_State* L, int ref) : state_(L), ref_(ref) {}
-  lua_State* state_;
-  int ref_;
+  explicit LuaAsynFunctionCallback(kit::script::function_ref function) : function_(std::move(function)) {}
+  kit::script::function_ref function_;
 };

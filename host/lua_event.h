@@ -1,11 +1,12 @@
 // Script functions kept as callbacks: CLuaEvent holds one, CEventContainer an ordered set
 // of them keyed by cookie (from 1, never reused). The container does not free its events;
-// the detach method (or the owner's ReleaseLuaEvents) does.
+// the detach method (or the owner's release_events) does, and deleting an event releases
+// its function.
 #pragma once
 #include <cstdint>
 #include <vector>
 
-#include <lua.hpp>
+#include "engine/function_ref.h"
 
 using HRESULT = int32_t;
 constexpr HRESULT S_OK = 0;
@@ -13,8 +14,7 @@ constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 
 struct CLuaEvent {
-  lua_State* state = nullptr;
-  int ref = 0;  // registry reference of the function; 0 when released
+  kit::script::function_ref function;  // empty when released
 };
 
 template <class E>

@@ -5,21 +5,12 @@
 namespace kit::script {
 
 CLuaEvent* make_event(lua_State* L, int idx) {
-  if (lua_type(L, idx) != LUA_TFUNCTION) return nullptr;
-  auto* ev = new CLuaEvent;
-  ev->state = L;
-  lua_pushvalue(L, idx);
-  ev->ref = luaL_ref(L, LUA_REGISTRYINDEX);
-  return ev;
+  function_ref function = function_ref::at(L, idx);
+  if (!function) return nullptr;
+  return new CLuaEvent{std::move(function)};
 }
 
-void free_event(CLuaEvent* ev) {
-  if (!ev) return;
-  if (ev->ref != 0 && ev->state) luaL_unref(ev->state, LUA_REGISTRYINDEX, ev->ref);
-  ev->ref = 0;
-  ev->state = nullptr;
-  delete ev;
-}
+void free_event(CLuaEvent* ev) { delete ev; }
 
 int attach_event(lua_State* L, LuaEventContainer& container) {
   CLuaEvent* ev = make_event(L, 2);
@@ -31,9 +22,9 @@ int attach_event(lua_State* L, LuaEventContainer& container) {
 }
 
 int detach_event(lua_State* L, LuaEventContainer& container) {
-  auto cookie = static_cast<uint32_t>(check_int64(L, 2));
+  std::optional<uint32_t> cookie = check_id(L, 2);
   CLuaEvent* ev = nullptr;
-  if (container.RemoveEvent(cookie, &ev) != S_OK || !ev) return 0;
+  if (!cookie || container.RemoveEvent(*cookie, &ev) != S_OK || !ev) return 0;
   free_event(ev);
   return 0;
 }
@@ -47,14 +38,11 @@ void release_events(LuaEventContainer& container) {
 }
 
 void call_event(const CLuaEvent& event, const push_fn& push, int nresults, const read_fn& read) {
-  lua_State* L = event.state;
-  if (!L || event.ref == 0) return;
-  int top = lua_gettop(L);
-  lua_rawgeti(L, LUA_REGISTRYINDEX, event.ref);
-  int nargs = push ? push(L) : 0;
-  UIS_LuaCall(L, nargs, nresults, "CLuaEvent::Call");
-  if (read && nresults > 0) read(L);
-  lua_settop(L, top);
+  call_event(event.function, push, nresults, read);
+}
+
+void call_event(const function_ref& function, const push_fn& push, int nresults, const read_fn& read) {
+  call(function, "CLuaEvent::Call", push, nresults, read);
 }
 
 void fire_events(LuaEventContainer& container, const push_fn& push) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/function_ref.h"
 #include "engine/script_numbers.h"
 #include "engine/ui_engine.h"
 #include "host/lua_event.h"
@@ -26,13 +27,12 @@ int call_method(lua_State* L) {
 }
 
 // A script method taking one task id: calls (object->*Method)(id) when argument 1 is an
-// object of T's class. Task ids run from 1 to 0xFFFFFFFF; any other number names no task.
+// object of T's class and the number names a task id (see to_id).
 template <class T, auto Method>
 int call_with_task_id(lua_State* L) {
   T* object = self<T>(L, T::kClassName);
   if (!object) return 0;
-  int64_t id = check_int64(L, 2);
-  if (id > 0 && id <= UINT32_MAX) (object->*Method)(static_cast<uint32_t>(id));
+  if (std::optional<uint32_t> id = check_id(L, 2)) (object->*Method)(*id);
   return 0;
 }
 
@@ -49,14 +49,12 @@ CLuaEvent* make_event(lua_State* L, int idx);
 // Releases the function reference and deletes the event.
 void free_event(CLuaEvent* event);
 
-// Pushes the arguments for a callback; returns how many were pushed.
-using push_fn = std::function<int(lua_State*)>;
-// Reads the results (at the top of the stack) of a callback.
-using read_fn = std::function<void(lua_State*)>;
-
 // The callback call: pushes the function and the arguments, calls it through the engine
 // with the label "CLuaEvent::Call", lets read see the results, restores the stack height.
+// All of it runs in the main script state inside one protected call (see kit::script::call),
+// so push may build large values or throw: that ends this call only.
 void call_event(const CLuaEvent& event, const push_fn& push = {}, int nresults = 0, const read_fn& read = {});
+void call_event(const function_ref& function, const push_fn& push = {}, int nresults = 0, const read_fn& read = {});
 // Calls every listener of the container in attach order.
 void fire_events(LuaEventContainer& container, const push_fn& push = {});
 

@@ -94,6 +94,19 @@ struct asyn_tcp_socket::impl : std::enable_shared_from_this<impl> {
     sink->on_error(error);
   }
 
+  // Runs one call of the sink for connection g. A sink that throws (out of memory while
+  // handling a reply, say) ends that connection with an error instead of stalling it.
+  template <class F>
+  bool call_sink(uint64_t g, F&& call) {
+    try {
+      call();
+      return true;
+    } catch (...) {
+      if (current(g)) fail(platform::kWsaEconnaborted);
+      return false;
+    }
+  }
+
   // A failure found while starting: reported later from the loop, never from the caller.
   void fail_later(int error) {
     state = state_failed;
@@ -178,7 +191,7 @@ struct asyn_tcp_socket::impl : std::enable_shared_from_this<impl> {
     }
     state = state_connected;
     auto keep = shared_from_this();
-    sink->on_connect(local_address, local_port, peer_address, peer_port);
+    if (!call_sink(g, [&] { sink->on_connect(local_address, local_port, peer_address, peer_port); })) return;
     if (!current(g) || state != state_connected) return;
     read();
     flush();
@@ -209,7 +222,8 @@ struct asyn_tcp_socket::impl : std::enable_shared_from_this<impl> {
     recv_buffer.append(reinterpret_cast<const char*>(chunk), n);
     auto length = static_cast<uint32_t>(recv_buffer.size());
     uint32_t consumed = length;
-    sink->on_recv(reinterpret_cast<const uint8_t*>(recv_buffer.data()), length, &consumed);
+    if (!call_sink(g, [&] { sink->on_recv(reinterpret_cast<const uint8_t*>(recv_buffer.data()), length, &consumed); }))
+      return;
     // The sink may have closed, destroyed or deleted the socket, or reopened it.
     if (!current(g) || state != state_connected) return;
     if (consumed <= recv_buffer.size()) recv_buffer.erase(0, consumed);
@@ -241,7 +255,7 @@ struct asyn_tcp_socket::impl : std::enable_shared_from_this<impl> {
     auto count = static_cast<uint32_t>(send_buffer.size());
     send_buffer.clear();
     sent = 0;
-    sink->on_send(count);
+    call_sink(generation, [&] { sink->on_send(count); });
   }
 };
 

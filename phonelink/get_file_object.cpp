@@ -13,11 +13,10 @@ CLuaGetFile* self(lua_State* L) { return kit::script::self<CLuaGetFile>(L, CLuaG
 // Wraps the script function at idx; the reference is released with the last copy. A
 // progress count is an integer, the totals are numbers.
 CLuaGetFile::callback make_callback(lua_State* L, int idx) {
-  CLuaEvent* ev = kit::script::make_event(L, idx);
-  if (!ev) return {};
-  std::shared_ptr<CLuaEvent> event(ev, kit::script::free_event);
-  return [event](uint32_t id, uint32_t status, const std::string& local, uint64_t count) {
-    kit::script::call_event(*event, [&](lua_State* S) {
+  auto function = std::make_shared<kit::script::function_ref>(kit::script::function_ref::at(L, idx));
+  if (!*function) return {};
+  return [function](uint32_t id, uint32_t status, const std::string& local, uint64_t count) {
+    kit::script::call_event(*function, [&](lua_State* S) {
       kit::script::push_int32(S, id);
       kit::script::push_int32(S, status);
       kit::script::push_string(S, local);

@@ -12,11 +12,10 @@ CLuaSendFile* self(lua_State* L) { return kit::script::self<CLuaSendFile>(L, CLu
 
 // Wraps the script function at idx; the reference is released with the last copy.
 CLuaSendFile::callback make_callback(lua_State* L, int idx) {
-  CLuaEvent* ev = kit::script::make_event(L, idx);
-  if (!ev) return {};
-  std::shared_ptr<CLuaEvent> event(ev, kit::script::free_event);
-  return [event](uint32_t id, uint32_t status, uint32_t bytes, const std::string& source) {
-    kit::script::call_event(*event, [&](lua_State* S) {
+  auto function = std::make_shared<kit::script::function_ref>(kit::script::function_ref::at(L, idx));
+  if (!*function) return {};
+  return [function](uint32_t id, uint32_t status, uint32_t bytes, const std::string& source) {
+    kit::script::call_event(*function, [&](lua_State* S) {
       kit::script::push_int32(S, id);
       kit::script::push_int32(S, status);
       lua_pushnumber(S, bytes);

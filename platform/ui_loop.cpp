@@ -2,6 +2,8 @@
 #include "platform/ui_loop_asio.h"
 
 #include <atomic>
+#include <cstdio>
+#include <exception>
 #include <condition_variable>
 #include <list>
 #include <memory>
@@ -15,6 +17,24 @@
 namespace kit::platform {
 
 namespace {
+// A handler's failure ends that handler only: it is written to standard error and the loop
+// goes on.
+void report_failure(const char* what) {
+  std::fprintf(stderr, "UI loop: a handler failed: %s\n", what);
+  std::fflush(stderr);
+}
+
+template <class F>
+void run_guarded(F& fn) {
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    report_failure(e.what());
+  } catch (...) {
+    report_failure("unknown exception");
+  }
+}
+
 // One synchronous hand-over: the UI thread runs it once, or stop() abandons it.
 struct send_state {
   std::mutex m;
@@ -45,21 +65,12 @@ ui_loop::~ui_loop() { delete impl_; }
 boost::asio::io_context& ui_io_context() { return ui_loop::instance().impl_->io; }
 
 void ui_loop::post(std::function<void()> fn) {
-  boost::asio::post(impl_->io, [fn = std::move(fn)] {
-    try {
-      fn();
-    } catch (...) {
-      // A handler's failure must not end the loop.
-    }
-  });
+  boost::asio::post(impl_->io, [fn = std::move(fn)] { run_guarded(fn); });
 }
 
 bool ui_loop::send(std::function<void()> fn) {
   if (on_ui_thread()) {
-    try {
-      fn();
-    } catch (...) {
-    }
+    run_guarded(fn);
     return true;
   }
   if (stopped()) return false;
@@ -74,10 +85,7 @@ bool ui_loop::send(std::function<void()> fn) {
       if (state->abandoned) return;  // the sender has gone; fn refers to its stack
       state->started = true;
     }
-    try {
-      fn();
-    } catch (...) {
-    }
+    run_guarded(fn);
     std::lock_guard<std::mutex> lock(state->m);
     state->done = true;
     state->cv.notify_all();
@@ -105,7 +113,18 @@ size_t ui_loop::waiting_senders() const {
 
 void ui_loop::run() {
   impl_->ui_thread = std::this_thread::get_id();
-  impl_->io.run();
+  // Socket and timer completions run straight from the context, outside post()'s guard:
+  // one that throws leaves run(), which may simply be entered again.
+  for (;;) {
+    try {
+      impl_->io.run();
+      return;
+    } catch (const std::exception& e) {
+      report_failure(e.what());
+    } catch (...) {
+      report_failure("unknown exception");
+    }
+  }
 }
 
 void ui_loop::stop() {

@@ -12,8 +12,8 @@ class ui_loop {
 public:
   static ui_loop& instance();
 
-  // Queues fn to run on the UI thread. An exception escaping fn is discarded and the loop
-  // goes on. Safe from any thread.
+  // Queues fn to run on the UI thread. An exception escaping fn is written to standard
+  // error and the loop goes on. Safe from any thread.
   void post(std::function<void()> fn);
 
   // Runs fn on the UI thread and waits until it has run. Called on the UI thread itself,
@@ -23,7 +23,8 @@ public:
   // How many other threads wait in send() right now.
   size_t waiting_senders() const;
 
-  // Runs handlers on the calling thread, which becomes the UI thread, until stop().
+  // Runs handlers on the calling thread, which becomes the UI thread, until stop(). A
+  // handler that throws (also one run straight from the Asio context) ends alone.
   void run();
   // Ends run() and releases every sender still waiting. Safe from any thread.
   void stop();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/text_convert.h"
+#include "engine/function_ref.h"
 #include "engine/ui_engine.h"
 #include "support/lua_globals.h"
 #include "support/temp_dir.h"
@@ -127,6 +128,69 @@ TEST(Engine, LuaCallLeavesRequestedResultsAndReportsErrorsWithLabel) {
   EXPECT_EQ(err.rfind("My.Label: ", 0), 0u) << err;
   EXPECT_NE(err.find("bad thing"), std::string::npos);
   EXPECT_NE(err.find("traceback"), std::string::npos);
+}
+
+// A call told of more values than the stack holds (or of a negative count) cannot know its
+// function: it reports, leaves the caller's values alone and still gives the results asked for.
+TEST(Engine, LuaCallToldOfMissingValuesKeepsTheCallersStack) {
+  lua_State* L = state();
+  int top = lua_gettop(L);
+  lua_pushstring(L, "caller's");
+  lua_pushinteger(L, 42);
+  testing::internal::CaptureStderr();
+  EXPECT_NE(UIS_LuaCall(L, 5, 2, "Short.Call"), 0);
+  EXPECT_NE(UIS_LuaCall(L, -1, 1, "Negative.Call"), 0);
+  std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(lua_gettop(L), top + 5);
+  EXPECT_STREQ(lua_tostring(L, top + 1), "caller's");
+  EXPECT_EQ(lua_tointeger(L, top + 2), 42);
+  for (int i = top + 3; i <= top + 5; ++i) EXPECT_TRUE(lua_isnil(L, i)) << i;
+  EXPECT_NE(err.find("Short.Call: "), std::string::npos) << err;
+  EXPECT_NE(err.find("Negative.Call: "), std::string::npos) << err;
+
+  // The values below a well-formed call stay too.
+  luaL_loadstring(L, "return ... + 1");
+  lua_pushinteger(L, 1);
+  EXPECT_EQ(UIS_LuaCall(L, 1, 1, "ok"), 0);
+  ASSERT_EQ(lua_gettop(L), top + 6);
+  EXPECT_EQ(lua_tointeger(L, -1), 2);
+  EXPECT_STREQ(lua_tostring(L, top + 1), "caller's");
+  lua_settop(L, top);
+}
+
+// A kept function stays alive exactly as long as its last holder; a move hands it over.
+TEST(Engine, KeptFunctionLivesAsLongAsItsLastHolder) {
+  lua_State* L = state();
+  ASSERT_EQ(luaL_dostring(L, R"(
+    kept_gone, kept_calls = 'no', 0
+    local p = newproxy(true)
+    getmetatable(p).__gc = function() kept_gone = 'yes' end
+    kept_fn = function() kept_calls = kept_calls + 1; return p end
+  )"), 0);
+  lua_getglobal(L, "kept_fn");
+  kit::script::function_ref a = kit::script::function_ref::at(L, -1);
+  lua_pop(L, 1);
+  lua_pushnumber(L, 1);
+  EXPECT_TRUE(kit::script::function_ref::at(L, -1).empty());  // not a function
+  lua_pop(L, 1);
+  ASSERT_EQ(luaL_dostring(L, "kept_fn = nil"), 0);
+
+  kit::script::function_ref b = std::move(a);
+  EXPECT_TRUE(a.empty());
+  a.reset();  // releases nothing: b holds the function now
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  EXPECT_EQ(global_string("kept_gone"), "no");
+  EXPECT_EQ(kit::script::call(b, "kept"), 0);
+  kit::script::function_ref c;
+  c = std::move(b);
+  EXPECT_EQ(kit::script::call(c, "kept"), 0);
+  EXPECT_NE(kit::script::call(b, "kept"), 0);  // empty: nothing is called
+  EXPECT_EQ(global_string("kept_calls"), "2");
+
+  c.reset();
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  EXPECT_EQ(global_string("kept_gone"), "yes");
 }
 
 TEST(Engine, ChunkRunsTheFileThenItsEntryFunction) {

@@ -54,6 +54,28 @@ TEST(EventContainer, CookiesAreNeverReusedAndFiringKeepsAttachOrder) {
   EXPECT_EQ(c.Size(), 0u);
 }
 
+// Cookies run from 1 to 0xFFFFFFFF; a number outside that range names no listener, even one
+// whose low 32 bits would.
+TEST(EventContainer, DetachWithACookieOutOfRangeDetachesNothing) {
+  LuaEventContainer c;
+  run("hits = ''");
+  uint32_t one = attach(c, "function() hits = hits .. 'x' end");
+  ASSERT_EQ(one, 1u);
+  lua_State* L = state();
+  for (lua_Number bad : {4294967297.0, 4294967296.0 * 3 + 1, -4294967295.0, 0.0, -0.5, 1e300, 0.0 / 0.0}) {
+    int top = lua_gettop(L);
+    lua_pushnil(L);
+    lua_pushnumber(L, bad);
+    EXPECT_EQ(kit::script::detach_event(L, c), 0);
+    lua_settop(L, top);
+    EXPECT_EQ(c.Size(), 1u) << bad;
+  }
+  kit::script::fire_events(c);
+  EXPECT_EQ(global_string("hits"), "x");
+  detach(c, one);
+  EXPECT_EQ(c.Size(), 0u);
+}
+
 TEST(EventContainer, RemoveOfUnknownCookieFailsAndEnumerationEnds) {
   LuaEventContainer c;
   CLuaEvent a, b;

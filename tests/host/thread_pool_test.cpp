@@ -10,6 +10,7 @@
 #include "host/lua_async_callback.h"
 #include "host/thread_pool.h"
 #include "platform/ui_loop.h"
+#include "support/lua_globals.h"
 
 namespace {
 using kit::platform::ui_loop;
@@ -184,4 +185,21 @@ TEST(ThreadPool, FinishedItemsWhoseCompletionCanNoLongerRunAreCleanedUpByStop) {
   run_ui([] { ui_loop::instance().post([] { ui_loop::instance().stop(); }); });
   EXPECT_TRUE(j.events.empty());
   EXPECT_EQ(j.cleaned, 1);
+}
+
+// A function handed over inside a coroutine is kept in the main state: the coroutine may be
+// collected long before the work completes.
+TEST(ThreadPool, ScriptCallbackTakenInACollectedCoroutineStillRuns) {
+  lua_State* L = testsupport::lua_state();
+  int top = lua_gettop(L);
+  lua_State* co = lua_newthread(L);
+  ASSERT_EQ(luaL_dostring(co, "pool_result = nil; return function(r) pool_result = r end"), 0);
+  LuaAsynFunctionCallback* callback = LuaAsynFunctionCallback::Create(co, -1);
+  ASSERT_NE(callback, nullptr);
+  lua_settop(L, top);  // drops the coroutine
+  for (int i = 0; i < 4; ++i) lua_gc(L, LUA_GCCOLLECT, 0);
+
+  run_ui([&] { ASSERT_EQ(CThreadPool::Instance().Post(new script_item(callback)), S_OK); });
+  EXPECT_EQ(testsupport::global_string("pool_result"), "-7");
+  EXPECT_EQ(lua_gettop(L), top);
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <future>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -230,6 +231,33 @@ TEST(AsynTcpSocket, SinksMayDeleteTheSocketInsideEveryCall) {
     ASSERT_TRUE(s->send("abc", 3));
     run_ui_loop();
     EXPECT_EQ(s, nullptr);
+  }
+}
+
+// A sink that throws (out of memory while handling a reply, say) ends that connection with
+// an error; the loop and the socket go on.
+TEST(AsynTcpSocket, SinkThatThrowsGetsTheConnectionEndedWithAnError) {
+  for (int where = 0; where < 3; ++where) {
+    SCOPED_TRACE(where);
+    loopback_peer peer([](int fd) {
+      loopback_peer::read_exactly(fd, 3);
+      loopback_peer::write_all(fd, "reply");
+      loopback_peer::read_to_end(fd);
+    });
+    recording_sink sink;
+    asyn_tcp_socket s(&sink);
+    auto fail = [] { throw std::bad_alloc(); };
+    if (where == 0) sink.on_connect_hook = fail;
+    if (where == 1) sink.on_send_hook = fail;
+    if (where == 2) sink.on_recv_hook = [&](const uint8_t*, uint32_t, uint32_t*) { fail(); };
+    sink.on_error_hook = [](int) { stop_ui_loop(); };
+    ASSERT_TRUE(s.create("127.0.0.1", peer.port()));
+    ASSERT_TRUE(s.send("abc", 3));
+    EXPECT_NO_THROW(run_ui_loop());
+    ASSERT_FALSE(sink.calls.empty());
+    EXPECT_EQ(sink.calls.back(), "error 10053");
+    EXPECT_EQ(s.state(), asyn_tcp_socket::state_idle);
+    s.destroy();
   }
 }
 

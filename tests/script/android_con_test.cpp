@@ -318,6 +318,21 @@ print('third', third)
   EXPECT_EQ(begun_commands(a.log()).size(), 4u) << a.log();
 }
 
+// Task ids run from 1 to 0xFFFFFFFF; numbers outside that range name no task, even those
+// whose low 32 bits would.
+TEST(AndroidCon, CancelWithAnIdOutOfRangeCancelsNothing) {
+  android_app a("device P1 device\n");
+  auto r = a.run(R"(
+local id = m:GetDevices(function(id, t) print('devices', id, #t) end)
+for _, bad in ipairs({id + 2^32, id - 2^32, id + 2^33, 0, -1, 0/0, 2^70}) do m:CancleTask(bad) end
+m:KillServices(function(id) print('killed', id) quit() end)
+)");
+  ASSERT_FALSE(r.timed_out) << r.out << r.err;
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "devices\t1\t1\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "killed\t2\n")) << r.out;
+}
+
 namespace {
 // Kills every process whose environment holds marker (the real client's server daemon).
 void kill_processes_with_env(const std::string& marker) {
