@@ -38,6 +38,13 @@ void SocketMessageCallback::on_recv(const uint8_t* data, uint32_t length, uint32
     // A script that cancelled the task has also dropped the socket: stop here.
     return manager_->FindTask(task_id_) != nullptr;
   });
+  if (reader_.broken) {
+    // The agent announced a frame too long to be buffered: the connection has failed.
+    if (SocketTask* task = manager_->FindTask(task_id_)) {
+      if (task->socket) task->socket->close();
+    }
+    on_error(0);
+  }
 }
 
 void SocketMessageCallback::on_error(int) {
@@ -192,6 +199,11 @@ void CLuaSocketMessageManager::on_recv(const uint8_t* data, uint32_t length, uin
     if (d.call && notify_callback_) CallScript(*notify_callback_, d.args);
     return epoch == notify_epoch_;  // UnInit from the script dropped the socket
   });
+  if (notify_reader_.broken && epoch == notify_epoch_) {
+    // A frame too long to be buffered: the channel fails as on any other error.
+    if (notify_socket_) notify_socket_->close();
+    on_error(0);
+  }
 }
 
 void CLuaSocketMessageManager::on_error(int) {
