@@ -7,6 +7,7 @@
 
 #include "phonelink/decoded_frame.h"
 #include "phonelink/frame_reader.h"
+#include "phonelink/record_list.h"
 
 using kit::phonelink::decode_notification;
 using kit::phonelink::decode_reply;
@@ -25,8 +26,12 @@ struct be {
   be& str(const std::string& s) { return u32(uint32_t(s.size())), b += s, *this; }
 };
 
+// A list's records as values, read the way they are when pushed for the script.
 decoded_frame reply(uint16_t type, const be& p) {
-  return decode_reply(type, reinterpret_cast<const uint8_t*>(p.b.data()), uint32_t(p.b.size()));
+  decoded_frame d = decode_reply(type, reinterpret_cast<const uint8_t*>(p.b.data()), uint32_t(p.b.size()));
+  for (auto& v : d.args)
+    if (v.kind == script_value::records) v = v.pending->next_values();
+  return d;
 }
 decoded_frame note(uint16_t type, const be& p) {
   return decode_notification(type, reinterpret_cast<const uint8_t*>(p.b.data()), uint32_t(p.b.size()));

@@ -306,3 +306,34 @@ TEST_F(SocketManager, AFrameAnnouncedBeyondTheCapFailsTheNotificationChannel) {
   EXPECT_EQ(log(), std::vector<std::string>{"2 1"});
   lua("m:UnInit()");
 }
+
+TEST_F(SocketManager, AFrameOfMoreRecordsThanOneListHoldsComesInSeveralCallsUntilTheScriptCancels) {
+  // 70000 records of type 99 (an empty path and a type byte) in one frame, twice.
+  std::string records(1, '\0');
+  for (int i = 0; i < 70000; ++i) records.append(std::string("\0\0\0\0\x05", 5));
+  loopback_peer peer(
+      [&](int fd) {
+        read_request(fd);
+        loopback_peer::write_all(fd, frame_be(99, records) + frame_be(99, "\x02"));
+        loopback_peer::read_to_end(fd);
+      },
+      2, 12300);
+  lua(R"lua(
+    m:SendSocketMessage(99, function(code, status, list)
+      record(code, status, list and #list)
+      if status == 2 then arrive() end
+    end)
+  )lua");
+  run_until(1);
+  lua(R"lua(
+    second = m:SendSocketMessage(99, function(code, status, list)
+      record('cancelled', #list)
+      m:CancleTask(second)
+      arrive()
+    end)
+  )lua");
+  run_until(2);
+  drain();
+  EXPECT_EQ(log(), (std::vector<std::string>{"5 0 65536", "5 0 4464", "5 2 nil", "\"cancelled\" 65536"}));
+  EXPECT_EQ(CLuaSocketMessageManager::Instance().TaskCount(), 0u);
+}
