@@ -99,6 +99,7 @@ struct lua_sink {
 };
 
 struct value_sink {
+  explicit value_sink(const list_layout& lay) : layout(lay) {}
   const list_layout& layout;
   script_value list = script_value::make_list();
   script_value record;
@@ -197,7 +198,7 @@ void record_list::push_next(lua_State* L) {
 }
 
 script_value record_list::next_values() {
-  value_sink sink{layout_};
+  value_sink sink(layout_);
   read_next(sink);
   return std::move(sink.list);
 }
