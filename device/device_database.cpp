@@ -117,6 +117,19 @@ const boost::wregex& disk_serial_pattern() {
 
 std::u16string storage_product(const std::u16string& id) { return first_group(id, product_pattern()); }
 std::u16string storage_serial(const std::u16string& id) { return first_group(id, disk_serial_pattern()); }
+bool storage_id_has_serial(const std::u16string& id, const std::u16string& serial) {
+  size_t hash = id.rfind(u'#');
+  if (serial.empty() || hash == std::u16string::npos) return false;
+  std::u16string_view field(id);
+  field.remove_prefix(hash + 1);
+  constexpr std::u16string_view kInstanceSuffix = u"&0";
+  if (field.size() >= kInstanceSuffix.size() && field.substr(field.size() - kInstanceSuffix.size()) == kInstanceSuffix)
+    field.remove_suffix(kInstanceSuffix.size());
+  if (field.size() != serial.size()) return false;
+  for (size_t k = 0; k < field.size(); ++k)
+    if (kit::text::to_lower(field[k]) != kit::text::to_lower(serial[k])) return false;
+  return true;
+}
 std::u16string instance_vid(const std::u16string& id) { return first_group(id, vid_pattern()); }
 std::u16string instance_pid(const std::u16string& id) { return first_group(id, pid_pattern()); }
 std::u16string instance_serial(const std::u16string& id) { return first_group(id, serial_pattern()); }

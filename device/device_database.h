@@ -36,6 +36,9 @@ std::u16string instance_serial(const std::u16string& instance_id);
 // the last "#"); each empty when absent.
 std::u16string storage_product(const std::u16string& storage_id);
 std::u16string storage_serial(const std::u16string& storage_id);
+// Whether the storage id names the device with this serial: its serial field (all after
+// the last "#", less the instance suffix "&0") equals the serial, letter case aside.
+bool storage_id_has_serial(const std::u16string& storage_id, const std::u16string& serial);
 
 class CDeviceDatabase {
 public:

@@ -1,5 +1,6 @@
 // Reading the database archive: the file from the program folder, opened in memory with
 // minizip's unzip interface.
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -50,6 +51,10 @@ int ZCALLBACK mem_close(voidpf, voidpf) { return 0; }
 int ZCALLBACK mem_error(voidpf, voidpf) { return 0; }
 
 constexpr int kCaseInsensitive = 2;
+
+// The most the database entry may inflate to; the real one is a few hundred KiB. An entry
+// that would grow beyond it (a damaged or hostile archive) is refused.
+constexpr uint64_t kMaxEntryBytes = uint64_t(64) << 20;
 } // namespace
 
 std::string CDeviceDatabase::ArchivePath(const std::string& program_dir) { return program_dir + "adb_help.rsrc/MYCURSOR/101"; }
@@ -85,12 +90,19 @@ bool CDeviceDatabase::LoadArchive(const std::string& archive_bytes) {
   if (unzLocateFile(zip, "my.dt", kCaseInsensitive) == UNZ_OK) {
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK &&
-        unzOpenCurrentFile(zip) == UNZ_OK) {
-      // The size comes from the archive: read in blocks rather than trust it for one buffer.
+        info.uncompressed_size <= kMaxEntryBytes && unzOpenCurrentFile(zip) == UNZ_OK) {
+      // The size comes from the archive: read in blocks rather than trust it for one buffer,
+      // and stop at the cap whatever it says.
       char block[16384];
       int n;
-      while ((n = unzReadCurrentFile(zip, block, sizeof block)) > 0) xml.append(block, static_cast<size_t>(n));
-      if (n < 0) ok = false;  // a damaged entry
+      while ((n = unzReadCurrentFile(zip, block, sizeof block)) > 0) {
+        if (xml.size() + static_cast<size_t>(n) > kMaxEntryBytes) {
+          n = -1;
+          break;
+        }
+        xml.append(block, static_cast<size_t>(n));
+      }
+      if (n < 0) ok = false;  // a damaged entry, or one too large
       unzCloseCurrentFile(zip);
     } else {
       ok = false;

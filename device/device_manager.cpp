@@ -110,7 +110,9 @@ void CDeviceManager::ScanRemovableDrives() {
 
     bool attached = false;
     for (auto& [serial, record] : current_) {
-      if (kit::text::contains_no_case(storage_id, serial)) {
+      // The serial field of the storage id, not any part of it: a serial such as "disk"
+      // or "1" occurs in nearly every storage id.
+      if (kit::device::storage_id_has_serial(storage_id, serial)) {
         record.drives.push_back(root);
         attached = true;
         break;

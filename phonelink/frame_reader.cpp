@@ -7,10 +7,16 @@ uint32_t frame_reader::feed(const uint8_t* data, uint32_t size, const frame_fn& 
   for (;;) {
     const uint8_t* frame = data + consumed;
     uint32_t present = size - consumed;
+    if (broken) break;
     if (need_header) {
       if (present < kFrameHeaderSize) break;
+      uint32_t announced = uint32_t(frame[2]) << 24 | uint32_t(frame[3]) << 16 | uint32_t(frame[4]) << 8 | frame[5];
+      if (announced > kMaxFramePayload) {
+        broken = true;
+        break;
+      }
       need_header = false;
-      length = uint32_t(frame[2]) << 24 | uint32_t(frame[3]) << 16 | uint32_t(frame[4]) << 8 | frame[5];
+      length = announced;
     }
     // 64-bit sum: a length near 2^32 must not wrap into a "complete" tiny frame.
     if (uint64_t(present) < uint64_t(length) + kFrameHeaderSize) break;

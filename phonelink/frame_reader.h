@@ -8,11 +8,16 @@
 namespace kit::phonelink {
 
 constexpr uint32_t kFrameHeaderSize = 6;
+// The longest payload a frame from the agent may announce. The agent's largest lists are
+// far below it; a longer announcement would make the host buffer without end, so it
+// breaks the connection instead.
+constexpr uint32_t kMaxFramePayload = 256u << 20;
 
 struct frame_reader {
   bool need_header = true;
   uint32_t length = 0;       // payload length of the frame being assembled
   bool dispatching = false;  // set while a frame is being decoded
+  bool broken = false;       // a header announced more than kMaxFramePayload
 
   // Called for every complete frame; returns false when the connection went away during the
   // call, which ends the walk at once.
@@ -20,6 +25,8 @@ struct frame_reader {
 
   // Walks the complete frames at the front of data and returns the bytes they take.
   // When on_frame returns false the walk stops and the reader must not be used again.
+  // A header announcing more than kMaxFramePayload stops the walk in front of it and sets
+  // broken: the connection cannot be trusted any more and is to be failed.
   uint32_t feed(const uint8_t* data, uint32_t size, const frame_fn& on_frame);
 };
 

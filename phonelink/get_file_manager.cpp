@@ -247,14 +247,12 @@ void CLuaGetFile::on_recv(const uint8_t* data, uint32_t length, uint32_t* consum
   close_local_file(file_);
   file_owner_ = 0;
   need_header_ = true;
-  if (cancelled) {
-    drop_connection();
-    if (created) remove_local_file(local);
-  } else {
-    // No other request is outstanding on this connection, so whatever follows the reply
-    // in this read is not the start of another one.
-    *consumed = length;
-  }
+  // Replies carry nothing that ties them to their request: bytes the agent sends after a
+  // complete reply could not be told from the start of the next one. So every request
+  // gets a connection of its own, and whatever else comes on this one is dropped with it.
+  drop_connection();
+  *consumed = length;
+  if (cancelled && created) remove_local_file(local);
   uint64_t total = total_;
   call(id, cancelled ? kCancelled : kFinished, total);
   next_task(id);

@@ -1,7 +1,8 @@
-// "GetFile.Manager": pulls files from the phone's agent over one persistent connection to
-// 127.0.0.1:12301, one request at a time, on the UI thread. Each reply (a 6-byte header
-// with the length, then the bytes) is written into the local path its task was given,
-// with progress and completion reported to the task's callback.
+// "GetFile.Manager": pulls files from the phone's agent over connections to
+// 127.0.0.1:12301, one request at a time and one connection per request, on the UI
+// thread. Each reply (a 6-byte header with the length, then the bytes) is written into
+// the local path its task was given, with progress and completion reported to the task's
+// callback.
 #pragma once
 #include <cstdint>
 #include <deque>

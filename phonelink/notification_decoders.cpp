@@ -49,7 +49,7 @@ decoded_frame decode_notification(uint16_t type, const uint8_t* p, uint32_t size
       std::string s;
       if (status == 1) {
         a = r.u32();
-        b = r.u32();
+        if (r.left() >= 4) b = r.u32();  // B stays 1 when it is not in the payload
         s = r.str();
         if (type == 105) c = r.u32();
         dd = r.u64();

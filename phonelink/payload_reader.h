@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace kit::phonelink {
 
@@ -31,14 +32,16 @@ public:
     left_ -= count;
   }
   // The string's bytes up to its first zero byte (the script sees C strings).
-  std::string str() {
+  std::string str() { return std::string(text()); }
+  // The same without a copy: a view into the payload.
+  std::string_view text() {
     uint32_t length = u32();
     if (left_ < length) {
       ok_ = false;
       return {};
     }
     const char* s = reinterpret_cast<const char*>(p_);
-    std::string out(s, strnlen(s, length));
+    std::string_view out(s, strnlen(s, length));
     p_ += length;
     left_ -= length;
     return out;

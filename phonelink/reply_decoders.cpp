@@ -1,96 +1,19 @@
 // Reply decoders by frame type. Three kinds: lists (a status byte and records, ended by a
-// frame with status 2 or an empty payload), values (one frame, no status byte) and
-// statuses (a status byte and fields; 2 ends the request, above 2 is ignored).
+// frame with status 2 or an empty payload; the records are read by record_list), values
+// (one frame, no status byte) and statuses (a status byte and fields; 2 ends the request,
+// above 2 is ignored).
 #include <cstdlib>
 #include <initializer_list>
 
 #include "phonelink/decoded_frame.h"
 #include "phonelink/payload_reader.h"
+#include "phonelink/record_list.h"
 
 namespace kit::phonelink {
 
 namespace {
 
-enum class field_kind { u8, u16, u32, u64_integer, u64_number, string };
-
-struct field {
-  const char* name;
-  field_kind kind;
-};
-
 using S = script_value;
-
-S read_field(payload_reader& r, field_kind kind) {
-  switch (kind) {
-    case field_kind::u8: return S::int32(r.u8());
-    case field_kind::u16: return S::int32(r.u16());
-    case field_kind::u32: return S::int32(r.u32());
-    case field_kind::u64_integer: return S::int32(static_cast<int64_t>(r.u64()));
-    case field_kind::u64_number: return S::num(static_cast<double>(r.u64()));
-    case field_kind::string: return S::str(r.str());
-  }
-  return S();
-}
-
-constexpr field kMusic[] = {{"ID", field_kind::u32},         {"Zhuanji", field_kind::string},
-                            {"Singer", field_kind::string},  {"Path", field_kind::string},
-                            {"Timer", field_kind::u32},      {"Size", field_kind::u64_integer},
-                            {"IsRing", field_kind::u16}};
-constexpr field kPicture[] = {{"ID", field_kind::u32},
-                              {"FilePath", field_kind::string},
-                              {"Timer", field_kind::u32},
-                              {"Size", field_kind::u64_integer}};
-constexpr field kVideo[] = {{"ID", field_kind::u32}, {"FilePath", field_kind::string}, {"Size", field_kind::u64_integer}};
-constexpr field kDocument[] = {
-    {"FilePath", field_kind::string}, {"Size", field_kind::u64_integer}, {"Location", field_kind::u16}};
-constexpr field kApp[] = {{"Size", field_kind::u32},       {"Location", field_kind::u16}, {"Name", field_kind::string},
-                          {"packName", field_kind::string}, {"ver", field_kind::string},    {"verCode", field_kind::string},
-                          {"time", field_kind::u64_number}};
-constexpr field kContact[] = {{"ID", field_kind::string}, {"Name", field_kind::string}, {"Number", field_kind::string}};
-constexpr field kTypedFile[] = {{"FilePath", field_kind::string}, {"Type", field_kind::u16}, {"Size", field_kind::u64_integer}};
-constexpr field kSms[] = {{"Number", field_kind::string}, {"Content", field_kind::string}, {"Date", field_kind::string},
-                          {"Type", field_kind::u16},        {"ID", field_kind::u32},          {"ThreadID", field_kind::u32},
-                          {"Read", field_kind::u16}};
-constexpr field kPathType[] = {{"FilePath", field_kind::string}, {"Type", field_kind::u8}};
-constexpr field kFolder[] = {{"Type", field_kind::u8}, {"FileDir", field_kind::string}, {"FilePath", field_kind::string}};
-
-struct list_layout {
-  const field* fields;
-  size_t count;
-};
-
-template <size_t N>
-constexpr list_layout layout(const field (&f)[N]) {
-  return {f, N};
-}
-
-bool list_layout_of(uint16_t type, list_layout& out) {
-  switch (type) {
-    case 4: out = layout(kMusic); return true;
-    case 5: out = layout(kPicture); return true;
-    case 6: out = layout(kVideo); return true;
-    case 7: out = layout(kDocument); return true;
-    case 13: out = layout(kApp); return true;
-    case 14: out = layout(kContact); return true;
-    case 16: out = layout(kTypedFile); return true;
-    case 47: out = layout(kSms); return true;
-    case 50: out = layout(kSms); return true;
-    case 99:
-    case 108:
-    case 109:
-    case 110:
-    case 113: out = layout(kPathType); return true;
-    case 111: out = layout(kFolder); return true;
-    default: return false;
-  }
-}
-
-// Reads one record; false (and nothing kept) when it is cut off by the end of the payload.
-bool read_record(payload_reader& r, const field* fields, size_t count, S& record) {
-  r.reset_ok();
-  for (size_t k = 0; k < count; ++k) record.set(fields[k].name, read_field(r, fields[k].kind));
-  return r.ok();
-}
 
 decoded_frame decode_list(uint16_t type, const list_layout& lay, const uint8_t* p, uint32_t size) {
   decoded_frame d;
@@ -104,23 +27,9 @@ decoded_frame decode_list(uint16_t type, const list_layout& lay, const uint8_t* 
     if (type == 111) d.args.push_back(S::num(static_cast<double>(r.u64())));  // the total, 0 when absent
     return d;
   }
-  S list = S::make_list();
-  while (r.left() > 0) {
-    uint32_t before = r.left();
-    S record = S::make_record();
-    bool complete;
-    if (type == 50) {
-      // A failed message carries its number alone; every record tells the status.
-      record.set("Success", S::int32(status));
-      complete = read_record(r, lay.fields, status == 1 ? lay.count : 1, record);
-    } else {
-      complete = read_record(r, lay.fields, lay.count, record);
-    }
-    if (!complete || r.left() >= before) break;
-    list.items.push_back(std::move(record));
-  }
+  // The records are read when the callback's arguments are pushed.
   d.call = true;
-  d.args = {S::int32(kReplyCode), S::int32(status), std::move(list)};
+  d.args = {S::int32(kReplyCode), S::int32(status), S::make_records(std::make_shared<record_list>(lay, status, p + 1, size - 1))};
   return d;
 }
 
@@ -208,8 +117,7 @@ decoded_frame decode_status(uint16_t type, const uint8_t* p, uint32_t size) {
 } // namespace
 
 decoded_frame decode_reply(uint16_t type, const uint8_t* payload, uint32_t size) {
-  list_layout lay{};
-  if (list_layout_of(type, lay)) return decode_list(type, lay, payload, size);
+  if (const list_layout* lay = list_layout_of(type)) return decode_list(type, *lay, payload, size);
   decoded_frame d = decode_value(type, payload, size);
   if (d.known) return d;
   return decode_status(type, payload, size);

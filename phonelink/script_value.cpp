@@ -3,6 +3,7 @@
 #include <lua.hpp>
 
 #include "host/script_bridge.h"
+#include "phonelink/record_list.h"
 
 namespace kit::phonelink {
 
@@ -26,7 +27,20 @@ void push_script_value(lua_State* L, const script_value& v) {
         lua_setfield(L, -2, v.names[k].c_str());
       }
       break;
+    case script_value::records:
+      if (v.pending) {
+        v.pending->push_next(L);
+      } else {
+        lua_createtable(L, 0, 0);
+      }
+      break;
   }
+}
+
+record_list* pending_records(const script_args& args) {
+  for (const auto& v : args)
+    if (v.kind == script_value::records) return v.pending.get();
+  return nullptr;
 }
 
 } // namespace kit::phonelink

@@ -45,6 +45,14 @@ private:
   int fd_ = -1;
 };
 
+// Whether the push header can announce the file: 4 + destination length + file size must
+// fit its 32-bit length. A file that cannot be examined is left to the open that follows.
+bool announceable(const std::string& source, const std::string& destination) {
+  struct stat st {};
+  if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
+  return 4 + uint64_t(destination.size()) + uint64_t(st.st_size) <= 0xFFFFFFFFu;
+}
+
 bool is_final(uint32_t status) {
   return status == CLuaSendFile::kCancelled || status == CLuaSendFile::kFinished || status == 4 || status == 6 ||
          (status >= CLuaSendFile::kOpenFailed && status <= CLuaSendFile::kSendFailed);
@@ -266,6 +274,10 @@ uint32_t CLuaSendFile::transfer(const job& j, uint32_t& bytes) {
     return status;
   };
 
+  // The announced length is 32 bits wide and covers the destination too: a file that does
+  // not fit would arrive at the agent cut to the low bits of its size, so it is refused
+  // before anything is sent.
+  if (!announceable(j.source, j.destination)) return kOpenFailed;
   if (!socket_.open()) return failed(kSocketFailed);
   if (!socket_.connect(address_, port_)) return failed(kConnectFailed);
 
@@ -292,6 +304,11 @@ uint32_t CLuaSendFile::transfer(const job& j, uint32_t& bytes) {
   // The agent reads exactly the announced count; a file that shrank (or failed to read)
   // would leave it waiting for bytes that never come, and us waiting for its answer.
   if (remaining != 0) return failed(kSendFailed);
-  if (!socket_.receive_one() && should_stop()) return 0;
+  // No acknowledgement: a cancel (or stop) made us give up on it; an agent that closed
+  // the connection instead still counts as done.
+  if (!socket_.receive_one()) {
+    if (should_stop()) return 0;
+    if (cancel_) return kCancelled;
+  }
   return kFinished;
 }

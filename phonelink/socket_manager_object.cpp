@@ -13,7 +13,15 @@ CLuaSocketMessageManager* self(lua_State* L) {
 
 using kit::script::call_method;
 using kit::script::check_int64;
-using kit::script::to_int64;
+
+// The low 32 bits of an integral script number taken as a 64-bit integer. Infinities and
+// values outside the 64-bit range have none; they give 0, so that the argument still takes
+// its 4 bytes and every later argument stays where the agent expects it.
+uint32_t low_32_bits(double v) {
+  constexpr double k2Pow63 = 9223372036854775808.0;
+  if (!std::isfinite(v) || v >= k2Pow63 || v < -k2Pow63) return 0;
+  return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(v)));
+}
 
 // Appends one script value to a request payload: booleans and integral numbers as 32-bit
 // integers, strings with their length; anything else (fractions too) is left out.
@@ -22,9 +30,7 @@ void write_argument(lua_State* L, int idx, CommandBytesStream& out) {
     case LUA_TBOOLEAN: out.WriteInt(lua_toboolean(L, idx) ? 1 : 0); break;
     case LUA_TNUMBER: {
       double v = lua_tonumber(L, idx);
-      // Only finite integral values within the 64-bit range have a low 32 bits to send.
-      if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 9.2e18)
-        out.WriteInt(static_cast<uint32_t>(static_cast<uint64_t>(to_int64(v))));
+      if (v == std::floor(v)) out.WriteInt(low_32_bits(v));  // NaN and fractions are left out
       break;
     }
     case LUA_TSTRING: {

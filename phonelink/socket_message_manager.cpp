@@ -7,6 +7,7 @@
 #include "host/script_bridge.h"
 #include "phonelink/command_bytes_stream.h"
 #include "phonelink/decoded_frame.h"
+#include "phonelink/record_list.h"
 #include "platform/ui_loop.h"
 
 using kit::phonelink::decode_notification;
@@ -34,11 +35,23 @@ void SocketMessageCallback::on_recv(const uint8_t* data, uint32_t length, uint32
     if (!task) return true;  // cancelled: the frame is dropped
     decoded_frame d = decode_reply(type, payload, size);
     if (!d.known) return true;
-    if (d.call && task->callback) CLuaSocketMessageManager::CallScript(*task->callback, d.args);
+    if (d.call && task->callback) {
+      // The records of a long list are read from the socket's buffer between calls; a
+      // script that cancels the task drops that buffer.
+      CLuaSocketMessageManager::CallScript(*task->callback, d.args,
+                                           [this] { return manager_->FindTask(task_id_) != nullptr; });
+    }
     if (d.ends) EndRequest();
     // A script that cancelled the task has also dropped the socket: stop here.
     return manager_->FindTask(task_id_) != nullptr;
   });
+  if (reader_.broken) {
+    // The agent announced a frame too long to be buffered: the connection has failed.
+    if (SocketTask* task = manager_->FindTask(task_id_)) {
+      if (task->socket) task->socket->close();
+    }
+    on_error(0);
+  }
 }
 
 void SocketMessageCallback::on_error(int) {
@@ -92,12 +105,21 @@ CLuaSocketMessageManager::~CLuaSocketMessageManager() {
   kit::script::free_event(notify_callback_);
 }
 
-void CLuaSocketMessageManager::CallScript(const CLuaEvent& callback, const script_args& args) {
-  kit::script::call_event(callback, [&args](lua_State* L) {
+void CLuaSocketMessageManager::CallScript(const CLuaEvent& callback, const script_args& args,
+                                          const std::function<bool()>& alive) {
+  auto push = [&args](lua_State* L) {
     luaL_checkstack(L, static_cast<int>(args.size()) + 4, "callback arguments");
     for (const auto& v : args) kit::phonelink::push_script_value(L, v);
     return static_cast<int>(args.size());
-  });
+  };
+  kit::phonelink::record_list* records = kit::phonelink::pending_records(args);
+  for (;;) {
+    uint32_t left = records ? records->left() : 0;
+    kit::script::call_event(callback, push);
+    // More records than one list holds: the rest goes out in further calls, as long as
+    // the payload is still there and every call took some.
+    if (!records || (alive && !alive()) || records->left() == left || !records->more()) return;
+  }
 }
 
 void CLuaSocketMessageManager::Init(CLuaEvent* callback) {
@@ -188,6 +210,11 @@ void CLuaSocketMessageManager::on_recv(const uint8_t* data, uint32_t length, uin
     if (d.call && notify_callback_) CallScript(*notify_callback_, d.args);
     return epoch == notify_epoch_;  // UnInit from the script dropped the socket
   });
+  if (notify_reader_.broken && epoch == notify_epoch_) {
+    // A frame too long to be buffered: the channel fails as on any other error.
+    if (notify_socket_) notify_socket_->close();
+    on_error(0);
+  }
 }
 
 void CLuaSocketMessageManager::on_error(int) {

@@ -5,6 +5,7 @@
 // ends. All of it runs on the UI thread.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -84,8 +85,11 @@ public:
   SocketTask* FindTask(uint32_t id);
   size_t TaskCount() const { return tasks_.size(); }
 
-  // Calls a script function with decoded arguments.
-  static void CallScript(const CLuaEvent& callback, const kit::phonelink::script_args& args);
+  // Calls a script function with decoded arguments. A list with more records than one
+  // table holds reaches it in several calls, each with the next records, for as long as
+  // alive (when given) says that the payload they are read from is still there.
+  static void CallScript(const CLuaEvent& callback, const kit::phonelink::script_args& args,
+                         const std::function<bool()>& alive = {});
 
   // The notification channel's sink.
   void on_connect(uint32_t, uint16_t, uint32_t, uint16_t) override;

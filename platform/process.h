@@ -9,6 +9,7 @@
 // whole group is killed.
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,17 +29,22 @@ std::string find_program(const std::string& name, const std::string& program_dir
 // The same with the program folder of the running executable.
 std::string find_program(const std::string& name);
 
+// The most output a run keeps. A program that writes more (one whose output never ends,
+// say) is ended when it reaches this, the way a time-out ends it.
+constexpr size_t kMaxCapturedOutput = size_t(16) << 20;
+
 struct process_result {
   enum class ending {
     not_started,  // the program was not found or could not be started
     exited,       // the program ended by itself
-    timed_out,    // killed when the time-out passed
+    timed_out,    // killed when the time-out passed or its output reached the cap
     cancelled,    // killed by cancel()
   };
   ending how = ending::not_started;
   // The exit status when the program exited; 128 + signal number when a signal ended it.
   int exit_code = -1;
-  // Everything the program wrote to standard output and standard error, as bytes.
+  // What the program wrote to standard output and standard error, as bytes (at most
+  // kMaxCapturedOutput).
   std::string output;
 };
 

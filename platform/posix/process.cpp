@@ -46,11 +46,13 @@ bool make_pipe(int fds[2]) {
   return false;
 }
 
-// Appends what the pipe holds now; false once the write ends are all closed.
+// Appends what the pipe holds now, up to kMaxCapturedOutput in all; false once the write
+// ends are all closed.
 bool read_available(int fd, std::string& out) {
   char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+  while (out.size() < kMaxCapturedOutput) {
+    size_t room = kMaxCapturedOutput - out.size();
+    ssize_t n = ::read(fd, buf, room < sizeof buf ? room : sizeof buf);
     if (n > 0) {
       out.append(buf, static_cast<size_t>(n));
       continue;
@@ -59,6 +61,7 @@ bool read_available(int fd, std::string& out) {
     if (errno == EINTR) continue;
     return errno == EAGAIN || errno == EWOULDBLOCK;
   }
+  return true;  // full: the rest stays in the pipe
 }
 
 int decode_status(int status) {
@@ -199,6 +202,10 @@ process_result process::run(const std::string& command_line, int timeout_ms, con
     }
 
     if (output_slot >= 0 && rc > 0 && fds[output_slot].revents) output_open = read_available(child.output, result.output);
+    if (result.output.size() >= kMaxCapturedOutput) {
+      ending = process_result::ending::timed_out;  // output without end: given up on like a time-out
+      break;
+    }
 
     int status = 0;
     bool ended = false;

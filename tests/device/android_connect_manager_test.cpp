@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "device/android_connect_manager.h"
 #include "host/message_window.h"
 #include "platform/ui_loop.h"
+#include "support/script_harness.h"
 #include "support/temp_dir.h"
 
 using kit::design_pattern::singleton_ex;
@@ -78,4 +80,19 @@ TEST_F(RunnerTest, UnInitEndsAHangingCommandAndInitDoesNotRestart) {
   EXPECT_EQ(runner->TaskCount(), 1u);
   runner.reset();
   EXPECT_TRUE(calls.done.empty());
+}
+
+TEST_F(RunnerTest, ADebugBridgeClientWhoseOutputNeverEndsIsCutAtTheCap) {
+  // The stand-in client prints a terabyte of filler before it would answer.
+  ::setenv("ADB_HELP_LINES", "huge devices 1099511627776", 1);
+  recorder calls;
+  CAndroidConnectManager runner;
+  runner.Init();
+  int32_t id = runner.AddTask(ascii16(testsupport::bin_dir() + "/adb_help devices"), 0, -1, &calls);
+  kit::platform::ui_loop::instance().run();
+  ::unsetenv("ADB_HELP_LINES");
+  ASSERT_EQ(calls.done.count(id), 1u);
+  EXPECT_EQ(calls.done[id].size(), size_t(16) << 20);  // filler is ASCII: one unit a byte
+  EXPECT_EQ(calls.done[id].substr(0, 4), u"xxxx");
+  runner.UnInit();
 }

@@ -154,3 +154,29 @@ TEST(DeviceDatabase, MatchByStorageProductName) {
   EXPECT_EQ(storage_match(db, ""), "");
   EXPECT_EQ(storage_match(db, "nothing_here"), "");  // its rule names no model
 }
+
+TEST(DeviceDatabase, APatternThatBacktracksWithoutEndIsPassedOver) {
+  CDeviceDatabase db;
+  ASSERT_TRUE(db.LoadDocument(
+      "<R><VIDs><VID Value='18D1'><Names>"
+      "<N><Value>^(a|aa)+(b|aab)*(a+)+$</Value><ProductId>SLOW</ProductId></N>"
+      "<N><Value>!$</Value><ProductId>NEXT</ProductId></N>"
+      "</Names></VID></VIDs><Devices>" +
+      device("SLOW") + device("NEXT") + "</Devices></R>"));
+  // Against this serial the first pattern would try more ways than there is time for; the
+  // match gives up on it and the next rule decides.
+  std::string serial(60, 'a');
+  EXPECT_EQ(match(db, "USB\\VID_18D1&PID_0001\\" + serial + "!").model, "NEXT");
+}
+
+TEST(DeviceDatabase, AnArchiveEntryInflatingBeyondSixtyFourMebibytesIsRefused) {
+  testsupport::temp_dir dir;
+  CDeviceDatabase db;
+  std::string doc = "<R><VIDs><VID Value='18D1'/></VIDs></R>";
+  // A few hundred KiB of archive that would inflate to more than 64 MiB.
+  std::string bomb = doc + std::string((size_t(64) << 20) + 1 - doc.size(), ' ');
+  EXPECT_FALSE(db.LoadArchive(devicetest::make_zip(dir / "bomb.zip", {{"my.dt", bomb}})));
+  EXPECT_TRUE(db.vendors().empty());
+  EXPECT_TRUE(db.LoadArchive(devicetest::make_zip(dir / "fine.zip", {{"my.dt", doc}})));
+  EXPECT_EQ(db.vendors().size(), 1u);
+}

@@ -251,3 +251,26 @@ TEST(DeviceChangeProperties, UnsupportedIndexesAndEmptyDrives) {
   EXPECT_EQ(p.type, DeviceProperty::kind::string_array);
   EXPECT_EQ(p.list.size(), 2u);
 }
+
+TEST_F(DeviceManagerTest, ADriveBelongsToAPhoneOnlyWhenItsSerialFieldIsThePhonesSerial) {
+  install_database();
+  // Serials that occur in every storage id ("disk", and "1" in a revision) own no drive
+  // but their own.
+  fx.add_device("1-1", "18d1", "4ee7", "disk");
+  fx.add_device("1-3", "18d1", "4ee2", "1");
+  fx.add_device("1-2", "9999", "0001", "XYZ");
+  fx.add_disk("sdc", "1-2", "Acme", "FlashPhone X", "1.0", 1);
+  fx.mount("sdc1", "/media/flash");
+  fx.add_disk("sdd", "1-3", "Google", "Nexus", "0100", 1);
+  fx.mount("sdd1", "/media/nexus");
+  ASSERT_EQ(start(), S_OK);
+  ASSERT_EQ(calls.reports.size(), 3u);
+  EXPECT_EQ(calls.reports[0].serial, "1");
+  EXPECT_EQ(calls.reports[0].drives, std::vector<std::string>{"/media/nexus/"});
+  EXPECT_EQ(calls.reports[1].serial, "disk");
+  EXPECT_TRUE(calls.reports[1].drives.empty());
+  EXPECT_EQ(calls.reports[2].serial, "xyz");  // the other device's drive: a record of its own
+  EXPECT_EQ(calls.reports[2].product_id, "FLASH");
+  EXPECT_EQ(calls.reports[2].instance_id, "");
+  EXPECT_EQ(calls.reports[2].drives, std::vector<std::string>{"/media/flash/"});
+}

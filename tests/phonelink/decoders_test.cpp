@@ -7,6 +7,7 @@
 
 #include "phonelink/decoded_frame.h"
 #include "phonelink/frame_reader.h"
+#include "phonelink/record_list.h"
 
 using kit::phonelink::decode_notification;
 using kit::phonelink::decode_reply;
@@ -25,8 +26,12 @@ struct be {
   be& str(const std::string& s) { return u32(uint32_t(s.size())), b += s, *this; }
 };
 
+// A list's records as values, read the way they are when pushed for the script.
 decoded_frame reply(uint16_t type, const be& p) {
-  return decode_reply(type, reinterpret_cast<const uint8_t*>(p.b.data()), uint32_t(p.b.size()));
+  decoded_frame d = decode_reply(type, reinterpret_cast<const uint8_t*>(p.b.data()), uint32_t(p.b.size()));
+  for (auto& v : d.args)
+    if (v.kind == script_value::records) v = v.pending->next_values();
+  return d;
 }
 decoded_frame note(uint16_t type, const be& p) {
   return decode_notification(type, reinterpret_cast<const uint8_t*>(p.b.data()), uint32_t(p.b.size()));
@@ -243,4 +248,43 @@ TEST(FrameReader, FramesAreHandedOverWholeWhateverTheReadsLookLike) {
   kit::phonelink::frame_reader huge;
   std::string lying("\x00\x13\xFF\xFF\xFF\xFF" "abc", 9);
   EXPECT_EQ(huge.feed(bytes(lying), uint32_t(lying.size()), on), 0u);
+}
+
+TEST(NotificationDecoders, MediaNotificationsCutOffAfterTheStatusKeepBAtOne) {
+  for (uint16_t type : {uint16_t(105), uint16_t(106)}) {
+    SCOPED_TRACE(type);
+    auto cut = note(type, be().u8(1));
+    int b_index = type == 105 ? 3 : 4;
+    EXPECT_EQ(int_of(cut.args.at(2)), 0);
+    EXPECT_EQ(int_of(cut.args.at(b_index)), 1);
+    // A alone present: B is still missing.
+    auto only_a = note(type, be().u8(1).u32(9));
+    EXPECT_EQ(int_of(only_a.args.at(2)), 9);
+    EXPECT_EQ(int_of(only_a.args.at(b_index)), 1);
+    auto both = note(type, be().u8(1).u32(9).u32(0));
+    EXPECT_EQ(int_of(both.args.at(b_index)), 0);
+  }
+}
+
+TEST(FrameReader, AnnouncedLengthBeyondTheCapBreaksTheReaderAtOnce) {
+  auto bytes = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
+  int frames = 0;
+  auto on = [&](uint16_t, const uint8_t*, uint32_t) { return ++frames, true; };
+  auto header = [](uint32_t length) {
+    std::string h("\x00\x2F", 2);
+    for (int s = 24; s >= 0; s -= 8) h.push_back(char(length >> s));
+    return h;
+  };
+  // At the cap the reader waits for the rest; one byte more is a broken connection.
+  kit::phonelink::frame_reader at_cap;
+  std::string fits = header(kit::phonelink::kMaxFramePayload) + "abc";
+  EXPECT_EQ(at_cap.feed(bytes(fits), uint32_t(fits.size()), on), 0u);
+  EXPECT_FALSE(at_cap.broken);
+
+  kit::phonelink::frame_reader r;
+  std::string good = header(1) + "a";
+  std::string stream = good + header(kit::phonelink::kMaxFramePayload + 1) + "zzz";
+  EXPECT_EQ(r.feed(bytes(stream), uint32_t(stream.size()), on), good.size());
+  EXPECT_EQ(frames, 1);
+  EXPECT_TRUE(r.broken);
 }

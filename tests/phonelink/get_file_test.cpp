@@ -150,4 +150,34 @@ TEST_F(GetFile, AgentClosingInTheMiddleOfAFileIsAFailureAndLeavesNoTruncatedFile
   pull.UnInit();
 }
 
+TEST_F(GetFile, BytesArrivingAfterACompleteReplyNeverReachTheNextTasksFile) {
+  // After its reply to /a the agent sends stray bytes, and it sends them only once the
+  // next request has come in on the same connection: they cannot be told from the start
+  // of the next reply.
+  tcp_server agent(kPort, [&](int fd) {
+    std::string path;
+    bool stray_due = false;
+    while (read_request(fd, path)) {
+      std::string body = path == "/a" ? "AAA" : "BB";
+      std::string reply = (stray_due ? "junk!!" : "") + reply_header(static_cast<uint32_t>(body.size())) + body;
+      send_all(fd, reply.data(), reply.size());
+      stray_due = path == "/a";
+    }
+  });
+  CLuaGetFile pull;
+  pull.Init();
+  uint32_t first = pull.AddTask(CLuaGetFile::kTypeFile, "/a", dir / "a", recorder());
+  uint32_t second = pull.AddTask(CLuaGetFile::kTypeFile, "/b", dir / "b", recorder());
+  ASSERT_TRUE(ui.run_until([&] { return finals() == 2; }));
+  EXPECT_EQ(read_file(dir / "a"), "AAA");
+  EXPECT_EQ(read_file(dir / "b"), "BB");
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[1].id, first);
+  EXPECT_EQ(calls[1].status, CLuaGetFile::kFinished);
+  EXPECT_EQ(calls[3].id, second);
+  EXPECT_EQ(calls[3].status, CLuaGetFile::kFinished);
+  EXPECT_EQ(calls[3].count, 2u);
+  pull.UnInit();
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <unistd.h>
 #include <vector>
 
 #include "phonelink/send_file_manager.h"
@@ -267,6 +268,54 @@ TEST_F(SendFile, UnInitWhileWaitingForTheAcknowledgementReturns) {
   EXPECT_FALSE(push.running());
   EXPECT_EQ(calls.size(), 1u);
   release = true;
+}
+
+TEST_F(SendFile, AFileWhoseLengthCannotBeAnnouncedIsRefusedBeforeConnecting) {
+  push_agent agent;
+  // Sparse files: 4 GiB, and one byte less, which with its destination no longer fits the
+  // 32-bit length either.
+  std::string four_gib = dir / "four_gib", almost = dir / "almost", small = dir / "small";
+  for (auto [path, size] : {std::pair{four_gib, 1ull << 32}, std::pair{almost, (1ull << 32) - 1}}) {
+    write_file(path, "");
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size)), 0);
+  }
+  write_file(small, "s");
+  CLuaSendFile push;
+  push.Init();
+  push.AddTask(CLuaSendFile::kTypeVideo, "v", four_gib, recorder());
+  push.AddTask(CLuaSendFile::kTypeVideo, "d", almost, recorder());
+  push.AddTask(CLuaSendFile::kTypeCommon, "s", small, recorder());
+  ASSERT_TRUE(ui.run_until([&] { return finals() == 3; }));
+  EXPECT_EQ(calls, (std::vector<call>{{1, 1000, 0, four_gib}, {2, 1000, 0, almost}, {3, 1, 1, small}, {3, 5, 1, small}}));
+  EXPECT_EQ(agent.connections(), 1);  // the small file's alone
+  push.UnInit();
+}
+
+TEST_F(SendFile, CancelWhileWaitingForTheAcknowledgementReportsCancelled) {
+  std::atomic<bool> got_all{false}, release{false};
+  tcp_server silent(kPort, [&](int fd) {
+    std::string header(10, '\0');
+    if (!read_exact(fd, header.data(), 10)) return;
+    std::string rest(le32(header, 2) - 4, '\0');  // the destination length is in the header
+    got_all = read_exact(fd, rest.data(), rest.size());
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  struct releaser {
+    std::atomic<bool>& release;
+    ~releaser() { release = true; }
+  } let_go{release};  // also when an assertion ends the test early
+  std::string src = dir / "f";
+  write_file(src, "payload");
+  CLuaSendFile push;
+  push.Init();
+  uint32_t id = push.AddTask(CLuaSendFile::kTypeCommon, "f", src, recorder());
+  ASSERT_TRUE(ui.run_until([&] { return !calls.empty() && got_all; }));
+  // Give the worker time to start waiting for the byte that never comes.
+  ui.run_until([] { return false; }, 200);
+  push.CancleTask(id);
+  ASSERT_TRUE(ui.run_until([&] { return finals() == 1; }));
+  EXPECT_EQ(calls, (std::vector<call>{{id, 1, 7, src}, {id, 3, 7, src}}));
+  push.UnInit();
 }
 
 } // namespace

@@ -2,11 +2,13 @@
 // the exact request bytes, reply frames reaching the request's function, cancellation
 // from inside a callback, failures, and the notification channel.
 #include <atomic>
+#include <cerrno>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include "common/singleton_ex.h"
 #include "engine/ui_engine.h"
@@ -74,6 +76,26 @@ std::string read_request(int fd) {
   if (h.size() < 6) return h;
   uint32_t n = uint8_t(h[2]) | uint8_t(h[3]) << 8 | uint8_t(h[4]) << 16 | uint32_t(uint8_t(h[5])) << 24;
   return h + loopback_peer::read_exactly(fd, n);
+}
+
+// Waits (up to 30 s) for the host to close the connection. When it never does, the
+// test is woken with one arrival so that it fails on what it sees instead of hanging.
+void expect_host_closes(int fd) {
+  timeval limit{30, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n == 0 || (n < 0 && errno == ECONNRESET)) return;
+    if (n < 0 && errno != EINTR) break;
+  }
+  kit::platform::ui_loop::instance().post(arrive);
+}
+
+// A frame header announcing more than the host accepts, then bytes that never end it.
+std::string oversized_frame_start(uint32_t length) {
+  std::string h = std::string("\x00\x2F", 2) + be32(length);
+  return h + std::string(65536, 'z');
 }
 
 class SocketManager : public ::testing::Test {
@@ -234,4 +256,84 @@ TEST_F(SocketManager, ConnectOpensTheNotificationChannelWithOneFrameAndNotificat
   lua("m:Connect()");  // without a channel: nothing
   drain();
   EXPECT_EQ(log().size(), 2u);
+}
+
+TEST_F(SocketManager, IntegralArgumentsBeyondSixtyFourBitsAreSentAsZeroSoTheLayoutHolds) {
+  std::string request;
+  loopback_peer peer(
+      [&](int fd) {
+        request = read_request(fd);
+        kit::platform::ui_loop::instance().post(arrive);
+      },
+      1, 12300);
+  lua("m:SendSocketMessage(7, math.huge, 2^70, -math.huge, 2^63 - 1024, 0.5, 'x', 'last')");
+  run_until(1);
+  EXPECT_EQ(request, std::string("\x07\x00\x15\x00\x00\x00"
+                                 "\x00\x00\x00\x00"   // infinity
+                                 "\x00\x00\x00\x00"   // beyond 64 bits
+                                 "\x00\x00\x00\x00"   // minus infinity
+                                 "\x00\xFC\xFF\xFF"   // the largest double below 2^63 still fits
+                                 "\x01\x00\x00\x00x",  // the fraction is left out, the string follows
+                                 27));
+}
+
+TEST_F(SocketManager, AFrameAnnouncedBeyondTheCapFailsItsRequestConnection) {
+  loopback_peer peer(
+      [&](int fd) {
+        read_request(fd);
+        loopback_peer::write_all(fd, oversized_frame_start(0xFFFFFFFFu));
+        expect_host_closes(fd);
+      },
+      1, 12300);
+  lua("m:SendSocketMessage(47, function(...) record(...) arrive() end)");
+  run_until(1);
+  drain();
+  EXPECT_EQ(log(), std::vector<std::string>{"6"});
+  EXPECT_EQ(CLuaSocketMessageManager::Instance().TaskCount(), 0u);
+}
+
+TEST_F(SocketManager, AFrameAnnouncedBeyondTheCapFailsTheNotificationChannel) {
+  lua("m:Init(function(...) record(...) arrive() end)");
+  loopback_peer agent(
+      [&](int fd) {
+        loopback_peer::read_exactly(fd, 6);
+        loopback_peer::write_all(fd, oversized_frame_start(kit::phonelink::kMaxFramePayload + 1));
+        expect_host_closes(fd);
+      },
+      1, 12303);
+  lua("m:Connect()");
+  run_until(1);
+  EXPECT_EQ(log(), std::vector<std::string>{"2 1"});
+  lua("m:UnInit()");
+}
+
+TEST_F(SocketManager, AFrameOfMoreRecordsThanOneListHoldsComesInSeveralCallsUntilTheScriptCancels) {
+  // 70000 records of type 99 (an empty path and a type byte) in one frame, twice.
+  std::string records(1, '\0');
+  for (int i = 0; i < 70000; ++i) records.append(std::string("\0\0\0\0\x05", 5));
+  loopback_peer peer(
+      [&](int fd) {
+        read_request(fd);
+        loopback_peer::write_all(fd, frame_be(99, records) + frame_be(99, "\x02"));
+        loopback_peer::read_to_end(fd);
+      },
+      2, 12300);
+  lua(R"lua(
+    m:SendSocketMessage(99, function(code, status, list)
+      record(code, status, list and #list)
+      if status == 2 then arrive() end
+    end)
+  )lua");
+  run_until(1);
+  lua(R"lua(
+    second = m:SendSocketMessage(99, function(code, status, list)
+      record('cancelled', #list)
+      m:CancleTask(second)
+      arrive()
+    end)
+  )lua");
+  run_until(2);
+  drain();
+  EXPECT_EQ(log(), (std::vector<std::string>{"5 0 65536", "5 0 4464", "5 2 nil", "\"cancelled\" 65536"}));
+  EXPECT_EQ(CLuaSocketMessageManager::Instance().TaskCount(), 0u);
 }

@@ -130,3 +130,13 @@ TEST(Process, DaemonHoldingThePipeDoesNotDelayTheEnd) {
   int daemon = std::atoi(testsupport::read_file(pidfile).c_str());
   if (daemon > 0) ::kill(daemon, SIGKILL);
 }
+
+TEST(Process, OutputBeyondTheCapEndsTheCommandAsATimeOutWithTheFirstSixteenMebibytes) {
+  // 64 MiB of output and no time limit: only the first 16 MiB are kept, then the command
+  // is ended the way a time-out ends it.
+  process p;
+  auto r = p.run("sh -c \"head -c 67108864 /dev/zero; echo end\"", -1);
+  EXPECT_EQ(r.how, process_result::ending::timed_out);
+  EXPECT_EQ(r.output.size(), size_t(16) << 20);
+  EXPECT_EQ(r.output.find_first_not_of('\0'), std::string::npos);
+}

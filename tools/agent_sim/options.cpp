@@ -13,6 +13,7 @@ bool apply_flag(const std::string& name, options& o) {
   else if (name == "close-early") o.close_early = true;
   else if (name == "garbage") o.garbage = true;
   else if (name == "silent") o.silent = true;
+  else if (name == "endless-frame") o.endless_frame = true;
   else return false;
   return true;
 }
@@ -21,6 +22,7 @@ void usage() {
   std::fprintf(stderr,
                "usage: agent-sim [--data FILE] [--host ADDRESS] [--split] [--close-early] [--garbage] [--silent]"
                " [--seed N]\n"
+               "       [--flood N] [--endless-frame]\n"
                "  AGENT_SIM_MISBEHAVE=split,close-early,garbage,silent sets the same flags.\n");
 }
 } // namespace
@@ -32,6 +34,8 @@ bool parse_options(int argc, char** argv, options& o) {
       o.data_file = argv[++i];
     } else if (a == "--host" && i + 1 < argc) {
       o.host = argv[++i];
+    } else if (a == "--flood" && i + 1 < argc) {
+      o.flood = std::strtoull(argv[++i], nullptr, 10);
     } else if (a == "--seed" && i + 1 < argc) {
       o.seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else if (a.rfind("--", 0) == 0 && apply_flag(a.substr(2), o)) {

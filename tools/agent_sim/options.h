@@ -11,6 +11,8 @@ struct options {
   bool garbage = false;       // --garbage: random bytes instead of replies and notifications
   bool silent = false;        // --silent: requests are read and never answered
   unsigned seed = 1;          // --seed N: the garbage generator's seed
+  unsigned long long flood = 0;  // --flood N: list replies are one frame of N tiny records
+  bool endless_frame = false;    // --endless-frame: replies announce 0xFFFFFFFF bytes and never end
   std::string host = "127.0.0.1";  // --host ADDRESS to listen on
 };
 

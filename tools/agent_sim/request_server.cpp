@@ -8,6 +8,7 @@
 #include <random>
 
 #include "garbage.h"
+#include "hostile.h"
 #include "options.h"
 #include "phone_data.h"
 #include "port_server.h"
@@ -234,6 +235,14 @@ void serve(int fd, const options& opts, phone_data& data) {
   }
   if (opts.garbage) {
     write_bytes(fd, garbage_bytes(opts.seed + req.type), opts);
+    return;
+  }
+  if (opts.endless_frame) {
+    send_endless_frame(fd, req.type);
+    return;
+  }
+  if (opts.flood) {
+    send_record_flood(fd, req.type, opts.flood, opts);
     return;
   }
   frames reply = answer(req, data);
