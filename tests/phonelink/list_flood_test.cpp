@@ -34,10 +34,13 @@ struct counting_script {
         last_type = list[#list].Type
       end
     )lua");
-    event.state = L;
-    event.ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    event.function = kit::script::function_ref::at(L, -1);
+    lua_pop(L, 1);
   }
-  ~counting_script() { lua_close(L); }
+  ~counting_script() {
+    event.function.reset();
+    lua_close(L);
+  }
   double global(const char* name) {
     lua_getglobal(L, name);
     double v = lua_tonumber(L, -1);
