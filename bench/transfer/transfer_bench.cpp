@@ -4,6 +4,11 @@
 // ratio host/baseline and the peak RSS. A warm-up round with a small file comes first, so
 // the peak RSS after it and after the large round show whether memory grows with size.
 // The files live in BENCH_DIR, else /dev/shm, else TMPDIR.
+//
+// On a busy machine one copy can run at half the speed of the next, so a ratio of two
+// medians taken over different moments swings widely. Each run therefore copies the file
+// three times in a row (push, baseline, pull), and the figure reported is the median of
+// that run's own ratios: push and pull each against the baseline of the same run.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,16 +27,28 @@ using namespace transfer_bench;
 
 namespace {
 
-constexpr int kRepeats = 5;
+constexpr int kRepeats = 7;
+
+// The median of values, or -1 when one of them is negative (a failed copy).
+double median_of(const double (&values)[kRepeats]) {
+  double sorted[kRepeats];
+  std::copy(std::begin(values), std::end(values), sorted);
+  std::sort(std::begin(sorted), std::end(sorted));
+  return sorted[0] < 0 ? -1 : sorted[kRepeats / 2];
+}
 
 // Seconds of each repetition of one kind of copy; negative when one failed.
 struct timings {
-  double runs[kRepeats] = {-1, -1, -1, -1, -1};
-  double median() const {
-    double sorted[kRepeats];
-    std::copy(std::begin(runs), std::end(runs), sorted);
-    std::sort(std::begin(sorted), std::end(sorted));
-    return sorted[0] < 0 ? -1 : sorted[kRepeats / 2];
+  double runs[kRepeats];
+  timings() { std::fill(std::begin(runs), std::end(runs), -1.0); }
+  double median() const { return median_of(runs); }
+  // The median of this copy's speed relative to the baseline's, run by run.
+  double median_ratio(const timings& baseline) const {
+    double ratios[kRepeats];
+    for (int i = 0; i < kRepeats; ++i) {
+      ratios[i] = runs[i] > 0 && baseline.runs[i] > 0 ? baseline.runs[i] / runs[i] : -1;
+    }
+    return median_of(ratios);
   }
 };
 
@@ -70,21 +87,25 @@ round_result run_round(host_transfers& host, const std::string& dir, const std::
   return r;
 }
 
-void print_line(const char* what, uint64_t size, const timings& t, double base) {
-  double median = mb_per_s(size, t.median());
-  std::printf("  %-44s %8.1f MB/s", what, median);
-  if (base > 0) std::printf("  ratio %.2f", median / base);
+// One kind of copy: its median speed, and with a baseline the median of the per-run ratios
+// and each run's ratio.
+void print_line(const char* what, uint64_t size, const timings& t, const timings* baseline) {
+  std::printf("  %-44s %8.1f MB/s", what, mb_per_s(size, t.median()));
+  if (baseline) std::printf("  ratio %.2f", t.median_ratio(*baseline));
   std::printf("   (runs:");
-  for (double s : t.runs) std::printf(" %.1f", mb_per_s(size, s));
+  for (int i = 0; i < kRepeats; ++i) {
+    std::printf(" %.0f", mb_per_s(size, t.runs[i]));
+    if (baseline && t.runs[i] > 0 && baseline->runs[i] > 0) std::printf("/%.2f", baseline->runs[i] / t.runs[i]);
+  }
   std::printf(")\n");
 }
 
 void print_round(const char* label, uint64_t size, const round_result& r) {
-  double base = mb_per_s(size, r.baseline.median());
-  std::printf("%s: %llu MiB, median of %d runs\n", label, static_cast<unsigned long long>(size >> 20), kRepeats);
-  print_line("baseline (plain loopback, 512000-byte chunks)", size, r.baseline, 0);
-  print_line("host push (SendFile.Manager)", size, r.push, base);
-  print_line("host pull (GetFile.Manager)", size, r.pull, base);
+  std::printf("%s: %llu MiB, medians of %d runs (per run: MB/s/ratio)\n", label,
+              static_cast<unsigned long long>(size >> 20), kRepeats);
+  print_line("baseline (plain loopback, 512000-byte chunks)", size, r.baseline, nullptr);
+  print_line("host push (SendFile.Manager)", size, r.push, &r.baseline);
+  print_line("host pull (GetFile.Manager)", size, r.pull, &r.baseline);
   std::printf("  round trips byte-identical: %s\n", r.identical ? "yes" : "NO");
   std::printf("  peak RSS so far: %.1f MiB\n", static_cast<double>(r.rss_kib) / 1024.0);
   std::fflush(stdout);
