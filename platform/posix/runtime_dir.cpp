@@ -1,5 +1,7 @@
 #include "platform/runtime_dir.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,7 +23,13 @@ std::string runtime_dir_for(const char* xdg, const std::string& fallback_parent)
   // A shared folder: another user may have made this name first, to read what is handed
   // over or to hold the instance lock. Such a folder is not used at all.
   std::string dir = fallback_parent + "/mobrevist-" + std::to_string(getuid());
-  return ensure_private_dir(dir) ? dir : std::string();
+  if (ensure_private_dir(dir)) return dir;
+  static std::atomic<bool> told{false};
+  if (!told.exchange(true)) {
+    std::fprintf(stderr, "mobrevist: %s is not a private folder of this user; running without the one-instance lock\n",
+                 dir.c_str());
+  }
+  return {};
 }
 
 std::string kernel_object_path(const std::string& name, const char* suffix) {
