@@ -8,7 +8,9 @@
 // On a busy machine one copy can run at half the speed of the next, so a ratio of two
 // medians taken over different moments swings widely. Each run therefore copies the file
 // three times in a row (push, baseline, pull), and the figure reported is the median of
-// that run's own ratios: push and pull each against the baseline of the same run.
+// that run's own ratios: push and pull each against the baseline of the same run. The
+// processor time both ends spend on a copy depends far less on the machine's other work
+// than its duration does; its share of the baseline's is printed the same way.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,11 +39,22 @@ double median_of(const double (&values)[kRepeats]) {
   return sorted[0] < 0 ? -1 : sorted[kRepeats / 2];
 }
 
-// Seconds of each repetition of one kind of copy; negative when one failed.
+// Seconds of each repetition of one kind of copy (negative when one failed), and the
+// processor seconds both ends used for it.
 struct timings {
   double runs[kRepeats];
-  timings() { std::fill(std::begin(runs), std::end(runs), -1.0); }
+  double cpu[kRepeats];
+  timings() {
+    std::fill(std::begin(runs), std::end(runs), -1.0);
+    std::fill(std::begin(cpu), std::end(cpu), -1.0);
+  }
   double median() const { return median_of(runs); }
+  // The median of this copy's processor time as a share of the baseline's, run by run.
+  double median_cpu_share(const timings& baseline) const {
+    double shares[kRepeats];
+    for (int i = 0; i < kRepeats; ++i) shares[i] = cpu[i] > 0 && baseline.cpu[i] > 0 ? cpu[i] / baseline.cpu[i] : -1;
+    return median_of(shares);
+  }
   // The median of this copy's speed relative to the baseline's, run by run.
   double median_ratio(const timings& baseline) const {
     double ratios[kRepeats];
@@ -65,7 +78,8 @@ double mb_per_s(uint64_t bytes, double seconds) { return seconds > 0 ? static_ca
 // copy still exists: it then writes its copy with the same amount of memory-backed files
 // around as the pull does (the first writes into memory not yet used since boot cost more
 // and would otherwise fall on one side only).
-round_result run_round(host_transfers& host, const std::string& dir, const std::string& storage, uint64_t size) {
+round_result run_round(host_transfers& host, int agent_pid, const std::string& dir, const std::string& storage,
+                       uint64_t size) {
   round_result r;
   std::string source = dir + "/source.bin", copy = dir + "/baseline.bin", back = dir + "/pulled.bin";
   std::string remote = "/sdcard/bench/transfer.bin", on_phone = storage + "/sdcard/bench/transfer.bin";
@@ -73,11 +87,19 @@ round_result run_round(host_transfers& host, const std::string& dir, const std::
     r.identical = false;
     return r;
   }
+  // Processor time of both ends: the agent's end is agent-sim for push and pull, a thread of
+  // this process for the baseline.
+  auto cpu_now = [agent_pid] { return cpu_seconds_self() + cpu_seconds_of(agent_pid); };
+  auto timed = [&](timings& t, int i, auto copy_once) {
+    double before = cpu_now();
+    t.runs[i] = copy_once();
+    t.cpu[i] = cpu_now() - before;
+  };
   for (int i = 0; i < kRepeats; ++i) {
-    r.push.runs[i] = host.push(source, remote);
-    r.baseline.runs[i] = loopback_copy(source, copy);
+    timed(r.push, i, [&] { return host.push(source, remote); });
+    timed(r.baseline, i, [&] { return loopback_copy(source, copy); });
     ::unlink(copy.c_str());
-    r.pull.runs[i] = host.pull(remote, back);
+    timed(r.pull, i, [&] { return host.pull(remote, back); });
     r.identical = r.identical && file_size(back) == size && same_content(source, back);
     ::unlink(back.c_str());
     ::unlink(on_phone.c_str());
@@ -106,6 +128,8 @@ void print_round(const char* label, uint64_t size, const round_result& r) {
   print_line("baseline (plain loopback, 512000-byte chunks)", size, r.baseline, nullptr);
   print_line("host push (SendFile.Manager)", size, r.push, &r.baseline);
   print_line("host pull (GetFile.Manager)", size, r.pull, &r.baseline);
+  std::printf("  processor time of both ends, share of the baseline's: push %.2f, pull %.2f\n",
+              r.push.median_cpu_share(r.baseline), r.pull.median_cpu_share(r.baseline));
   std::printf("  round trips byte-identical: %s\n", r.identical ? "yes" : "NO");
   std::printf("  peak RSS so far: %.1f MiB\n", static_cast<double>(r.rss_kib) / 1024.0);
   std::fflush(stdout);
@@ -144,9 +168,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     host_transfers host;
-    round_result warm = run_round(host, dir, storage, 64ull << 20);
+    round_result warm = run_round(host, agent.pid(), dir, storage, 64ull << 20);
     print_round("warm-up", 64ull << 20, warm);
-    round_result big = run_round(host, dir, storage, size_mib << 20);
+    round_result big = run_round(host, agent.pid(), dir, storage, size_mib << 20);
     print_round("measured", size_mib << 20, big);
     double growth = static_cast<double>(big.rss_kib - warm.rss_kib) / 1024.0;
     std::printf("peak RSS growth from the %llu MiB round to the %llu MiB round: %.1f MiB\n", 64ull,
