@@ -1,5 +1,7 @@
 // The program's folders, filled together on first query. Paths use "/" and the folder
-// values end with "/" (the package folder does not).
+// values end with "/" (the package folder does not). Filling makes the profile folder
+// (beside the program, else $XDG_DATA_HOME/Mobrevist/Profiles) and the temp folder
+// ($TMPDIR/Mobrevist-<uid>, else Mobrevist in the runtime folder, for this user only).
 #pragma once
 #include <string>
 

@@ -13,7 +13,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -103,6 +105,31 @@ bool same_content(const std::string& a, const std::string& b) {
 uint64_t file_size(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+double cpu_seconds_self() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return seconds(u.ru_utime) + seconds(u.ru_stime);
+}
+
+double cpu_seconds_of(int pid) {
+  std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+  int fd = ::open(stat.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  char buf[1024];
+  ssize_t n = ::read(fd, buf, sizeof buf - 1);
+  ::close(fd);
+  if (n <= 0) return 0;
+  buf[n] = 0;
+  // Fields 14 and 15 (utime, stime) follow the command name in parentheses, which may hold
+  // blanks: count from its closing parenthesis (field 2).
+  const char* p = std::strrchr(buf, ')');
+  if (!p) return 0;
+  unsigned long long utime = 0, stime = 0;
+  if (std::sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2) return 0;
+  return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 long peak_rss_kib() {

@@ -14,6 +14,7 @@ public:
   explicit agent_process(const std::string& storage);
   ~agent_process();
   bool ready() const { return ready_; }
+  int pid() const { return pid_; }
 
 private:
   int pid_ = -1;
@@ -25,6 +26,11 @@ bool make_file(const std::string& path, uint64_t size);
 // True when both files hold the same bytes.
 bool same_content(const std::string& a, const std::string& b);
 uint64_t file_size(const std::string& path);
+
+// Processor time (user and system) used so far by this process, and by another one; the
+// latter in clock ticks (usually 10 ms), 0 when unknown.
+double cpu_seconds_self();
+double cpu_seconds_of(int pid);
 
 // Peak resident set size of this process, in KiB.
 long peak_rss_kib();

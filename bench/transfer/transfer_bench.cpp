@@ -4,6 +4,13 @@
 // ratio host/baseline and the peak RSS. A warm-up round with a small file comes first, so
 // the peak RSS after it and after the large round show whether memory grows with size.
 // The files live in BENCH_DIR, else /dev/shm, else TMPDIR.
+//
+// On a busy machine one copy can run at half the speed of the next, so a ratio of two
+// medians taken over different moments swings widely. Each run therefore copies the file
+// three times in a row (push, baseline, pull), and the figure reported is the median of
+// that run's own ratios: push and pull each against the baseline of the same run. The
+// processor time both ends spend on a copy depends far less on the machine's other work
+// than its duration does; its share of the baseline's is printed the same way.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,16 +29,39 @@ using namespace transfer_bench;
 
 namespace {
 
-constexpr int kRepeats = 5;
+constexpr int kRepeats = 7;
 
-// Seconds of each repetition of one kind of copy; negative when one failed.
+// The median of values, or -1 when one of them is negative (a failed copy).
+double median_of(const double (&values)[kRepeats]) {
+  double sorted[kRepeats];
+  std::copy(std::begin(values), std::end(values), sorted);
+  std::sort(std::begin(sorted), std::end(sorted));
+  return sorted[0] < 0 ? -1 : sorted[kRepeats / 2];
+}
+
+// Seconds of each repetition of one kind of copy (negative when one failed), and the
+// processor seconds both ends used for it.
 struct timings {
-  double runs[kRepeats] = {-1, -1, -1, -1, -1};
-  double median() const {
-    double sorted[kRepeats];
-    std::copy(std::begin(runs), std::end(runs), sorted);
-    std::sort(std::begin(sorted), std::end(sorted));
-    return sorted[0] < 0 ? -1 : sorted[kRepeats / 2];
+  double runs[kRepeats];
+  double cpu[kRepeats];
+  timings() {
+    std::fill(std::begin(runs), std::end(runs), -1.0);
+    std::fill(std::begin(cpu), std::end(cpu), -1.0);
+  }
+  double median() const { return median_of(runs); }
+  // The median of this copy's processor time as a share of the baseline's, run by run.
+  double median_cpu_share(const timings& baseline) const {
+    double shares[kRepeats];
+    for (int i = 0; i < kRepeats; ++i) shares[i] = cpu[i] > 0 && baseline.cpu[i] > 0 ? cpu[i] / baseline.cpu[i] : -1;
+    return median_of(shares);
+  }
+  // The median of this copy's speed relative to the baseline's, run by run.
+  double median_ratio(const timings& baseline) const {
+    double ratios[kRepeats];
+    for (int i = 0; i < kRepeats; ++i) {
+      ratios[i] = runs[i] > 0 && baseline.runs[i] > 0 ? baseline.runs[i] / runs[i] : -1;
+    }
+    return median_of(ratios);
   }
 };
 
@@ -48,7 +78,8 @@ double mb_per_s(uint64_t bytes, double seconds) { return seconds > 0 ? static_ca
 // copy still exists: it then writes its copy with the same amount of memory-backed files
 // around as the pull does (the first writes into memory not yet used since boot cost more
 // and would otherwise fall on one side only).
-round_result run_round(host_transfers& host, const std::string& dir, const std::string& storage, uint64_t size) {
+round_result run_round(host_transfers& host, int agent_pid, const std::string& dir, const std::string& storage,
+                       uint64_t size) {
   round_result r;
   std::string source = dir + "/source.bin", copy = dir + "/baseline.bin", back = dir + "/pulled.bin";
   std::string remote = "/sdcard/bench/transfer.bin", on_phone = storage + "/sdcard/bench/transfer.bin";
@@ -56,11 +87,19 @@ round_result run_round(host_transfers& host, const std::string& dir, const std::
     r.identical = false;
     return r;
   }
+  // Processor time of both ends: the agent's end is agent-sim for push and pull, a thread of
+  // this process for the baseline.
+  auto cpu_now = [agent_pid] { return cpu_seconds_self() + cpu_seconds_of(agent_pid); };
+  auto timed = [&](timings& t, int i, auto copy_once) {
+    double before = cpu_now();
+    t.runs[i] = copy_once();
+    t.cpu[i] = cpu_now() - before;
+  };
   for (int i = 0; i < kRepeats; ++i) {
-    r.push.runs[i] = host.push(source, remote);
-    r.baseline.runs[i] = loopback_copy(source, copy);
+    timed(r.push, i, [&] { return host.push(source, remote); });
+    timed(r.baseline, i, [&] { return loopback_copy(source, copy); });
     ::unlink(copy.c_str());
-    r.pull.runs[i] = host.pull(remote, back);
+    timed(r.pull, i, [&] { return host.pull(remote, back); });
     r.identical = r.identical && file_size(back) == size && same_content(source, back);
     ::unlink(back.c_str());
     ::unlink(on_phone.c_str());
@@ -70,21 +109,27 @@ round_result run_round(host_transfers& host, const std::string& dir, const std::
   return r;
 }
 
-void print_line(const char* what, uint64_t size, const timings& t, double base) {
-  double median = mb_per_s(size, t.median());
-  std::printf("  %-44s %8.1f MB/s", what, median);
-  if (base > 0) std::printf("  ratio %.2f", median / base);
+// One kind of copy: its median speed, and with a baseline the median of the per-run ratios
+// and each run's ratio.
+void print_line(const char* what, uint64_t size, const timings& t, const timings* baseline) {
+  std::printf("  %-44s %8.1f MB/s", what, mb_per_s(size, t.median()));
+  if (baseline) std::printf("  ratio %.2f", t.median_ratio(*baseline));
   std::printf("   (runs:");
-  for (double s : t.runs) std::printf(" %.1f", mb_per_s(size, s));
+  for (int i = 0; i < kRepeats; ++i) {
+    std::printf(" %.0f", mb_per_s(size, t.runs[i]));
+    if (baseline && t.runs[i] > 0 && baseline->runs[i] > 0) std::printf("/%.2f", baseline->runs[i] / t.runs[i]);
+  }
   std::printf(")\n");
 }
 
 void print_round(const char* label, uint64_t size, const round_result& r) {
-  double base = mb_per_s(size, r.baseline.median());
-  std::printf("%s: %llu MiB, median of %d runs\n", label, static_cast<unsigned long long>(size >> 20), kRepeats);
-  print_line("baseline (plain loopback, 512000-byte chunks)", size, r.baseline, 0);
-  print_line("host push (SendFile.Manager)", size, r.push, base);
-  print_line("host pull (GetFile.Manager)", size, r.pull, base);
+  std::printf("%s: %llu MiB, medians of %d runs (per run: MB/s/ratio)\n", label,
+              static_cast<unsigned long long>(size >> 20), kRepeats);
+  print_line("baseline (plain loopback, 512000-byte chunks)", size, r.baseline, nullptr);
+  print_line("host push (SendFile.Manager)", size, r.push, &r.baseline);
+  print_line("host pull (GetFile.Manager)", size, r.pull, &r.baseline);
+  std::printf("  processor time of both ends, share of the baseline's: push %.2f, pull %.2f\n",
+              r.push.median_cpu_share(r.baseline), r.pull.median_cpu_share(r.baseline));
   std::printf("  round trips byte-identical: %s\n", r.identical ? "yes" : "NO");
   std::printf("  peak RSS so far: %.1f MiB\n", static_cast<double>(r.rss_kib) / 1024.0);
   std::fflush(stdout);
@@ -123,9 +168,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     host_transfers host;
-    round_result warm = run_round(host, dir, storage, 64ull << 20);
+    round_result warm = run_round(host, agent.pid(), dir, storage, 64ull << 20);
     print_round("warm-up", 64ull << 20, warm);
-    round_result big = run_round(host, dir, storage, size_mib << 20);
+    round_result big = run_round(host, agent.pid(), dir, storage, size_mib << 20);
     print_round("measured", size_mib << 20, big);
     double growth = static_cast<double>(big.rss_kib - warm.rss_kib) / 1024.0;
     std::printf("peak RSS growth from the %llu MiB round to the %llu MiB round: %.1f MiB\n", 64ull,

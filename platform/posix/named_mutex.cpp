@@ -15,7 +15,7 @@ named_mutex::~named_mutex() { close(); }
 bool named_mutex::attach(const std::string& name, bool create, bool* already_existed) {
   if (is_open()) return false;
   std::string handle_path = kernel_object_path(name, "handle");
-  int fd = ::open(handle_path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
+  int fd = ::open(handle_path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
   if (fd < 0) return false;
   // Nobody else holds the object open when an exclusive lock can be had at once.
   bool existed;
@@ -31,7 +31,7 @@ bool named_mutex::attach(const std::string& name, bool create, bool* already_exi
   // Keep a shared lock for as long as the object is open.
   while (::flock(fd, LOCK_SH) != 0 && errno == EINTR) {
   }
-  int owner = ::open(kernel_object_path(name, "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int owner = ::open(kernel_object_path(name, "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (owner < 0) {
     ::close(fd);
     return false;

@@ -21,7 +21,7 @@ bool shared_mapping::map(int fd, size_t size) {
 
 bool shared_mapping::create(const std::string& name, size_t size) {
   if (data_) return false;
-  int fd = ::open(kernel_object_path(name, "map").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int fd = ::open(kernel_object_path(name, "map").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || (static_cast<size_t>(st.st_size) < size && ::ftruncate(fd, size) != 0)) {
@@ -33,7 +33,7 @@ bool shared_mapping::create(const std::string& name, size_t size) {
 
 bool shared_mapping::open(const std::string& name, size_t size) {
   if (data_) return false;
-  int fd = ::open(kernel_object_path(name, "map").c_str(), O_RDWR | O_CLOEXEC);
+  int fd = ::open(kernel_object_path(name, "map").c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || static_cast<size_t>(st.st_size) < size) {

@@ -1,29 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "common/singleton_ex.h"
-#include "host/app_paths.h"
 #include "platform/process_info.h"
-#include "support/temp_dir.h"
-
-TEST(AppPaths, FoldersFollowTheProgramFolder) {
-  testsupport::temp_dir tmp;
-  setenv("TMPDIR", tmp.path().c_str(), 1);
-  CAppPaths paths;
-  paths.FillFromExecutable("/apps/tool/mobrevist");
-  unsetenv("TMPDIR");
-  EXPECT_EQ(paths.GetExeDir(), "/apps/tool/");
-  EXPECT_EQ(paths.GetBaseDir(), "/apps/tool/");
-  EXPECT_EQ(paths.GetProfileDir(), "/apps/tool/Profiles/");
-  EXPECT_EQ(paths.GetScriptPackageDir(), "/apps/tool/uipkg");
-  EXPECT_EQ(paths.GetTempDir(), tmp.path() + "/Mobrevist/");
-  EXPECT_TRUE(testsupport::file_exists(tmp.path() + "/Mobrevist"));
-
-  CAppPaths bare;
-  bare.FillFromExecutable("mobrevist");
-  EXPECT_EQ(bare.GetExeDir(), "");
-}
 
 namespace {
 struct counted {

@@ -52,7 +52,8 @@ std::string sysfs_fixture::device_dir(const std::string& name) const {
   dir += "/" + first;
   while (dot != std::string::npos) {
     dot = name.find('.', dot + 1);
-    dir += "/" + name.substr(0, dot);
+    dir += '/';
+    dir += name.substr(0, dot);
   }
   return dir;
 }
@@ -82,7 +83,7 @@ void sysfs_fixture::add_device(const std::string& name, const std::string& vid, 
   attr(dir, "idVendor", vid);
   attr(dir, "idProduct", pid);
   attr(dir, "bDeviceClass", device_class);
-  attr(dir, "bNumInterfaces", " " + std::to_string(interfaces));
+  attr(dir, "bNumInterfaces", std::string(" ").append(std::to_string(interfaces)));
   if (!serial.empty()) attr(dir, "serial", serial);
   link(sys_root() + "/bus/usb/devices/" + name, dir);
   for (int i = 0; i < interfaces; ++i) {
