@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/peak_memory.h"
 #include "support/script_harness.h"
 
 using testsupport::child_process;
@@ -80,7 +81,8 @@ TEST(HostileAgent, TwentyMillionTinyRecordsInOneFrameReachTheScriptWithBoundedMe
   // The frame itself has to be buffered once; everything else stays small beside it.
   long peak = value_after(r.out, "peak");
   EXPECT_GT(peak, 0);
-  EXPECT_LT(peak, 5 * kReplyKib) << "peak " << peak << " KiB for a reply of " << kReplyKib << " KiB";
+  if (testsupport::peak_memory_is_measurable())
+    EXPECT_LT(peak, 5 * kReplyKib) << "peak " << peak << " KiB for a reply of " << kReplyKib << " KiB";
 }
 
 TEST(HostileAgent, AFrameAnnouncedAtFourGibibytesFailsTheRequestAtOnce) {
@@ -96,5 +98,6 @@ TEST(HostileAgent, AFrameAnnouncedAtFourGibibytesFailsTheRequestAtOnce) {
   // Nothing of the endless frame is kept: far below the 1 GiB the agent would send.
   long peak = value_after(r.out, "peak");
   EXPECT_GT(peak, 0);
-  EXPECT_LT(peak, 256 * 1024) << "peak " << peak << " KiB";
+  if (testsupport::peak_memory_is_measurable())
+    EXPECT_LT(peak, 256 * 1024) << "peak " << peak << " KiB";
 }
