@@ -8,20 +8,9 @@
 
 #include "support/script_harness.h"
 
-using testsupport::child_process;
 using testsupport::script_install;
 
 namespace {
-
-// Starts agent-sim with the given arguments and waits until it listens.
-std::unique_ptr<child_process> start_agent(const testsupport::temp_dir& logs, const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {testsupport::bin_dir() + "/agent-sim"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  auto agent = std::make_unique<child_process>(argv, std::vector<std::pair<std::string, std::string>>{}, logs.path(),
-                                               logs / "agent");
-  EXPECT_TRUE(agent->wait_for_output("agent-sim ready")) << agent->err();
-  return agent;
-}
 
 // Lists every SMS and contact, waits for notifications 19 and 48 (they may arrive after
 // the lists), prints a summary and quits.
@@ -83,7 +72,7 @@ void expect_full_listing(const testsupport::run_result& r) {
 
 TEST(AgentLink, ScriptListsSmsAndContactsAndReceivesNotifications) {
   testsupport::temp_dir logs;
-  auto agent = start_agent(logs, {});
+  auto agent = testsupport::start_agent_sim(logs, {});
   script_install app;
   app.package(kListingPackage);
   expect_full_listing(app.run());
@@ -91,7 +80,7 @@ TEST(AgentLink, ScriptListsSmsAndContactsAndReceivesNotifications) {
 
 TEST(AgentLink, FramesSplitByteByByteGiveTheSameResult) {
   testsupport::temp_dir logs;
-  auto agent = start_agent(logs, {"--split"});
+  auto agent = testsupport::start_agent_sim(logs, {"--split"});
   script_install app;
   app.package(kListingPackage);
   expect_full_listing(app.run({}, "", 60000));
@@ -103,7 +92,7 @@ TEST(AgentLink, GarbageEarlyClosesAndSilenceNeverCrashTheHost) {
   for (const char* how : {"--garbage", "--close-early", "--silent"}) {
     SCOPED_TRACE(how);
     testsupport::temp_dir logs;
-    auto agent = start_agent(logs, {how, "--seed", "7"});
+    auto agent = testsupport::start_agent_sim(logs, {how, "--seed", "7"});
     script_install app;
     app.package(R"lua(
       local m = GetObject('Socket.Manager')
@@ -128,7 +117,7 @@ TEST(AgentLink, GarbageEarlyClosesAndSilenceNeverCrashTheHost) {
 
 TEST(AgentLink, ValueStatusAndWideNumberRepliesReachTheScript) {
   testsupport::temp_dir logs;
-  auto agent = start_agent(logs, {});
+  auto agent = testsupport::start_agent_sim(logs, {});
   script_install app;
   app.package(R"lua(
     local m = GetObject('Socket.Manager')

@@ -10,19 +10,9 @@
 #include "support/peak_memory.h"
 #include "support/script_harness.h"
 
-using testsupport::child_process;
 using testsupport::script_install;
 
 namespace {
-
-std::unique_ptr<child_process> start_agent(const testsupport::temp_dir& logs, const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {testsupport::bin_dir() + "/agent-sim"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  auto agent = std::make_unique<child_process>(argv, std::vector<std::pair<std::string, std::string>>{}, logs.path(),
-                                               logs / "agent");
-  EXPECT_TRUE(agent->wait_for_output("agent-sim ready")) << agent->err();
-  return agent;
-}
 
 // One request of type 99; prints what reached the script and the host's peak memory
 // (VmHWM, in KiB) when the request has ended.
@@ -68,7 +58,7 @@ TEST(HostileAgent, TwentyMillionTinyRecordsInOneFrameReachTheScriptWithBoundedMe
   constexpr long kRecords = 20000000;
   constexpr long kReplyKib = (5 * kRecords + 1) / 1024;  // about 98 MiB
   testsupport::temp_dir logs;
-  auto agent = start_agent(logs, {"--flood", std::to_string(kRecords)});
+  auto agent = testsupport::start_agent_sim(logs, {"--flood", std::to_string(kRecords)});
   script_install app;
   app.package(kPackage);
   measure_memory_of(app);
@@ -87,7 +77,7 @@ TEST(HostileAgent, TwentyMillionTinyRecordsInOneFrameReachTheScriptWithBoundedMe
 
 TEST(HostileAgent, AFrameAnnouncedAtFourGibibytesFailsTheRequestAtOnce) {
   testsupport::temp_dir logs;
-  auto agent = start_agent(logs, {"--endless-frame"});
+  auto agent = testsupport::start_agent_sim(logs, {"--endless-frame"});
   script_install app;
   app.package(kPackage);
   measure_memory_of(app);

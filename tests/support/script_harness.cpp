@@ -22,6 +22,15 @@ namespace testsupport {
 
 std::string bin_dir() { return MOBREVIST_BIN_DIR; }
 
+std::unique_ptr<child_process> start_agent_sim(const temp_dir& logs, const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {bin_dir() + "/agent-sim"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  auto agent = std::make_unique<child_process>(argv, std::vector<std::pair<std::string, std::string>>{}, logs.path(),
+                                               logs / "agent");
+  EXPECT_TRUE(agent->wait_for_output("agent-sim ready")) << agent->err();
+  return agent;
+}
+
 namespace {
 // A hard link keeps the program's real path inside the install folder; copy when links fail.
 void place_file(const std::string& from, const std::string& to) {

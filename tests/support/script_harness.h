@@ -58,6 +58,10 @@ private:
   int status_ = 0;
 };
 
+// Starts agent-sim with the given arguments (its output under logs) and waits until it
+// listens on the agent ports.
+std::unique_ptr<child_process> start_agent_sim(const temp_dir& logs, const std::vector<std::string>& args = {});
+
 class script_install {
 public:
   script_install();
