@@ -1,10 +1,12 @@
 #include "app/host_config.h"
 
 #include "app/script_objects.h"
+#include "backup/backup_functions.h"
 #include "common/singleton_ex.h"
 #include "device/android_connect_manager.h"
 #include "device/device_manager.h"
 #include "engine/console_input.h"
+#include "host/backup_methods.h"
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
 
@@ -19,6 +21,8 @@ kit::host::host_config MakeHostConfig() {
   config.managers.push_back({[] { singleton_ex<CDeviceManager>::acquire(); },
                              [] { singleton_ex<CDeviceManager>::release(); }});
   config.register_objects = RegisterScriptObjects;
+  // AppHelp.Object's backup methods run the work of backup/, a library above host/.
+  kit::host::set_backup_methods(kit::backup::script_backup_methods());
   // What owns a thread, a child process or a socket stops here, before the managers above
   // are released and the message window goes.
   // 1. The console reader: standard input is read no more.

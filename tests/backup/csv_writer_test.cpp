@@ -1,0 +1,32 @@
+// Export files: the bytes a spreadsheet reads (ANSI code page, CR LF after every line).
+#include <gtest/gtest.h>
+
+#include "backup/csv_writer.h"
+#include "common/text_convert.h"
+#include "support/temp_dir.h"
+
+using namespace kit::backup;
+
+TEST(CsvWriter, SmsCellsAreQuotedWithInnerQuotesDoubled) {
+  std::string bytes = csv_file_bytes({"Number", "Body"}, {{"10086", "say \"hi\" to \"me\""}}, csv_quoting::every_cell);
+  EXPECT_EQ(bytes, "Number,Body\r\n\"10086\",\"say \"\"hi\"\" to \"\"me\"\"\"\r\n");
+}
+
+TEST(CsvWriter, EmptyHeaderIsAnEmptyLineAndEmptyRowsStayLines) {
+  EXPECT_EQ(csv_file_bytes({}, {}, csv_quoting::every_cell), "\r\n");
+  EXPECT_EQ(csv_file_bytes({}, {{}, {""}}, csv_quoting::every_cell), "\r\n\r\n\"\"\r\n");
+  EXPECT_EQ(csv_file_bytes({"a"}, {{}}, csv_quoting::as_given), "a\r\n\r\n");
+}
+
+TEST(CsvWriter, LinesAreInTheAnsiCodePage) {
+  std::string bytes = csv_file_bytes({"姓名", "电话"}, {{"张伟", "010-60000000"}}, csv_quoting::as_given);
+  EXPECT_EQ(bytes, kit::text::utf16_to_cp936(u"姓名,电话\r\n张伟,010-60000000\r\n"));
+}
+
+TEST(CsvWriter, FileIsCreatedAnewAndAMissingFolderIsAFailure) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir / "out.csv", std::string(100, 'x'));
+  ASSERT_TRUE(write_csv_file(dir / "out.csv", {"h"}, {{"1"}}, csv_quoting::as_given));
+  EXPECT_EQ(testsupport::read_file(dir / "out.csv"), "h\r\n1\r\n");
+  EXPECT_FALSE(write_csv_file(dir / "no/such/folder.csv", {"h"}, {}, csv_quoting::as_given));
+}
