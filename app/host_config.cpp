@@ -1,5 +1,7 @@
 #include "app/host_config.h"
 
+#include <sys/stat.h>
+
 #include "app/script_objects.h"
 #include "backup/backup_functions.h"
 #include "common/singleton_ex.h"
@@ -7,6 +9,8 @@
 #include "device/device_manager.h"
 #include "engine/console_input.h"
 #include "host/backup_methods.h"
+#include "host/app_paths.h"
+#include "host/host_startup.h"
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
 
@@ -14,6 +18,9 @@ using kit::design_pattern::singleton_ex;
 
 kit::host::host_config MakeHostConfig() {
   kit::host::host_config config;
+  // The profile folder exists before anything that keeps files there starts (contact
+  // backups and their index; the scripts' own files).
+  config.managers.push_back({[] { ::mkdir(GetAppPaths()->GetProfileDir().c_str(), 0755); }, [] {}});
   // Managers in start-up order (released in reverse): icon imager, task store (acquired,
   // then initialised), driver installer, debug-bridge runner, device detector.
   config.managers.push_back({[] { singleton_ex<CAndroidConnectManager>::acquire(); },

@@ -17,8 +17,11 @@ namespace {
 
 bool exists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
+  return ::lstat(path.c_str(), &st) == 0;  // a dangling link is taken too
 }
+
+// More backups than this in one second are refused rather than searched for a free name.
+constexpr int kMaxBackupsPerSecond = 1000;
 
 } // namespace
 
@@ -37,7 +40,8 @@ contact_backups::contact_backups(std::string profile_dir) : dir_(std::move(profi
 std::optional<std::string> contact_backups::backup(const std::string& title,
                                                    const std::vector<contact_record>& contacts, std::time_t when,
                                                    uint32_t key) {
-  std::string date = backup_time_stamp(when);
+  std::string date = free_date(backup_time_stamp(when));
+  if (date.empty()) return std::nullopt;
   std::string path = dir_ + date;
   if (!write_whole_file(path, backup_xml(date, title, contacts))) return std::nullopt;
   auto plain = read_whole_file(path);
@@ -45,6 +49,17 @@ std::optional<std::string> contact_backups::backup(const std::string& title,
   if (!write_whole_file(path, backup_file_bytes(*plain, key))) return std::nullopt;
   if (!add_to_index(title, date)) return std::nullopt;
   return date;
+}
+
+// A backup made in the same second as an earlier one is named with "_2", "_3", ... after
+// the time stamp, so neither the earlier file nor its index entry is replaced.
+std::string contact_backups::free_date(const std::string& time_stamp) const {
+  if (!exists(dir_ + time_stamp)) return time_stamp;
+  for (int n = 2; n <= kMaxBackupsPerSecond; ++n) {
+    std::string date = time_stamp + "_" + std::to_string(n);
+    if (!exists(dir_ + date)) return date;
+  }
+  return {};
 }
 
 bool contact_backups::add_to_index(const std::string& title, const std::string& date) {

@@ -1,6 +1,7 @@
 // The contact backups kept in the profile directory: one file per backup, named by the
 // local time of the backup ("2013年05月06日14时03分09秒"), and the index "contactRecord.xml"
-// whose root holds one "node" (title, date) per backup in backup order.
+// whose root holds one "node" (title, date) per backup in backup order. A later backup in
+// the same second gets "_2", "_3", ... after the time stamp.
 #pragma once
 #include <cstdint>
 #include <ctime>
@@ -39,6 +40,7 @@ public:
   std::string index_path() const { return dir_ + kIndexFileName; }
 
 private:
+  std::string free_date(const std::string& time_stamp) const;
   bool add_to_index(const std::string& title, const std::string& date);
   std::string dir_;
 };

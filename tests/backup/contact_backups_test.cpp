@@ -125,3 +125,24 @@ TEST(ContactBackups, MissingProfileFolderWritesNothing) {
   struct stat st {};
   EXPECT_NE(::stat((dir / "Profiles").c_str(), &st), 0);
 }
+
+TEST(ContactBackups, BackupsInTheSameSecondKeepBothFilesAndEntries) {
+  testsupport::temp_dir dir;
+  contact_backups backups(dir.path());
+  std::time_t when = local_time(14, 3, 9);
+  auto first = backups.backup("one", {{"a", "1"}}, when, 1);
+  auto second = backups.backup("two", {{"b", "2"}}, when, 2);
+  auto third = backups.backup("three", {{"c", "3"}}, when, 3);
+  ASSERT_TRUE(first && second && third);
+  EXPECT_EQ(*first, "2013年05月06日14时03分09秒");
+  EXPECT_EQ(*second, "2013年05月06日14时03分09秒_2");
+  EXPECT_EQ(*third, "2013年05月06日14时03分09秒_3");
+  EXPECT_EQ(backups.restore(*first), (std::vector<contact_record>{{"a", "1"}}));
+  EXPECT_EQ(backups.restore(*second), (std::vector<contact_record>{{"b", "2"}}));
+  EXPECT_EQ(backups.restore(*third), (std::vector<contact_record>{{"c", "3"}}));
+  auto list = backups.list();
+  ASSERT_TRUE(list);
+  ASSERT_EQ(list->size(), 3u);
+  EXPECT_EQ((*list)[1]->date, *second);
+  EXPECT_EQ((*list)[2]->title, "three");
+}
