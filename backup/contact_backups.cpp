@@ -23,6 +23,11 @@ bool exists(const std::string& path) {
 // More backups than this in one second are refused rather than searched for a free name.
 constexpr int kMaxBackupsPerSecond = 1000;
 
+// A name of a file directly in the folder: no separator of either kind, not "." or "..".
+bool is_plain_file_name(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
+}
+
 } // namespace
 
 std::string backup_time_stamp(std::time_t when) {
@@ -97,6 +102,7 @@ std::optional<std::vector<std::optional<backup_list_entry>>> contact_backups::li
 }
 
 std::optional<std::vector<contact_record>> contact_backups::restore(const std::string& date) const {
+  if (!is_plain_file_name(date)) return std::nullopt;
   auto bytes = read_whole_file(dir_ + date);
   if (!bytes) return std::nullopt;
   return contacts_from_backup(*bytes);

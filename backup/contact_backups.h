@@ -34,7 +34,8 @@ public:
   // The index entries in order (an entry lacking title or date is empty); nothing when
   // the index is missing or does not parse.
   std::optional<std::vector<std::optional<backup_list_entry>>> list() const;
-  // The contacts of the backup of that date; nothing when it cannot be read.
+  // The contacts of the backup of that date; nothing when it cannot be read or the date
+  // is not a plain file name (so no date reads a file outside the folder).
   std::optional<std::vector<contact_record>> restore(const std::string& date) const;
 
   std::string index_path() const { return dir_ + kIndexFileName; }

@@ -146,3 +146,16 @@ TEST(ContactBackups, BackupsInTheSameSecondKeepBothFilesAndEntries) {
   EXPECT_EQ((*list)[1]->date, *second);
   EXPECT_EQ((*list)[2]->title, "three");
 }
+
+TEST(ContactBackups, RestoreReadsOnlyPlainFileNamesInsideTheFolder) {
+  testsupport::temp_dir dir;
+  testsupport::make_dirs(dir / "Profiles/sub");
+  contact_backups backups(dir / "Profiles");
+  std::string valid = backup_file_bytes(backup_xml("T", "t", kContacts), 9);
+  write_file(dir / "outside", valid);
+  write_file(dir / "Profiles/sub/inner", valid);
+  write_file(dir / "Profiles/plain", valid);
+  EXPECT_EQ(backups.restore("plain"), kContacts);
+  for (const char* name : {"../outside", "sub/inner", "sub\\inner", "..", ".", "", "/etc/passwd", "plain/"})
+    EXPECT_EQ(backups.restore(name), std::nullopt) << name;
+}

@@ -73,12 +73,19 @@ TEST(BackupScript, SmsExportAndWrongArguments) {
     print('list before any backup: ' .. values(app:GetContactBackupList()))
     print('one word: ' .. values(app:RestoreContact('onlyone')))
     print('three words: ' .. values(app:RestoreContact('a b c')))
+    app:BackupContact('t', { { name = 'n', number = '1' } })
+    local date = app:GetContactBackupList()[1].rdate
+    print('own backup: ' .. #app:RestoreContact('x ' .. date))
+    local outside = app:GetExeDir() .. 'outside'
+    os.rename(app:GetProfileDir() .. date, outside)
+    print('outside: ' .. values(app:RestoreContact('x ../outside')))
+    print('absolute: ' .. values(app:RestoreContact('x ' .. outside)))
     print('missing csv: ' .. values(app:RestoreContactFromCVS(path .. '.none')))
     print('not the object: ' .. values(app.RestoreContactFromCVS({}, path)))
     print('bad cell: ' .. tostring(pcall(app.BackupSmsToCVS, app, path .. '2', { 'h' }, { { {} } })))
     print('no number: ' .. tostring(pcall(app.BackupContact, app, 't', { { name = 'a' } })))
     print('no table: ' .. tostring(pcall(app.BackupContactToCVS, app, path .. '3', nil, {})))
-    print('after errors: ' .. values(app:GetContactBackupList()))
+    print('after errors: ' .. #app:GetContactBackupList())
   )" + std::string(kQuit));
   auto r = app.run();
   ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -86,7 +93,7 @@ TEST(BackupScript, SmsExportAndWrongArguments) {
             "Number,Body\r\n\"10086\",\"a \"\"quoted\"\" word\"\r\n");
   for (const char* line : {"list before any backup: 0 values\n", "one word: 0 values\n", "three words: 0 values\n",
                            "missing csv: 0 values\n", "not the object: 0 values\n", "bad cell: false\n", "no number: false\n",
-                           "no table: false\n", "after errors: 0 values\n"})
+                           "no table: false\n", "own backup: 1\n", "outside: 0 values\n", "absolute: 0 values\n", "after errors: 1\n"})
     EXPECT_TRUE(has(r.out, line)) << line << "\n" << r.out << r.err;
   EXPECT_FALSE(testsupport::file_exists(app.tmp_dir() + "Mobrevist/sms.csv2"));
 }
