@@ -28,7 +28,7 @@ kit::host::backup_methods script_backup_methods() {
     write_csv_file(path, header, rows, csv_quoting::every_cell);
   };
   m.write_contact_csv = [](const std::string& path, const csv_cells& header, const std::vector<csv_cells>& rows) {
-    write_csv_file(path, header, rows, csv_quoting::as_given);
+    write_csv_file(path, header, rows, csv_quoting::where_needed);
   };
   m.backup_contacts = [](const std::string& title, const std::vector<contact_record>& contacts) {
     profile_backups().backup(title, contacts, std::time(nullptr), tick_count());

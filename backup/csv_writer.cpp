@@ -32,11 +32,13 @@ void append_ansi_line(std::string& out, const std::string& utf8_line) {
 } // namespace
 
 std::string csv_line(const csv_cells& cells, csv_quoting quoting) {
-  if (quoting == csv_quoting::as_given) return join(cells);
   std::string line;
   for (size_t i = 0; i < cells.size(); ++i) {
     if (i) line += ',';
-    append_quoted(line, cells[i]);
+    if (quoting == csv_quoting::every_cell || cells[i].find_first_of(",\"\r\n") != std::string::npos)
+      append_quoted(line, cells[i]);
+    else
+      line += cells[i];
   }
   return line;
 }

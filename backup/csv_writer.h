@@ -12,7 +12,8 @@ using kit::host::csv_cells;
 
 enum class csv_quoting {
   every_cell,  // SMS rows: each cell in double quotes, inner quotes doubled
-  as_given,    // contact rows
+  where_needed,  // contact rows: only cells holding a comma, a double quote, CR or LF are
+                 // quoted (so the row keeps its columns); all others are written as given
 };
 
 // One line (UTF-8, without its CR LF).
