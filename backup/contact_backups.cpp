@@ -48,10 +48,9 @@ std::optional<std::string> contact_backups::backup(const std::string& title,
   std::string date = free_date(backup_time_stamp(when));
   if (date.empty()) return std::nullopt;
   std::string path = dir_ + date;
-  if (!write_whole_file(path, backup_xml(date, title, contacts))) return std::nullopt;
-  auto plain = read_whole_file(path);
-  if (!plain) return std::nullopt;
-  if (!write_whole_file(path, backup_file_bytes(*plain, key))) return std::nullopt;
+  // Each file is written once, complete, under a temporary name and then renamed: a crash
+  // never leaves a half-written backup or a cut index.
+  if (!replace_file(path, backup_file_bytes(backup_xml(date, title, contacts), key))) return std::nullopt;
   if (!add_to_index(title, date)) return std::nullopt;
   return date;
 }
@@ -80,7 +79,7 @@ bool contact_backups::add_to_index(const std::string& title, const std::string& 
   node->set_attribute(u"title", utf8_to_utf16(title));
   node->set_attribute(u"date", utf8_to_utf16(date));
   root->append_child(node.get());
-  return root->save(index_path());
+  return replace_file(index_path(), root->serialize());
 }
 
 std::optional<std::vector<std::optional<backup_list_entry>>> contact_backups::list() const {

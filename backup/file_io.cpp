@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 
 namespace kit::backup {
 namespace {
@@ -18,6 +20,8 @@ bool write_all(int fd, std::string_view bytes) {
   }
   return true;
 }
+
+std::atomic<unsigned> temp_counter{0};
 
 } // namespace
 
@@ -51,10 +55,30 @@ std::optional<std::string> read_whole_file(const std::string& path) {
 }
 
 bool write_whole_file(const std::string& path, std::string_view bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Non-blocking open: a FIFO without a reader fails at once instead of stalling the caller.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   bool ok = write_all(fd, bytes);
   return ::close(fd) == 0 && ok;
+}
+
+bool replace_file(const std::string& path, std::string_view bytes) {
+  size_t slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temp = folder + "." + name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(temp_counter++);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = write_all(fd, bytes) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
 }
 
 } // namespace kit::backup

@@ -1,7 +1,11 @@
 // Contact backups in a profile folder: the scrambled file, the index, and reading both back.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include "backup/contact_backup_file.h"
 #include "backup/contact_backups.h"
@@ -158,4 +162,60 @@ TEST(ContactBackups, RestoreReadsOnlyPlainFileNamesInsideTheFolder) {
   EXPECT_EQ(backups.restore("plain"), kContacts);
   for (const char* name : {"../outside", "sub/inner", "sub\\inner", "..", ".", "", "/etc/passwd", "plain/"})
     EXPECT_EQ(backups.restore(name), std::nullopt) << name;
+}
+
+namespace {
+// Lets writes of this process fail with EFBIG beyond `bytes` (as a full disk or a crash
+// part way would leave them) until it goes out of scope.
+class file_size_limit {
+public:
+  explicit file_size_limit(rlim_t bytes) {
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~file_size_limit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+
+private:
+  rlimit old_{};
+  void (*old_handler_)(int) = nullptr;
+};
+} // namespace
+
+TEST(ContactBackups, AnIndexWriteThatFailsPartWayLeavesTheOldIndexWhole) {
+  testsupport::temp_dir dir;
+  contact_backups backups(dir.path());
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(backups.backup("title " + std::to_string(i), {{"a", "1"}}, 1000 + i, 5));
+  std::string index = read_file(backups.index_path());
+
+  // The new index cannot be written whole: the old one stays complete.
+  {
+    file_size_limit limit(index.size());
+    EXPECT_FALSE(backups.backup("one more", {{"b", "2"}}, 5000, 6));
+  }
+  EXPECT_EQ(read_file(backups.index_path()), index);
+  ASSERT_TRUE(backups.list());
+  EXPECT_EQ(backups.list()->size(), 20u);
+}
+
+TEST(ContactBackups, ABackupWriteThatFailsPartWayLeavesNoUnreadableFile) {
+  testsupport::temp_dir dir;
+  contact_backups backups(dir.path());
+  ASSERT_TRUE(backups.backup("first", {{"a", "1"}}, 1000, 5));
+  std::string index = read_file(backups.index_path());
+  std::string xml = backup_xml(backup_time_stamp(6000), "big", kContacts);
+  {
+    file_size_limit limit(xml.size() + 2);
+    EXPECT_FALSE(backups.backup("big", kContacts, 6000, 7));
+  }
+  EXPECT_FALSE(testsupport::file_exists(dir / backup_time_stamp(6000)));
+  EXPECT_EQ(read_file(backups.index_path()), index);
+  size_t files = 0;  // the first backup and the index; no temporary file is left
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 2u);
 }

@@ -1,6 +1,8 @@
 // Export files: the bytes a spreadsheet reads (ANSI code page, CR LF after every line).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "backup/csv_reader.h"
 #include "backup/csv_writer.h"
 #include "common/text_convert.h"
@@ -30,6 +32,9 @@ TEST(CsvWriter, FileIsCreatedAnewAndAMissingFolderIsAFailure) {
   ASSERT_TRUE(write_csv_file(dir / "out.csv", {"h"}, {{"1"}}, csv_quoting::where_needed));
   EXPECT_EQ(testsupport::read_file(dir / "out.csv"), "h\r\n1\r\n");
   EXPECT_FALSE(write_csv_file(dir / "no/such/folder.csv", {"h"}, {}, csv_quoting::where_needed));
+  std::string fifo = dir / "fifo.csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(write_csv_file(fifo, {"h"}, {}, csv_quoting::where_needed));  // no reader: refused at once
 }
 
 TEST(CsvWriter, ContactCellsWithSeparatorsQuotesOrLineBreaksAreQuotedAndReadBack) {
