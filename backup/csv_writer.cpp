@@ -35,7 +35,9 @@ std::string csv_line(const csv_cells& cells, csv_quoting quoting) {
   std::string line;
   for (size_t i = 0; i < cells.size(); ++i) {
     if (i) line += ',';
-    if (quoting == csv_quoting::every_cell || cells[i].find_first_of(",\"\r\n") != std::string::npos)
+    // An empty last cell is quoted too: a line ending in "," has one cell less when read.
+    bool empty_last = i > 0 && i + 1 == cells.size() && cells[i].empty();
+    if (quoting == csv_quoting::every_cell || empty_last || cells[i].find_first_of(",\"\r\n") != std::string::npos)
       append_quoted(line, cells[i]);
     else
       line += cells[i];

@@ -12,8 +12,9 @@ using kit::host::csv_cells;
 
 enum class csv_quoting {
   every_cell,  // SMS rows: each cell in double quotes, inner quotes doubled
-  where_needed,  // contact rows: only cells holding a comma, a double quote, CR or LF are
-                 // quoted (so the row keeps its columns); all others are written as given
+  where_needed,  // contact rows: only cells holding a comma, a double quote, CR or LF, and
+                 // an empty last cell of a longer row, are quoted (so the row keeps its
+                 // columns when read); all others are written as given
 };
 
 // One line (UTF-8, without its CR LF).

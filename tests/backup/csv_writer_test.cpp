@@ -47,3 +47,12 @@ TEST(CsvWriter, ContactCellsWithSeparatorsQuotesOrLineBreaksAreQuotedAndReadBack
   for (const auto& row : rows) expected.push_back({row[0], row[1]});
   EXPECT_EQ(contacts_from_csv(bytes), expected);
 }
+
+TEST(CsvWriter, ContactWithAnEmptyLastCellKeepsItsRowOnImport) {
+  std::vector<csv_cells> rows = {{"Ann", ""}, {"", ""}, {"", "5"}};
+  std::string bytes = csv_file_bytes({"First Name", "Mobile Phone"}, rows, csv_quoting::where_needed);
+  EXPECT_EQ(bytes, "First Name,Mobile Phone\r\nAnn,\"\"\r\n,\"\"\r\n,5\r\n");
+  EXPECT_EQ(contacts_from_csv(bytes), (std::vector<kit::host::contact_record>{{"Ann", ""}, {"", ""}, {"", "5"}}));
+  // A one-cell row stays as given: an empty line is no cell either way.
+  EXPECT_EQ(csv_line({""}, csv_quoting::where_needed), "");
+}
