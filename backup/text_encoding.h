@@ -17,7 +17,9 @@ text_encoding detect_text_encoding(std::string_view bytes);
 // comma-separated file is made of (separators, digits, Latin letters) has a zero high
 // byte. So the bytes must come in pairs, no pair may be U+0000, and at least a quarter of
 // the pairs must have a zero high byte and a non-zero low byte. A short file of Chinese
-// characters alone is not recognised; files with a header line always are.
+// characters alone is not recognised; address books, with their ASCII header, separators
+// and numbers, are. Text in a double-byte code page never passes (it holds no zero byte),
+// so its lead bytes need no test of their own.
 bool looks_like_utf16le(std::string_view bytes);
 
 // Valid UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, no cut sequence.

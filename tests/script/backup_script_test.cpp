@@ -97,3 +97,16 @@ TEST(BackupScript, SmsExportAndWrongArguments) {
     EXPECT_TRUE(has(r.out, line)) << line << "\n" << r.out << r.err;
   EXPECT_FALSE(testsupport::file_exists(app.tmp_dir() + "Mobrevist/sms.csv2"));
 }
+
+TEST(BackupScript, IndexEntriesLackingTitleOrDateLeaveTheirPlaceEmpty) {
+  script_install app;
+  app.write("Profiles/contactRecord.xml",
+            "<Any><node title='a' date='d1'/><node title='no date'/><x date='d3' title='c'/></Any>");
+  app.package(R"(
+    local list = GetObject('AppHelp.Object'):GetContactBackupList()
+    print('entries ' .. list[1].rdate .. ' ' .. tostring(list[2]) .. ' ' .. list[3].title .. ' ' .. table.maxn(list))
+  )" + std::string(kQuit));
+  auto r = app.run();
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "entries d1 nil c 3\n")) << r.out << r.err;
+}
