@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto contacts = kit::backup::contacts_from_backup(bytes);
   if (!contacts) return 0;
   if (size < 4) __builtin_trap();  // no file shorter than its key has contacts
-  uint32_t key = size >= 8 ? static_cast<uint32_t>(data[4] | data[5] << 8 | data[6] << 16 | data[7] << 24) : 0;
+  uint32_t key = 0;
+  for (size_t i = 4; i < 8 && i < size; ++i) key |= static_cast<uint32_t>(data[i]) << (8 * (i - 4));
   auto again = kit::backup::contacts_from_backup(
       kit::backup::backup_file_bytes(kit::backup::backup_xml("T", "title", *contacts), key));
   if (!again || *again != *contacts) __builtin_trap();
