@@ -32,12 +32,7 @@ std::string backup_xml(const std::string& time_stamp, const std::string& title,
   info->set_attribute(u"time", utf8_to_utf16(time_stamp));
   info->set_attribute(u"title", utf8_to_utf16(title));
   root->append_child(info.get());
-  std::vector<ref_ptr<xml_element>> nodes;
-  nodes.reserve(contacts.size());
-  for (const auto& c : contacts) {
-    nodes.push_back(contact_node(c));
-    root->append_child(nodes.back().get());
-  }
+  for (const auto& c : contacts) root->append_child(contact_node(c).get());
   auto list = xml_element::create(u"Nodes");
   for (const auto& c : contacts) list->append_child(contact_node(c).get());
   root->append_child(list.get());
