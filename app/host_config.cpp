@@ -1,10 +1,14 @@
 #include "app/host_config.h"
 
 #include "app/script_objects.h"
+#include "backup/backup_functions.h"
 #include "common/singleton_ex.h"
 #include "device/android_connect_manager.h"
 #include "device/device_manager.h"
 #include "engine/console_input.h"
+#include "host/backup_methods.h"
+#include "host/app_paths.h"
+#include "host/host_startup.h"
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
 
@@ -12,6 +16,9 @@ using kit::design_pattern::singleton_ex;
 
 kit::host::host_config MakeHostConfig() {
   kit::host::host_config config;
+  // The profile folder exists before anything that keeps files there starts (contact
+  // backups and their index; the scripts' own files): filling the paths creates it.
+  config.managers.push_back({[] { GetAppPaths()->GetProfileDir(); }, [] {}});
   // Managers in start-up order (released in reverse): icon imager, task store (acquired,
   // then initialised), driver installer, debug-bridge runner, device detector.
   config.managers.push_back({[] { singleton_ex<CAndroidConnectManager>::acquire(); },
@@ -19,6 +26,8 @@ kit::host::host_config MakeHostConfig() {
   config.managers.push_back({[] { singleton_ex<CDeviceManager>::acquire(); },
                              [] { singleton_ex<CDeviceManager>::release(); }});
   config.register_objects = RegisterScriptObjects;
+  // AppHelp.Object's backup methods run the work of backup/, a library above host/.
+  kit::host::set_backup_methods(kit::backup::script_backup_methods());
   // What owns a thread, a child process or a socket stops here, before the managers above
   // are released and the message window goes.
   // 1. The console reader: standard input is read no more.

@@ -5,6 +5,7 @@
 
 #include "common/text_convert.h"
 #include "host/app_paths.h"
+#include "host/app_help_backup.h"
 #include "host/app_help_text.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
@@ -154,6 +155,12 @@ const UIS_Method kMethods[] = {
     {"ConvertChinese", ConvertChinese, 0},
     {"HasCharact", HasCharact, 0},
     {"PrintLog", PrintLog, 0},
+    {"BackupSmsToCVS", kit::host::BackupSmsToCVS, 0},
+    {"BackupContactToCVS", kit::host::BackupContactToCVS, 0},
+    {"BackupContact", kit::host::BackupContact, 0},
+    {"GetContactBackupList", kit::host::GetContactBackupList, 0},
+    {"RestoreContact", kit::host::RestoreContact, 0},
+    {"RestoreContactFromCVS", kit::host::RestoreContactFromCVS, 0},
     {nullptr, nullptr, 0},
 };
 

@@ -9,6 +9,7 @@ local bridge = require("console.bridge")
 local agent = require("console.agent")
 require("console.phone_data")
 require("console.transfer")
+require("console.backup")
 
 local ARRIVED = 1
 

@@ -42,6 +42,26 @@ local function request(kind, args, on_frame)
   end)
 end
 
+M.request = request
+
+-- Adds a contact on the phone; on_done(true) once the agent confirmed it, on_done(false)
+-- when it refused or did not answer.
+function M.add_contact(name, number, on_done)
+  local ok = false
+  local timer
+  local done = function(result)
+    if timer then KillTimer(timer) timer = nil end
+    if on_done then on_done(result) end
+    on_done = nil
+  end
+  request(53, { name, number }, function(status)
+    if status == 0 then ok = true end
+    if status == 2 then done(ok) end
+  end)
+  -- A request that got no answer is cancelled by request() with its own line.
+  timer = SetTimer(WAIT_MS + 1000, function() timer = nil done(false) end)
+end
+
 -- Opens the notification channel and asks for the device summary.
 function M.connect()
   init()

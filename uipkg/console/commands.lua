@@ -45,12 +45,27 @@ M.add("help", "help                      list the commands", function()
   for _, name in ipairs(names) do print("  " .. usage[name]) end
 end)
 
+-- A question answered by the next line: 'yes' runs on_yes, anything else cancels it.
+local pending
+
+function M.ask(question, on_yes)
+  print(question)
+  pending = on_yes
+end
+
 function M.handlers() return handlers end
 
 -- Reads commands until the end of input.
 function M.run()
   ReadConsole(function(line)
     if line == nil then return M.quit() end
+    if pending then
+      local on_yes = pending
+      pending = nil
+      if line:match("^%s*yes%s*$") then return on_yes() end
+      print("cancelled")
+      return
+    end
     local word, rest = line:match("^%s*(%S+)%s*(.-)%s*$")
     if not word then return end
     local fn = handlers[word]

@@ -1,0 +1,42 @@
+#include "backup/backup_functions.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "backup/contact_backups.h"
+#include "backup/csv_reader.h"
+#include "backup/csv_writer.h"
+#include "host/app_paths.h"
+#include "host/host_startup.h"
+
+namespace kit::backup {
+namespace {
+
+contact_backups profile_backups() { return contact_backups(GetAppPaths()->GetProfileDir()); }
+
+// The key of a backup: the millisecond tick count when it is saved.
+uint32_t tick_count() {
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+  return static_cast<uint32_t>(ms.count());
+}
+
+} // namespace
+
+kit::host::backup_methods script_backup_methods() {
+  kit::host::backup_methods m;
+  m.write_sms_csv = [](const std::string& path, const csv_cells& header, const std::vector<csv_cells>& rows) {
+    write_csv_file(path, header, rows, csv_quoting::every_cell);
+  };
+  m.write_contact_csv = [](const std::string& path, const csv_cells& header, const std::vector<csv_cells>& rows) {
+    write_csv_file(path, header, rows, csv_quoting::where_needed);
+  };
+  m.backup_contacts = [](const std::string& title, const std::vector<contact_record>& contacts) {
+    profile_backups().backup(title, contacts, std::time(nullptr), tick_count());
+  };
+  m.list_backups = [] { return profile_backups().list(); };
+  m.restore_backup = [](const std::string& date) { return profile_backups().restore(date); };
+  m.read_contacts_csv = [](const std::string& path) { return read_contacts_csv_file(path); };
+  return m;
+}
+
+} // namespace kit::backup

@@ -1,0 +1,171 @@
+#include "host/app_help_backup.h"
+
+#include <string>
+#include <vector>
+
+#include "host/app_help_object.h"
+#include "host/backup_methods.h"
+#include "host/script_bridge.h"
+
+namespace kit::host {
+namespace {
+
+backup_methods& methods() {
+  static backup_methods m;
+  return m;
+}
+
+bool is_object(lua_State* L) { return kit::script::self<CLuaAppeHelp>(L, CLuaAppeHelp::kClassName) != nullptr; }
+
+// The value on top of the stack as text; anything but a string or a number is an argument
+// error naming what was expected. Pops the value.
+std::string pop_text(lua_State* L, int arg, const char* what) {
+  int type = lua_type(L, -1);
+  if (type != LUA_TSTRING && type != LUA_TNUMBER) {
+    lua_pop(L, 1);
+    luaL_argerror(L, arg, what);
+  }
+  size_t len = 0;
+  const char* s = lua_tolstring(L, -1, &len);
+  std::string text(s, len);
+  lua_pop(L, 1);
+  return text;
+}
+
+// Argument arg as an array of strings, read from index 1 to its length.
+csv_cells check_cells(lua_State* L, int arg, int table, const char* what) {
+  csv_cells cells;
+  size_t n = lua_objlen(L, table);
+  cells.reserve(n);
+  for (size_t i = 1; i <= n; ++i) {
+    lua_rawgeti(L, table, static_cast<int>(i));
+    cells.push_back(pop_text(L, arg, what));
+  }
+  return cells;
+}
+
+csv_cells check_header(lua_State* L) {
+  luaL_checktype(L, 3, LUA_TTABLE);
+  return check_cells(L, 3, 3, "header cells must be strings");
+}
+
+std::vector<csv_cells> check_rows(lua_State* L) {
+  luaL_checktype(L, 4, LUA_TTABLE);
+  std::vector<csv_cells> rows;
+  size_t n = lua_objlen(L, 4);
+  rows.reserve(n);
+  for (size_t i = 1; i <= n; ++i) {
+    lua_rawgeti(L, 4, static_cast<int>(i));
+    if (!lua_istable(L, -1)) luaL_argerror(L, 4, "rows must be arrays of strings");
+    rows.push_back(check_cells(L, 4, lua_gettop(L), "row cells must be strings"));
+    lua_pop(L, 1);
+  }
+  return rows;
+}
+
+std::string field(lua_State* L, int table, const char* name, const char* what) {
+  lua_getfield(L, table, name);
+  return pop_text(L, 3, what);
+}
+
+void push_contacts(lua_State* L, const std::vector<contact_record>& contacts) {
+  lua_createtable(L, static_cast<int>(contacts.size()), 0);
+  int index = 0;
+  for (const auto& c : contacts) {
+    lua_createtable(L, 0, 2);
+    kit::script::push_string(L, c.name);
+    lua_setfield(L, -2, "name");
+    kit::script::push_string(L, c.number);
+    lua_setfield(L, -2, "number");
+    lua_rawseti(L, -2, ++index);
+  }
+}
+
+int write_csv(lua_State* L, decltype(backup_methods::write_sms_csv) write) {
+  if (!is_object(L)) return 0;
+  std::string path = kit::script::to_string(L, 2);
+  csv_cells header = check_header(L);
+  std::vector<csv_cells> rows = check_rows(L);
+  if (write && !path.empty()) write(path, header, rows);
+  return 0;
+}
+
+} // namespace
+
+void set_backup_methods(const backup_methods& m) { methods() = m; }
+const backup_methods& get_backup_methods() { return methods(); }
+
+int BackupSmsToCVS(lua_State* L) { return write_csv(L, methods().write_sms_csv); }
+int BackupContactToCVS(lua_State* L) { return write_csv(L, methods().write_contact_csv); }
+
+int BackupContact(lua_State* L) {
+  if (!is_object(L)) return 0;
+  std::string title = kit::script::to_string(L, 2);
+  luaL_checktype(L, 3, LUA_TTABLE);
+  std::vector<contact_record> contacts;
+  size_t n = lua_objlen(L, 3);
+  contacts.reserve(n);
+  for (size_t i = 1; i <= n; ++i) {
+    lua_rawgeti(L, 3, static_cast<int>(i));
+    if (!lua_istable(L, -1)) luaL_argerror(L, 3, "contacts must be tables");
+    int entry = lua_gettop(L);
+    contact_record c;
+    c.name = field(L, entry, "name", "contacts need a string field \"name\"");
+    c.number = field(L, entry, "number", "contacts need a string field \"number\"");
+    contacts.push_back(std::move(c));
+    lua_pop(L, 1);
+  }
+  if (methods().backup_contacts) methods().backup_contacts(title, contacts);
+  return 0;
+}
+
+int GetContactBackupList(lua_State* L) {
+  if (!is_object(L) || !methods().list_backups) return 0;
+  auto list = methods().list_backups();
+  if (!list) return 0;
+  lua_createtable(L, static_cast<int>(list->size()), 0);
+  int index = 0;
+  for (const auto& entry : *list) {
+    ++index;
+    if (!entry) continue;  // an entry without title or date leaves its index empty
+    lua_createtable(L, 0, 2);
+    kit::script::push_string(L, entry->title);
+    lua_setfield(L, -2, "title");
+    kit::script::push_string(L, entry->date);
+    lua_setfield(L, -2, "rdate");
+    lua_rawseti(L, -2, index);
+  }
+  return 1;
+}
+
+// The argument is two blank-separated words (the scripts pass "title date"); the second
+// names the backup.
+int RestoreContact(lua_State* L) {
+  if (!is_object(L) || !methods().restore_backup) return 0;
+  std::string text = kit::script::to_string(L, 2);
+  std::vector<std::string> words;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    if (end > at) words.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  if (words.size() != 2) return 0;
+  auto contacts = methods().restore_backup(words[1]);
+  if (!contacts) return 0;
+  push_contacts(L, *contacts);
+  return 1;
+}
+
+int RestoreContactFromCVS(lua_State* L) {
+  if (!is_object(L) || !methods().read_contacts_csv) return 0;
+  std::string path = kit::script::to_string(L, 2);
+  if (path.empty()) return 0;
+  auto contacts = methods().read_contacts_csv(path);
+  if (!contacts) return 0;
+  push_contacts(L, *contacts);
+  return 1;
+}
+
+} // namespace kit::host

@@ -1,0 +1,126 @@
+// The default package's backup commands end to end against the stand-in agent: the
+// phone's contacts are backed up, listed, shown and (after 'yes') sent back to the phone;
+// SMS and contacts are exported to CSV files and the contacts file is imported again.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "common/text_convert.h"
+#include "support/script_harness.h"
+#include "support/sysfs_fixture.h"
+#include "support/temp_dir.h"
+
+using testsupport::child_process;
+using testsupport::read_file;
+using testsupport::script_install;
+using testsupport::temp_dir;
+
+namespace {
+
+constexpr const char* kSerial = "0a1b2c3d";
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The text after `prefix` up to the next blank, in the last line holding it.
+std::string word_after(const std::string& text, const std::string& prefix) {
+  size_t at = text.rfind(prefix);
+  if (at == std::string::npos) return {};
+  at += prefix.size();
+  return text.substr(at, text.find_first_of(" \n", at) - at);
+}
+
+// The shipped package with a connected phone: agent-sim serves the agent's ports.
+struct connected_phone {
+  temp_dir work;
+  std::unique_ptr<child_process> agent;
+  script_install app;
+  testsupport::sysfs_fixture fx;
+  std::unique_ptr<child_process> host;
+
+  connected_phone() {
+    agent = std::make_unique<child_process>(
+        std::vector<std::string>{testsupport::bin_dir() + "/agent-sim"},
+        std::vector<std::pair<std::string, std::string>>{{"AGENT_SIM_STORAGE", work / "phone"}}, work.path(),
+        work / "agent");
+    EXPECT_TRUE(agent->wait_for_output("agent-sim ready")) << agent->err();
+    app.copy_default_package();
+    app.add_device_database();
+    app.add_tool("adb_help");
+    app.write("adb_help.scenario", "device " + std::string(kSerial) + " device\n");
+    app.set_env("MOBREVIST_SYSFS_ROOT", fx.sys_root());
+    app.set_env("MOBREVIST_MOUNTINFO", fx.mountinfo());
+    fx.add_device("1-1", "18d1", "4ee7", kSerial);  // attached before the start
+    host = app.start();
+    EXPECT_TRUE(host->wait_for_output("agent connected: ", 20000)) << host->out() << host->err();
+  }
+
+  // Sends a command line and waits for a line of its answer.
+  bool command(const std::string& line, const std::string& answer) {
+    host->write_stdin(line + "\n");
+    return host->wait_for_output(answer, 30000);
+  }
+};
+
+} // namespace
+
+TEST(BackupConsole, ContactsAreBackedUpListedAndRestoredOnlyAfterYes) {
+  connected_phone phone;
+  auto& host = phone.host;
+  ASSERT_TRUE(phone.command("backup 手机 一", "backup: 60 contacts saved as ")) << host->out() << host->err();
+  std::string date = word_after(host->out(), "backup: 60 contacts saved as ");
+  EXPECT_TRUE(has(host->out(), date + " (手机 一)\n")) << host->out();
+  ASSERT_TRUE(phone.command("backups", "1 backups")) << host->out();
+  EXPECT_TRUE(has(host->out(), "  " + date + "  手机 一\n")) << host->out();
+
+  ASSERT_TRUE(phone.command("restore " + date, "send these 60 contacts to the phone? (yes/no)")) << host->out();
+  EXPECT_TRUE(has(host->out(), "restore: backup " + date + " holds 60 contacts\n  张伟  010-60000000\n")) << host->out();
+  EXPECT_TRUE(has(host->out(), "  ... and 50 more\n")) << host->out();
+  ASSERT_TRUE(phone.command("no", "cancelled")) << host->out();
+  ASSERT_TRUE(phone.command("contacts", "60 contacts (first 10 shown")) << host->out();
+
+  ASSERT_TRUE(phone.command("restore " + date, "send these 60 contacts")) << host->out();
+  ASSERT_TRUE(phone.command("yes", "restore: 60 of 60 contacts added to the phone")) << host->out() << host->err();
+  ASSERT_TRUE(phone.command("contacts all", "120 contacts")) << host->out();
+  EXPECT_TRUE(has(host->out(), "160  张伟  010-60000000\n")) << host->out();
+
+  // A date naming a file outside the profile folder, or no backup at all.
+  phone.app.write("secret", "x");
+  ASSERT_TRUE(phone.command("restore ../secret", "restore: no readable backup ../secret")) << host->out();
+  ASSERT_TRUE(phone.command("restore", "usage: restore <date>")) << host->out();
+
+  host->write_stdin("quit\n");
+  auto r = host->wait();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(BackupConsole, SmsAndContactsExportToCsvAndContactsImportBack) {
+  connected_phone phone;
+  auto& host = phone.host;
+  std::string sms = phone.work / "out/sms.csv", contacts = phone.work / "out/contacts book.csv";
+  testsupport::make_dirs(phone.work / "out");
+  ASSERT_TRUE(phone.command("export sms " + sms, "export: 320 SMS written to " + sms)) << host->out() << host->err();
+  std::string sms_text = kit::text::utf16_to_utf8(kit::text::cp936_to_utf16(read_file(sms)));
+  EXPECT_EQ(sms_text.substr(0, 23), "Number,Body,Date,Type\r\n") << sms_text.substr(0, 200);
+  EXPECT_TRUE(has(sms_text, "\r\n\"+86 138 0000 1111\",\"")) << sms_text.substr(0, 400);
+
+  ASSERT_TRUE(phone.command("export contacts \"" + contacts + "\"", "export: 60 contacts written to " + contacts))
+      << host->out();
+  std::string book = read_file(contacts);
+  EXPECT_EQ(book.substr(0, 25), "First Name,Mobile Phone\r\n");
+  EXPECT_TRUE(has(book, kit::text::utf16_to_cp936(u"\r\n张伟,010-60000000\r\n"))) << book.substr(0, 200);
+
+  ASSERT_TRUE(phone.command("import contacts \"" + contacts + "\"", "import: 60 contacts read from " + contacts))
+      << host->out();
+  EXPECT_TRUE(host->wait_for_output("  张伟  010-60000000\n")) << host->out();
+
+  ASSERT_TRUE(phone.command("import contacts " + sms, "import: cannot read " + sms)) << host->out();
+  ASSERT_TRUE(phone.command("export photos x.csv", "usage: export sms <file> | export contacts <file>")) << host->out();
+  ASSERT_TRUE(phone.command("import contacts", "usage: import contacts <file>")) << host->out();
+
+  host->write_stdin("quit\n");
+  auto r = host->wait();
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
