@@ -89,13 +89,13 @@ TEST(BackupScript, SmsExportAndWrongArguments) {
   )" + std::string(kQuit));
   auto r = app.run();
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(read_file(app.tmp_dir() + "Mobrevist/sms.csv"),
+  EXPECT_EQ(read_file(app.host_temp_dir() + "sms.csv"),
             "Number,Body\r\n\"10086\",\"a \"\"quoted\"\" word\"\r\n");
   for (const char* line : {"list before any backup: 0 values\n", "one word: 0 values\n", "three words: 0 values\n",
                            "missing csv: 0 values\n", "not the object: 0 values\n", "bad cell: false\n", "no number: false\n",
                            "no table: false\n", "own backup: 1\n", "outside: 0 values\n", "absolute: 0 values\n", "after errors: 1\n"})
     EXPECT_TRUE(has(r.out, line)) << line << "\n" << r.out << r.err;
-  EXPECT_FALSE(testsupport::file_exists(app.tmp_dir() + "Mobrevist/sms.csv2"));
+  EXPECT_FALSE(testsupport::file_exists(app.host_temp_dir() + "sms.csv2"));
 }
 
 TEST(BackupScript, IndexEntriesLackingTitleOrDateLeaveTheirPlaceEmpty) {

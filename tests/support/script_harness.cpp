@@ -22,6 +22,8 @@ namespace testsupport {
 
 std::string bin_dir() { return MOBREVIST_BIN_DIR; }
 
+std::string script_install::host_temp_dir() const { return tmp_dir() + "Mobrevist-" + std::to_string(::geteuid()) + "/"; }
+
 std::unique_ptr<child_process> start_agent_sim(const temp_dir& logs, const std::vector<std::string>& args) {
   std::vector<std::string> argv = {bin_dir() + "/agent-sim"};
   argv.insert(argv.end(), args.begin(), args.end());

@@ -71,6 +71,8 @@ public:
   std::string exe() const { return dir() + "mobrevist"; }
   // Root of the child's temp folder (TMPDIR) and its XDG folders.
   std::string tmp_dir() const { return root_.path() + "/tmp/"; }
+  // The host's own temporary folder inside tmp_dir() (private to the user).
+  std::string host_temp_dir() const;
   std::string state_dir() const { return root_.path() + "/state/"; }
   std::string runtime_dir() const { return root_.path() + "/run/"; }
   std::string root() const { return root_.path(); }
