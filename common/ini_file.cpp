@@ -122,7 +122,8 @@ std::string with_value(std::string_view text, std::string_view section, std::str
   for (size_t i = range->first + 1; i < range->second; ++i) {
     auto k = key_of(lines[i].content);
     if (!k || !same_name(*k, key)) continue;
-    out = std::string(text.substr(0, lines[i].begin)) + entry;
+    // The key keeps the spelling the file gives it.
+    out = std::string(text.substr(0, lines[i].begin)) + std::string(trim(*k)) + "=" + std::string(value);
     out += text.substr(lines[i].content_end);
     return out;
   }
