@@ -7,6 +7,7 @@
 #include "engine/console_input.h"
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
+#include "platform/dbus_buses.h"
 #include "platform/x11_display.h"
 
 using kit::design_pattern::singleton_ex;
@@ -34,5 +35,6 @@ kit::host::host_config MakeHostConfig() {
   config.shutdown_steps.push_back(kit::host::release_owned_objects);
   // 4. The desktop connections the script objects shared: the X display, the buses.
   config.shutdown_steps.push_back(kit::platform::x11::close);
+  config.shutdown_steps.push_back(kit::platform::dbus::close);
   return config;
 }

@@ -3,24 +3,12 @@
 #include "host/script_bridge.h"
 #include "platform/x11_display.h"
 #include "utilities/desktop_session.h"
+#include "utilities/path_text.h"
+#include "utilities/portal_file_chooser.h"
 #include "utilities/x11_desktop.h"
 #include "utilities/win32_shell_methods.h"
 
 namespace kit::utilities::shell {
-
-int FileDialog(lua_State* L) {
-  if (!is_shell(L)) return 0;
-  note_no_desktop("session bus");
-  lua_newtable(L);
-  return 1;
-}
-
-int FolderDialog(lua_State* L) {
-  if (!is_shell(L)) return 0;
-  note_no_desktop("session bus");
-  lua_pushstring(L, "");
-  return 1;
-}
 
 namespace {
 // The display answers; without one the first call writes a line and every call gives its
@@ -44,6 +32,41 @@ void push_rect(lua_State* L, const x11::rect& r) {
   lua_pushnumber(L, r.bottom);
 }
 } // namespace
+
+// The chosen paths; an empty array when cancelled. Multi-select always opens.
+int FileDialog(lua_State* L) {
+  if (!is_shell(L)) return 0;
+  file_dialog_request request;
+  request.open = lua_toboolean(L, 2);
+  request.filter = check_text(L, 3);
+  request.default_ext = kit::script::to_string(L, 4);
+  request.initial_name = native_path(kit::script::to_string(L, 5));
+  request.multiple = lua_toboolean(L, 6);
+  if (request.multiple) request.open = true;
+  if (request.initial_name.find('/') != std::string::npos)
+    request.initial_folder = nearest_existing_folder(path_dir(request.initial_name));
+  std::vector<std::string> chosen = choose_files(request);
+  lua_createtable(L, static_cast<int>(chosen.size()), 0);
+  for (size_t i = 0; i < chosen.size(); ++i) {
+    kit::script::push_string(L, chosen[i]);
+    lua_rawseti(L, -2, static_cast<int>(i + 1));
+  }
+  return 1;
+}
+
+// The chosen folder, or "" when cancelled. The dialog starts at the nearest existing
+// folder of the one given.
+int FolderDialog(lua_State* L) {
+  if (!is_shell(L)) return 0;
+  file_dialog_request request;
+  request.directory = true;
+  request.title = kit::script::to_string(L, 2);
+  std::string initial = kit::script::to_string(L, 3);
+  if (!initial.empty()) request.initial_folder = nearest_existing_folder(initial);
+  std::vector<std::string> chosen = choose_files(request);
+  kit::script::push_string(L, chosen.empty() ? std::string() : chosen.front());
+  return 1;
+}
 
 int GetCursorPos(lua_State* L) {
   if (!is_shell(L)) return 0;
