@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <fstream>
-#include <sstream>
+#include <unistd.h>
 #include <vector>
 
 #include "common/text_convert.h"
@@ -94,6 +94,20 @@ std::string_view line_end_of(std::string_view text) {
   return "\r\n";
 }
 
+// The whole file, or nothing when it cannot be read or is larger than any profile file
+// should be (a wrong path to a huge file must not fill the memory).
+std::optional<std::string> read_file(const std::string& path) {
+  constexpr std::streamoff kMaxProfileBytes = std::streamoff(16) << 20;
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return std::nullopt;
+  std::streamoff size = in.tellg();
+  if (size < 0 || size > kMaxProfileBytes) return std::nullopt;
+  std::string text(static_cast<size_t>(size), '\0');
+  in.seekg(0);
+  if (!in.read(text.data(), size)) return std::nullopt;
+  return text;
+}
+
 } // namespace
 
 std::optional<std::string> find_value(std::string_view text, std::string_view section, std::string_view key) {
@@ -139,23 +153,19 @@ std::string with_value(std::string_view text, std::string_view section, std::str
   return out;
 }
 
+
 std::optional<std::string> read_value(const std::string& path, std::string_view section, std::string_view key) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return find_value(text.str(), section, key);
+  std::optional<std::string> text = read_file(path);
+  if (!text) return std::nullopt;
+  return find_value(*text, section, key);
 }
 
 bool write_value(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
   std::string text;
-  {
-    std::ifstream in(path, std::ios::binary);
-    if (in) {
-      std::ostringstream s;
-      s << in.rdbuf();
-      text = s.str();
-    }
+  if (::access(path.c_str(), F_OK) == 0) {
+    std::optional<std::string> existing = read_file(path);
+    if (!existing) return false;  // never replace a file that could not be read whole
+    text = std::move(*existing);
   }
   std::string updated = with_value(text, section, key, value);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

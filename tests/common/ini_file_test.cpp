@@ -74,3 +74,13 @@ TEST(IniFile, ProfileIntegers) {
   EXPECT_EQ(kit::ini::parse_profile_int("text"), 0);
   EXPECT_EQ(kit::ini::parse_profile_int("4294967295"), -1);
 }
+
+TEST(IniFile, OversizedFilesAreNeitherReadNorReplaced) {
+  testsupport::temp_dir t;
+  std::string path = t / "huge.ini";
+  std::string text = "[s]\r\nk=v\r\n" + std::string(size_t(17) << 20, ';');
+  testsupport::write_file(path, text);
+  EXPECT_EQ(kit::ini::read_value(path, "s", "k"), std::nullopt);
+  EXPECT_FALSE(kit::ini::write_value(path, "s", "k", "w"));
+  EXPECT_EQ(testsupport::read_file(path).size(), text.size());
+}
