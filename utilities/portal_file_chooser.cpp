@@ -60,6 +60,14 @@ int on_response(sd_bus_message* m, void* user, sd_bus_error*) {
   return 0;
 }
 
+// The portal leaving the bus ends a request it can no longer answer.
+int on_owner_changed(sd_bus_message* m, void* user, sd_bus_error*) {
+  const char *name = nullptr, *old_owner = nullptr, *new_owner = nullptr;
+  if (sd_bus_message_read(m, "sss", &name, &old_owner, &new_owner) < 0) return 0;
+  if (new_owner && !*new_owner) static_cast<response_state*>(user)->done = true;
+  return 0;
+}
+
 // The request path the portal will use for this sender and token.
 std::string request_path(sd_bus* bus, const std::string& token) {
   const char* unique = nullptr;
@@ -183,6 +191,11 @@ std::vector<std::string> choose_files(const file_dialog_request& request) {
   if (path.empty() || sd_bus_match_signal(bus, &slot, kPortal, path.c_str(), "org.freedesktop.portal.Request",
                                           "Response", on_response, &state) < 0)
     return {};
+  sd_bus_slot* owner_slot = nullptr;
+  sd_bus_add_match(bus, &owner_slot,
+                   "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+                   "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='org.freedesktop.portal.Desktop'",
+                   on_owner_changed, &state);
   std::vector<std::string> chosen;
   sd_bus_message* call = nullptr;
   sd_bus_message* reply = nullptr;
@@ -212,6 +225,7 @@ std::vector<std::string> choose_files(const file_dialog_request& request) {
       chosen.push_back(p);
     }
   }
+  sd_bus_slot_unref(owner_slot);
   sd_bus_slot_unref(other_slot);
   sd_bus_slot_unref(slot);
   sd_bus_message_unref(reply);

@@ -151,6 +151,11 @@ int chooser_call(sd_bus_message* m, void* user, sd_bus_error*) {
   std::string handle = "/org/freedesktop/portal/desktop/request/" + sender + "/" + token;
   int r = sd_bus_reply_method_return(m, "o", handle.c_str());
   auto answer = service->next_answer();
+  if (answer && answer->size() == 1 && answer->front() == "<vanish>") {
+    // The portal goes away without answering (it crashed, say).
+    sd_bus_release_name(service->bus(), "org.freedesktop.portal.Desktop");
+    return r;
+  }
   sd_bus_message* signal = nullptr;
   sd_bus_message_new_signal(service->bus(), &signal, handle.c_str(), "org.freedesktop.portal.Request", "Response");
   sd_bus_message_append(signal, "u", answer && !answer->empty() ? 0u : 1u);
@@ -266,4 +271,19 @@ print('after')
   EXPECT_TRUE(has(r.out, "folder=")) << r.out;
   EXPECT_TRUE(has(r.out, "after")) << r.out;
   EXPECT_EQ(login.log(), "Reboot false\n");
+}
+
+TEST_F(ShellObjectDbus, APortalThatVanishesWithoutAnsweringEndsTheDialog) {
+  ASSERT_TRUE(session.ready() && system.ready());
+  fake_service portal(session.address(), "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                      "org.freedesktop.portal.FileChooser", kChooser);
+  ASSERT_TRUE(portal.ok());
+  portal.answer({"<vanish>"});
+  auto r = run(R"(
+show('file', s:FileDialog(true, 'All|*.*', '', '', false))
+print('after')
+)");
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_TRUE(has(r.out, "file={}")) << r.out << r.err;
+  EXPECT_TRUE(has(r.out, "after")) << r.out;
 }

@@ -5,11 +5,14 @@
 
 #include <xcb/xcb.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <string>
 
 #include "support/desktop_peers.h"
 #include "support/script_harness.h"
+#include "support/temp_dir.h"
 
 using testsupport::script_install;
 
@@ -56,13 +59,19 @@ public:
     xcb_set_input_focus(conn_, XCB_INPUT_FOCUS_PARENT, win, XCB_CURRENT_TIME);
     sync();
   }
-  void set_cardinals(const char* name, std::initializer_list<uint32_t> values) {
+  xcb_atom_t atom(const char* name) {
     auto* r = xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, std::strlen(name), name), nullptr);
-    std::vector<uint32_t> v(values);
-    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, screen_->root, r->atom, XCB_ATOM_CARDINAL, 32,
-                        static_cast<uint32_t>(v.size()), v.data());
+    xcb_atom_t a = r->atom;
     std::free(r);
+    return a;
+  }
+  void set_property(xcb_window_t win, const char* name, xcb_atom_t type, std::vector<uint32_t> values) {
+    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, win, atom(name), type, 32, static_cast<uint32_t>(values.size()),
+                        values.data());
     sync();
+  }
+  void set_cardinals(const char* name, std::initializer_list<uint32_t> values) {
+    set_property(screen_->root, name, XCB_ATOM_CARDINAL, values);
   }
   // A round trip: everything sent so far has been handled by the server.
   void sync() { std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr)); }
@@ -125,4 +134,44 @@ TEST(ShellObjectX11, FullScreenWindowsAndTheDesktop) {
   client.focus(client.root());  // the desktop has the focus: nothing
   auto desktop = run_on(app, x, body);
   EXPECT_TRUE(has(desktop.out, "full= #0")) << desktop.out << desktop.err;
+}
+
+TEST(ShellObjectX11, TheDesktopAndTheFileManagerDrawingItCountAsNothing) {
+  testsupport::virtual_display x(800, 600);
+  ASSERT_TRUE(x.ready());
+  x_client client(x.name());
+  ASSERT_TRUE(client.ok());
+  script_install app;
+  const std::string body = "show('full', s:IsNowFullScreen())\n";
+
+  // A full-screen window typed as the desktop.
+  xcb_window_t desktop = client.window(0, 0, 800, 600);
+  client.set_property(desktop, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {client.atom("_NET_WM_WINDOW_TYPE_DESKTOP")});
+  client.focus(desktop);
+  auto typed = run_on(app, x, body);
+  EXPECT_TRUE(has(typed.out, "full= #0")) << typed.out << typed.err;
+
+  // A full-screen window of a program named like a desktop file manager.
+  testsupport::temp_dir bin;
+  std::string fake = bin / "nautilus";
+  testsupport::write_file(fake, testsupport::read_file("/bin/sleep"));
+  ::chmod(fake.c_str(), 0755);
+  int pid = testsupport::start_with_env({fake, "60"}, {});
+  ASSERT_GT(pid, 0);
+  xcb_window_t manager = client.window(0, 0, 800, 600);
+  client.set_property(manager, "_NET_WM_PID", XCB_ATOM_CARDINAL, {static_cast<uint32_t>(pid)});
+  client.focus(manager);
+  auto file_manager = run_on(app, x, body);
+  testsupport::stop_process(pid);
+  EXPECT_TRUE(has(file_manager.out, "full= #0")) << file_manager.out << file_manager.err;
+
+  // The window manager's active window counts before the focus; a window that only says
+  // it is full screen counts as full screen.
+  xcb_window_t small = client.window(5, 5, 100, 100);
+  client.set_property(client.root(), "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {small});
+  auto active = run_on(app, x, body);
+  EXPECT_TRUE(has(active.out, "full=false #1")) << active.out << active.err;
+  client.set_property(small, "_NET_WM_STATE", XCB_ATOM_ATOM, {client.atom("_NET_WM_STATE_FULLSCREEN")});
+  auto stated = run_on(app, x, body);
+  EXPECT_TRUE(has(stated.out, "full=true #1")) << stated.out << stated.err;
 }
