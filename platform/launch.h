@@ -1,6 +1,7 @@
 // Starting programs that outlive the call: documents opened with the desktop's opener,
-// programs started by scripts. The program runs in a session of its own and is never
-// waited for beyond the time asked, so a long-running one never holds up the caller.
+// programs started by scripts. The program runs in a session of its own, with its input
+// and output on /dev/null (not the host's console), and is never waited for beyond the
+// time asked, so a long-running one never holds up the caller.
 #pragma once
 #include <string>
 #include <vector>

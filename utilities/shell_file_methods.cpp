@@ -1,5 +1,6 @@
 // Win32Shell.Object: files and folders.
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -29,7 +30,11 @@ int GetTmpDir(lua_State* L) {
 int Rename(lua_State* L) {
   if (!is_shell(L)) return 0;
   std::string from = native_path(check_text(L, 2)), to = native_path(check_text(L, 3));
-  if (!from.empty() && !to.empty()) ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+  if (from.empty() || to.empty()) return 0;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 || errno != EINVAL) return 0;
+  // A file system without the no-replace flag: look first.
+  struct stat st;
+  if (::lstat(to.c_str(), &st) != 0) ::rename(from.c_str(), to.c_str());
   return 0;
 }
 

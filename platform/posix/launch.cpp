@@ -64,10 +64,13 @@ launch_result launch_detached(const std::vector<std::string>& argv, const std::s
     if (child < 0) ::_exit(kExecFailed);
     if (child == 0) {
       if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(127);
+      // The program's input and output are not the host's console.
       int devnull = ::open("/dev/null", O_RDWR);
       if (devnull >= 0) {
         ::dup2(devnull, 0);
-        ::close(devnull);
+        ::dup2(devnull, 1);
+        ::dup2(devnull, 2);
+        if (devnull > 2) ::close(devnull);
       }
       // Nothing of this process stays open in the program but the failure report (fd 3).
       if (report[1] != 3) {
