@@ -11,6 +11,8 @@
 #include "host/host_startup.h"
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
+#include "platform/dbus_buses.h"
+#include "platform/x11_display.h"
 
 using kit::design_pattern::singleton_ex;
 
@@ -40,5 +42,8 @@ kit::host::host_config MakeHostConfig() {
   //    released next), Device.Manager ends the device notices; all give back their script
   //    functions while the script state still exists.
   config.shutdown_steps.push_back(kit::host::release_owned_objects);
+  // 4. The desktop connections the script objects shared: the X display, the buses.
+  config.shutdown_steps.push_back(kit::platform::x11::close);
+  config.shutdown_steps.push_back(kit::platform::dbus::close);
   return config;
 }

@@ -8,6 +8,7 @@
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
+#include "utilities/filesystem_objects.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -16,6 +17,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   //   kit.filesystem.dir_utility, kit.filesystem.disk_utility, kit.filesystem.file_utility,
   //   kit.filesystem.path_utility (+ kit.pathsystem.path_utility), class kit.win32.net.asyn_http,
   //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
+  kit::utilities::RegisterFileSystemObjects(env);
   CLuaAppeHelp::Register(env);
   CLuaDeviceManager::Register(env);
   CLuaAndroidConnectManager::Register(env);

@@ -7,39 +7,97 @@
 #include "host/script_bridge.h"
 #include "platform/process_info.h"
 #include "platform/ui_loop.h"
+#include "utilities/registry_store.h"
+#include "utilities/win32_shell_methods.h"
+
+namespace kit::utilities::shell {
+
+bool is_shell(lua_State* L) { return kit::script::self<CLuaWin32Shell>(L, CLuaWin32Shell::kClassName) != nullptr; }
+
+std::string check_text(lua_State* L, int idx) {
+  size_t n = 0;
+  const char* s = luaL_checklstring(L, idx, &n);
+  return std::string(s, n);
+}
+
+} // namespace kit::utilities::shell
 
 namespace {
-CLuaWin32Shell* self(lua_State* L) { return kit::script::self<CLuaWin32Shell>(L, CLuaWin32Shell::kClassName); }
+using kit::utilities::shell::is_shell;
 
 // Ends the message loop; shutdown follows once the current handler returns.
 int PostQuitMessage(lua_State* L) {
-  if (!self(L)) return 0;
+  if (!is_shell(L)) return 0;
   kit::platform::ui_loop::instance().stop();
   return 0;
 }
 
 int GetTickCount(lua_State* L) {
-  if (!self(L)) return 0;
+  if (!is_shell(L)) return 0;
   lua_pushnumber(L, kit::platform::tick_count());
   return 1;
 }
 
 int Sleep(lua_State* L) {
-  if (!self(L)) return 0;
+  if (!is_shell(L)) return 0;
   int64_t ms = kit::script::to_delay_ms(luaL_checknumber(L, 2));
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   return 0;
 }
 
+using namespace kit::utilities::shell;
+
+// In the order of the object's method list.
 const UIS_Method kMethods[] = {
+    {"FileDialog", FileDialog, 0},
+    {"FolderDialog", FolderDialog, 0},
     {"PostQuitMessage", PostQuitMessage, 0},
     {"GetTickCount", GetTickCount, 0},
+    {"GetTmpDir", GetTmpDir, 0},
+    {"Rename", Rename, 0},
+    {"OpenDir", OpenDir, 0},
+    {"DeletePathFile", DeletePathFile, 0},
+    {"ReadINIInteger", ReadINIInteger, 0},
+    {"ReadINIString", ReadINIString, 0},
+    {"WriteINI", WriteINI, 0},
     {"Sleep", Sleep, 0},
+    {"DeleteRegKey", DeleteRegKey, 0},
+    {"CreateRegKey", CreateRegKey, 0},
+    {"SetRegValue", SetRegValue, 0},
+    {"QueryRegValue", QueryRegValue, 0},
+    {"RefreshIcon", RefreshIcon, 0},
+    {"RebootMachine", RebootMachine, 0},
+    {"GetCursorPos", GetCursorPos, 0},
+    {"GetWorkArea", GetWorkArea, 0},
+    {"ShellExecute", ShellExecute, 0},
+    {"ShellOpen", ShellOpen, 0},
+    {"IsKeyDown", IsKeyDown, 0},
+    {"GetKeyState", GetKeyState, 0},
+    {"GetAsyncKeyState", GetAsyncKeyState, 0},
+    {"EnumFile", EnumFile, 0},
+    {"GetExtFiles", GetExtFiles, 0},
+    {"SplitString", SplitString, 0},
+    {"GetDirSize", GetDirSize, 0},
+    {"ShowCursor", ShowCursor, 0},
+    {"MessageBox", MessageBox, 0},
+    {"GetProcessList", GetProcessList, 0},
+    {"TerminateProcess", TerminateProcess, 0},
+    {"CopyFile", CopyFile, 0},
+    {"GetScreenSize", GetScreenSize, 0},
+    {"IsNowFullScreen", IsNowFullScreen, 0},
     {nullptr, nullptr, 0},
 };
 
 void* getter(void*) { return kit::host::owned<CLuaWin32Shell>(); }
 } // namespace
+
+CLuaWin32Shell::CLuaWin32Shell() = default;
+CLuaWin32Shell::~CLuaWin32Shell() = default;
+
+kit::utilities::registry_store& CLuaWin32Shell::registry() {
+  if (!registry_) registry_ = std::make_unique<kit::utilities::registry_store>();
+  return *registry_;
+}
 
 void CLuaWin32Shell::Register(UIS_Env* env) {
   if (!env) return;
