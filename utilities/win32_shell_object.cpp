@@ -3,10 +3,13 @@
 #include <chrono>
 #include <thread>
 
+#include "host/lua_async_callback.h"
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "platform/process_info.h"
 #include "platform/ui_loop.h"
+#include "utilities/async_unzip.h"
+#include "utilities/extract_archive.h"
 
 namespace {
 CLuaWin32Shell* self(lua_State* L) { return kit::script::self<CLuaWin32Shell>(L, CLuaWin32Shell::kClassName); }
@@ -31,10 +34,32 @@ int Sleep(lua_State* L) {
   return 0;
 }
 
+// UnZip(archive, destination) -> boolean, on the UI thread.
+int UnZip(lua_State* L) {
+  if (!self(L)) return 0;
+  std::string archive = luaL_checkstring(L, 2);
+  std::string destination = luaL_checkstring(L, 3);
+  lua_pushboolean(L, kit::archive::extract_archive(archive, destination, {}));
+  return 1;
+}
+
+// AsyncUnzip(archive, destination[, function]) -> 0 at once; the function later receives
+// 0 or the failure code.
+int AsyncUnzip(lua_State* L) {
+  if (!self(L)) return 0;
+  std::string archive = luaL_checkstring(L, 2);
+  std::string destination = luaL_checkstring(L, 3);
+  kit::archive::queue_unzip(archive, destination, LuaAsynFunctionCallback::Create(L, 4));
+  lua_pushinteger(L, 0);
+  return 1;
+}
+
 const UIS_Method kMethods[] = {
     {"PostQuitMessage", PostQuitMessage, 0},
     {"GetTickCount", GetTickCount, 0},
     {"Sleep", Sleep, 0},
+    {"UnZip", UnZip, 0},
+    {"AsyncUnzip", AsyncUnzip, 0},
     {nullptr, nullptr, 0},
 };
 
