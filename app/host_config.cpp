@@ -4,6 +4,7 @@
 #include "common/singleton_ex.h"
 #include "device/android_connect_manager.h"
 #include "device/device_manager.h"
+#include "device/driver_manager.h"
 #include "engine/console_input.h"
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
@@ -14,6 +15,8 @@ kit::host::host_config MakeHostConfig() {
   kit::host::host_config config;
   // Managers in start-up order (released in reverse): icon imager, task store (acquired,
   // then initialised), driver installer, debug-bridge runner, device detector.
+  config.managers.push_back({[] { singleton_ex<CDriverManager>::acquire(); },
+                             [] { singleton_ex<CDriverManager>::release(); }});
   config.managers.push_back({[] { singleton_ex<CAndroidConnectManager>::acquire(); },
                              [] { singleton_ex<CAndroidConnectManager>::release(); }});
   config.managers.push_back({[] { singleton_ex<CDeviceManager>::acquire(); },
