@@ -31,7 +31,8 @@ kit::host::host_config MakeHostConfig() {
   // 3. The script objects, newest first: SendFile.Manager joins its worker, GetFile.Manager
   //    and Socket.Manager close their sockets, AndroidCon.Manager cancels its commands at
   //    the debug-bridge runner (whose worker ends, killing a running command, when it is
-  //    released next), Device.Manager ends the device notices; all give back their script
+  //    released next), Driver.Manager ends a running installer and joins the installer's
+  //    worker, Device.Manager ends the device notices; all give back their script
   //    functions while the script state still exists.
   config.shutdown_steps.push_back(kit::host::release_owned_objects);
   return config;
