@@ -65,7 +65,8 @@ static_assert(sizeof(wchar_t) == 4, "the library's characters are 32-bit");
 // Item and handler property ids used here.
 enum : uint32_t { kpidPath = 3, kpidIsDir = 6, kpidAttrib = 9, kpidEncrypted = 15, kpidPosixAttrib = 53,
                   kpidSymLink = 54, kpidHardLink = 90, kpidName = 4 };
-enum : uint32_t { kHandlerName = 0, kHandlerClassId = 1, kHandlerExtension = 2, kHandlerFlags = 11 };
+enum : uint32_t { kHandlerName = 0, kHandlerClassId = 1, kHandlerExtension = 2, kHandlerSignature = 6,
+                  kHandlerMultiSignature = 7, kHandlerFlags = 11 };
 // Handler flag: the format is tried only for files whose extension names it.
 constexpr uint32_t kFlagByExtensionOnly = 1u << 12;
 enum : uint32_t { kMethodName = 1 };

@@ -174,6 +174,12 @@ void CodecLibrary::Add(std::unique_ptr<C7ZipDllHandler> handler) {
       h->clear(v);
       if (!abi::failed(h->handler_property2(i, abi::kHandlerFlags, &v)) && v.vt == abi::VT_UI4) f.flags = v.ulVal;
       h->clear(v);
+      for (uint32_t prop : {abi::kHandlerSignature, abi::kHandlerMultiSignature}) {
+        if (!abi::failed(h->handler_property2(i, prop, &v)) && v.vt == abi::VT_BSTR && h->string_byte_len(v.bstrVal) > 0) {
+          f.has_signature = true;
+        }
+        h->clear(v);
+      }
       formats_.push_back(std::move(f));
     }
   }

@@ -59,6 +59,7 @@ struct C7ZipFormatInfo {
   abi::Guid class_id{};
   std::vector<std::string> extensions;  // lower case, without dots
   uint32_t flags = 0;
+  bool has_signature = false;  // the format names bytes that mark its files
 };
 
 struct C7ZipCodecInfo {

@@ -23,9 +23,10 @@ std::string file_name(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Formats whose extension list names ext come first, the others keep their order; a
-// format that only trusts the extension (one that would take any text, say) is offered
-// only when the extension names it.
+// Formats whose extension list names ext come first, the others keep their order. A
+// format that only trusts the extension, or has no signature to recognise its files by,
+// would take almost any bytes (text, or a raw stream header asking for gigabytes): it is
+// offered only when the extension names it.
 std::vector<const C7ZipFormatInfo*> candidates(const CodecLibrary& library, const std::string& ext) {
   std::string lower_ext = ext;
   for (char& c : lower_ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -34,7 +35,7 @@ std::vector<const C7ZipFormatInfo*> candidates(const CodecLibrary& library, cons
     bool named = std::find(f.extensions.begin(), f.extensions.end(), lower_ext) != f.extensions.end();
     if (named) {
       first.push_back(&f);
-    } else if (!(f.flags & abi::kFlagByExtensionOnly)) {
+    } else if (f.has_signature && !(f.flags & abi::kFlagByExtensionOnly)) {
       rest.push_back(&f);
     }
   }

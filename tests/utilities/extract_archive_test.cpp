@@ -93,6 +93,16 @@ TEST(ExtractArchive, MissingUnrecognisedAndEncryptedArchivesGiveFalse) {
   EXPECT_FALSE(exists_no_follow(t / "out/secret.txt"));
 }
 
+// Formats without a signature take almost any bytes (this one as a raw stream asking for a
+// 2 GiB dictionary): they are offered only a file whose extension names them.
+TEST(ExtractArchive, FormatsWithoutASignatureNeedTheirExtension) {
+  temp_dir t;
+  const unsigned char bytes[] = {0x43, 0, 0, 0, 0x80, 0, 0, 0x80, 0x2e, 0x73, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x22, 0x80, 0, 0, 0x80, 0x73};
+  write_file(t / "blob.zip", std::string(reinterpret_cast<const char*>(bytes), sizeof(bytes)));
+  EXPECT_FALSE(extract_archive(t / "blob.zip", t / "out"));
+  EXPECT_EQ(tree(t / "out"), strings{});
+}
+
 TEST(ExtractArchive, TruncatedArchivesLeaveNoPartialFile) {
   temp_dir t;
   std::string big;
