@@ -5,6 +5,7 @@
 #include "common/singleton_ex.h"
 #include "device/android_connect_manager.h"
 #include "device/device_manager.h"
+#include "device/driver_manager.h"
 #include "engine/console_input.h"
 #include "host/backup_methods.h"
 #include "host/app_paths.h"
@@ -23,6 +24,8 @@ kit::host::host_config MakeHostConfig() {
   config.managers.push_back({[] { GetAppPaths()->GetProfileDir(); }, [] {}});
   // Managers in start-up order (released in reverse): icon imager, task store (acquired,
   // then initialised), driver installer, debug-bridge runner, device detector.
+  config.managers.push_back({[] { singleton_ex<CDriverManager>::acquire(); },
+                             [] { singleton_ex<CDriverManager>::release(); }});
   config.managers.push_back({[] { singleton_ex<CAndroidConnectManager>::acquire(); },
                              [] { singleton_ex<CAndroidConnectManager>::release(); }});
   config.managers.push_back({[] { singleton_ex<CDeviceManager>::acquire(); },
@@ -39,7 +42,8 @@ kit::host::host_config MakeHostConfig() {
   // 3. The script objects, newest first: SendFile.Manager joins its worker, GetFile.Manager
   //    and Socket.Manager close their sockets, AndroidCon.Manager cancels its commands at
   //    the debug-bridge runner (whose worker ends, killing a running command, when it is
-  //    released next), Device.Manager ends the device notices; all give back their script
+  //    released next), Driver.Manager ends a running installer and joins the installer's
+  //    worker, Device.Manager ends the device notices; all give back their script
   //    functions while the script state still exists.
   config.shutdown_steps.push_back(kit::host::release_owned_objects);
   // 4. The desktop connections the script objects shared: the X display, the buses.

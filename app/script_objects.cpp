@@ -3,6 +3,7 @@
 #include "app/script_objects.h"
 
 #include "device/android_con_object.h"
+#include "device/driver_manager_object.h"
 #include "device/lua_device_manager.h"
 #include "host/app_help_object.h"
 #include "phonelink/get_file_manager.h"
@@ -21,7 +22,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaAppeHelp::Register(env);
   CLuaDeviceManager::Register(env);
   CLuaAndroidConnectManager::Register(env);
-  // Driver.Manager
+  CLuaDriverManager::Register(env);
   CLuaSocketMessageManager::Register(env);
   CLuaGetFile::Register(env);
   // ClipBoardData.Manager

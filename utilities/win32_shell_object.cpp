@@ -3,10 +3,13 @@
 #include <chrono>
 #include <thread>
 
+#include "host/lua_async_callback.h"
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "platform/process_info.h"
 #include "platform/ui_loop.h"
+#include "utilities/async_unzip.h"
+#include "utilities/extract_archive.h"
 #include "utilities/registry_store.h"
 #include "utilities/win32_shell_methods.h"
 
@@ -45,12 +48,31 @@ int Sleep(lua_State* L) {
   return 0;
 }
 
+// UnZip(archive, destination) -> boolean, on the UI thread.
+int UnZip(lua_State* L) {
+  if (!is_shell(L)) return 0;
+  std::string archive = luaL_checkstring(L, 2);
+  std::string destination = luaL_checkstring(L, 3);
+  lua_pushboolean(L, kit::archive::extract_archive(archive, destination, {}));
+  return 1;
+}
+
+// AsyncUnzip(archive, destination[, function]) -> 0 at once; the function later receives
+// 0 or the failure code.
+int AsyncUnzip(lua_State* L) {
+  if (!is_shell(L)) return 0;
+  std::string archive = luaL_checkstring(L, 2);
+  std::string destination = luaL_checkstring(L, 3);
+  kit::archive::queue_unzip(archive, destination, LuaAsynFunctionCallback::Create(L, 4));
+  lua_pushinteger(L, 0);
+  return 1;
+}
+
 using namespace kit::utilities::shell;
 
 // In the order of the object's method list.
 const UIS_Method kMethods[] = {
     {"FileDialog", FileDialog, 0},
-    {"FolderDialog", FolderDialog, 0},
     {"PostQuitMessage", PostQuitMessage, 0},
     {"GetTickCount", GetTickCount, 0},
     {"GetTmpDir", GetTmpDir, 0},
@@ -59,7 +81,6 @@ const UIS_Method kMethods[] = {
     {"DeletePathFile", DeletePathFile, 0},
     {"ReadINIInteger", ReadINIInteger, 0},
     {"ReadINIString", ReadINIString, 0},
-    {"WriteINI", WriteINI, 0},
     {"Sleep", Sleep, 0},
     {"DeleteRegKey", DeleteRegKey, 0},
     {"CreateRegKey", CreateRegKey, 0},
@@ -70,19 +91,23 @@ const UIS_Method kMethods[] = {
     {"GetCursorPos", GetCursorPos, 0},
     {"GetWorkArea", GetWorkArea, 0},
     {"ShellExecute", ShellExecute, 0},
-    {"ShellOpen", ShellOpen, 0},
     {"IsKeyDown", IsKeyDown, 0},
-    {"GetKeyState", GetKeyState, 0},
-    {"GetAsyncKeyState", GetAsyncKeyState, 0},
+    {"FolderDialog", FolderDialog, 0},
+    {"ShellOpen", ShellOpen, 0},
     {"EnumFile", EnumFile, 0},
+    {"UnZip", UnZip, 0},
     {"GetExtFiles", GetExtFiles, 0},
     {"SplitString", SplitString, 0},
     {"GetDirSize", GetDirSize, 0},
+    {"AsyncUnzip", AsyncUnzip, 0},
     {"ShowCursor", ShowCursor, 0},
     {"MessageBox", MessageBox, 0},
     {"GetProcessList", GetProcessList, 0},
     {"TerminateProcess", TerminateProcess, 0},
     {"CopyFile", CopyFile, 0},
+    {"GetAsyncKeyState", GetAsyncKeyState, 0},
+    {"GetKeyState", GetKeyState, 0},
+    {"WriteINI", WriteINI, 0},
     {"GetScreenSize", GetScreenSize, 0},
     {"IsNowFullScreen", IsNowFullScreen, 0},
     {nullptr, nullptr, 0},

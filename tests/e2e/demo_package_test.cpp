@@ -137,6 +137,10 @@ TEST(DemoPackage, MissingAuthorisationOrAgentStopsTheRoadWithALine) {
       {"device 0a1b2c3d unauthorized\n", agent_kind::normal,
        "adb: phone 0a1b2c3d not listed as authorised by the debug bridge: no agent connection"},
       {"device 0a1b2c3d offline\n", agent_kind::normal, "adb: phone 0a1b2c3d is offline: no agent connection"},
+      // Seen by the bridge, but the user may not open the USB device.
+      {"device 0a1b2c3d no permissions (missing udev rules? user is in the plugdev group); see "
+       "[http://developer.android.com/tools/device.html]\n",
+       agent_kind::normal, "adb: phone 0a1b2c3d is seen but this user may not open it (\"no permissions\"): install udev"},
       {"device 0a1b2c3d device\nanswer install Failure [INSTALL_FAILED_INVALID_APK]\n", agent_kind::normal,
        "adb: installing the agent failed (2001)"},
       {"device 0a1b2c3d device\n", agent_kind::none, "agent: no answer on 127.0.0.1:12300"},

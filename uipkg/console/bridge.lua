@@ -19,6 +19,20 @@ local busy = {}
 
 local forwards = { "ForwardTcpPort", "ForwardTcpPort2", "ForwardTcpPort3", "ForwardTcpPort4" }
 
+-- A phone missing from the list may be one the bridge sees but this user may not open
+-- ("no permissions"): on Linux that takes udev rules for Android phones, not a driver.
+local function explain_unlisted(serial, stop)
+  adb:AddAndroidCmd("adb_help.exe devices", 0, 10000, function(_, output)
+    for line in tostring(output or ""):gmatch("[^\n]+") do
+      if line:sub(1, #serial) == serial and line:find("no permissions", 1, true) then
+        return stop("adb: phone " .. serial .. " is seen but this user may not open it (\"no permissions\"):"
+          .. " install udev rules for Android phones (Debian: android-sdk-platform-tools-common), then replug it")
+      end
+    end
+    stop("adb: phone " .. serial .. " not listed as authorised by the debug bridge: no agent connection")
+  end)
+end
+
 -- Runs the road for serial; on_ready() is called once the ports are forwarded.
 function M.connect(serial, on_ready)
   if busy[serial] then return end
@@ -60,7 +74,7 @@ function M.connect(serial, on_ready)
       if d.DriverId == serial then state = d.State end
     end
     if state == nil then
-      return stop("adb: phone " .. serial .. " not listed as authorised by the debug bridge: no agent connection")
+      return explain_unlisted(serial, stop)
     elseif state ~= "device" then
       return stop("adb: phone " .. serial .. " is " .. tostring(state) .. ": no agent connection")
     end

@@ -1,0 +1,147 @@
+#include "utilities/archive_callbacks.h"
+
+#include <unistd.h>
+
+#include "utilities/archive_streams.h"
+#include "utilities/codec_library.h"
+
+namespace kit::archive {
+
+namespace {
+abi::HRes empty_password(const C7ZipDllHandler& library, abi::Bstr* password) {
+  if (!password) return abi::kInvalidArg;
+  // The library frees what it is given: it must come from its own allocator.
+  *password = library.alloc_string(L"");
+  return *password ? abi::kOk : abi::kOutOfMemory;
+}
+} // namespace
+
+abi::HRes ArchiveOpenCallback::QueryInterface(const abi::Guid& iid, void** out) noexcept {
+  if (!out) return abi::kInvalidArg;
+  *out = nullptr;
+  if (iid == abi::IID_IUnknown || iid == abi::IID_IArchiveOpenCallback) {
+    *out = static_cast<abi::IArchiveOpenCallback*>(this);
+  } else if (iid == abi::IID_IArchiveOpenVolumeCallback) {
+    *out = static_cast<abi::IArchiveOpenVolumeCallback*>(this);
+  } else if (iid == abi::IID_IArchiveOpenSetSubArchiveName) {
+    *out = static_cast<abi::IArchiveOpenSetSubArchiveName*>(this);
+  } else if (iid == abi::IID_ICryptoGetTextPassword) {
+    *out = static_cast<abi::ICryptoGetTextPassword*>(this);
+  } else {
+    return abi::kNoInterface;
+  }
+  AddRef();
+  return abi::kOk;
+}
+
+uint32_t ArchiveOpenCallback::Release() noexcept {
+  uint32_t left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+abi::HRes ArchiveOpenCallback::GetProperty(uint32_t prop, abi::PropVariant* value) noexcept {
+  if (!value) return abi::kInvalidArg;
+  library_.clear(*value);
+  if (prop != abi::kpidName) return abi::kOk;
+  try {
+    value->bstrVal = library_.alloc_string(utf8_to_wide(file_name_).c_str());
+  } catch (...) {
+    return abi::kOutOfMemory;
+  }
+  if (!value->bstrVal) return abi::kOutOfMemory;
+  value->vt = abi::VT_BSTR;
+  return abi::kOk;
+}
+
+abi::HRes ArchiveOpenCallback::GetStream(const wchar_t*, abi::IInStream** stream) noexcept {
+  if (stream) *stream = nullptr;
+  return abi::kFalse;
+}
+
+abi::HRes ArchiveOpenCallback::CryptoGetTextPassword(abi::Bstr* password) noexcept {
+  password_asked_ = true;
+  return empty_password(library_, password);
+}
+
+abi::HRes ArchiveExtractCallback::QueryInterface(const abi::Guid& iid, void** out) noexcept {
+  if (!out) return abi::kInvalidArg;
+  *out = nullptr;
+  if (iid == abi::IID_IUnknown || iid == abi::IID_IProgress || iid == abi::IID_IArchiveExtractCallback) {
+    *out = static_cast<abi::IArchiveExtractCallback*>(this);
+  } else if (iid == abi::IID_ICryptoGetTextPassword) {
+    *out = static_cast<abi::ICryptoGetTextPassword*>(this);
+  } else {
+    return abi::kNoInterface;
+  }
+  AddRef();
+  return abi::kOk;
+}
+
+uint32_t ArchiveExtractCallback::Release() noexcept {
+  uint32_t left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+ArchiveExtractCallback::~ArchiveExtractCallback() { Finish(); }
+
+abi::HRes ArchiveExtractCallback::CryptoGetTextPassword(abi::Bstr* password) noexcept {
+  password_asked_ = true;
+  return empty_password(library_, password);
+}
+
+void ArchiveExtractCallback::Discard() {
+  if (current_folder_ < 0) return;
+  ::unlinkat(current_folder_, current_name_.c_str(), 0);
+  Forget();
+}
+
+void ArchiveExtractCallback::Forget() {
+  if (current_folder_ >= 0) ::close(current_folder_);
+  current_folder_ = -1;
+  current_name_.clear();
+}
+
+void ArchiveExtractCallback::Finish() {
+  std::lock_guard<std::mutex> lock(m_);
+  Discard();
+}
+
+abi::HRes ArchiveExtractCallback::GetStream(uint32_t index, abi::ISequentialOutStream** out, int32_t ask_mode) noexcept {
+  if (!out) return abi::kInvalidArg;
+  *out = nullptr;
+  std::lock_guard<std::mutex> lock(m_);
+  // A file whose result never came is not trusted.
+  Discard();
+  if (ask_mode != abi::kAskExtract || index >= plan_.size() || !plan_[index].write) return abi::kOk;
+  const item_plan& item = plan_[index];
+  try {
+    int folder = destination_.open_folder(item.parts, item.parts.size() - 1);
+    if (folder < 0) return abi::kOk;  // this item fails; the others go on
+    int fd = destination_folder::create_file(folder, item.parts.back(), item.mode);
+    if (fd < 0) {
+      ::close(folder);
+      return abi::kOk;
+    }
+    current_folder_ = folder;
+    current_name_ = item.parts.back();
+    *out = new ZipFileOutStream(fd);
+  } catch (...) {
+    Discard();
+    return abi::kOutOfMemory;
+  }
+  return abi::kOk;
+}
+
+abi::HRes ArchiveExtractCallback::SetOperationResult(int32_t result) noexcept {
+  std::lock_guard<std::mutex> lock(m_);
+  if (result == abi::kResultOk) {
+    Forget();
+  } else {
+    Discard();
+  }
+  return abi::kOk;
+}
+
+} // namespace kit::archive

@@ -1,0 +1,156 @@
+#include "utilities/archive_streams.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kit::archive {
+
+namespace {
+abi::HRes errno_result() { return static_cast<abi::HRes>(0x88000000u | static_cast<uint32_t>(errno & 0xFFFF)); }
+
+// SET, CUR or END from base positions; fails before 0.
+abi::HRes seek_to(int64_t offset, uint32_t origin, uint64_t current, uint64_t end, uint64_t& result) {
+  uint64_t base = 0;
+  switch (origin) {
+  case 0: base = 0; break;
+  case 1: base = current; break;
+  case 2: base = end; break;
+  default: return abi::kSeekError;
+  }
+  if (offset < 0 && static_cast<uint64_t>(-(offset + 1)) + 1 > base) return abi::kSeekError;
+  if (offset > 0 && base > static_cast<uint64_t>(INT64_MAX) - static_cast<uint64_t>(offset)) return abi::kSeekError;
+  result = offset < 0 ? base - (static_cast<uint64_t>(-(offset + 1)) + 1) : base + static_cast<uint64_t>(offset);
+  return abi::kOk;
+}
+} // namespace
+
+std::string archive_extension(const std::string& path) {
+  auto slash = path.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  auto dot = name.find_last_of('.');
+  return dot == std::string::npos ? std::string("7z") : name.substr(dot + 1);
+}
+
+ZipFileInStream* ZipFileInStream::Open(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return nullptr;
+  struct stat st{};
+  // Only a regular file: a FIFO or a device would block or never end.
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  return new ZipFileInStream(fd, path, static_cast<uint64_t>(st.st_size));
+}
+
+ZipFileInStream::ZipFileInStream(int fd, std::string path, uint64_t size)
+    : fd_(fd), path_(std::move(path)), extension_(archive_extension(path_)), size_(size) {}
+
+ZipFileInStream::~ZipFileInStream() { ::close(fd_); }
+
+uint32_t ZipFileInStream::Release() noexcept {
+  uint32_t left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+abi::HRes ZipFileInStream::QueryInterface(const abi::Guid& iid, void** out) noexcept {
+  if (!out) return abi::kInvalidArg;
+  *out = nullptr;
+  if (iid == abi::IID_IUnknown || iid == abi::IID_ISequentialInStream || iid == abi::IID_IInStream) {
+    *out = static_cast<abi::IInStream*>(this);
+  } else if (iid == abi::IID_IStreamGetSize) {
+    *out = static_cast<abi::IStreamGetSize*>(this);
+  } else {
+    return abi::kNoInterface;
+  }
+  AddRef();
+  return abi::kOk;
+}
+
+abi::HRes ZipFileInStream::Read(void* data, uint32_t size, uint32_t* processed) noexcept {
+  if (processed) *processed = 0;
+  if (size == 0) return abi::kOk;
+  std::lock_guard<std::mutex> lock(m_);
+  ssize_t n;
+  do {
+    n = ::pread(fd_, data, size, static_cast<off_t>(position_));
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return errno_result();
+  position_ += static_cast<uint64_t>(n);
+  if (processed) *processed = static_cast<uint32_t>(n);
+  return abi::kOk;
+}
+
+abi::HRes ZipFileInStream::Seek(int64_t offset, uint32_t origin, uint64_t* position) noexcept {
+  std::lock_guard<std::mutex> lock(m_);
+  uint64_t to = 0;
+  abi::HRes r = seek_to(offset, origin, position_, size_, to);
+  if (abi::failed(r)) return r;
+  position_ = to;
+  if (position) *position = to;
+  return abi::kOk;
+}
+
+abi::HRes ZipFileInStream::GetSize(uint64_t* size) noexcept {
+  if (!size) return abi::kInvalidArg;
+  *size = size_;
+  return abi::kOk;
+}
+
+ZipFileOutStream::~ZipFileOutStream() { ::close(fd_); }
+
+uint32_t ZipFileOutStream::Release() noexcept {
+  uint32_t left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+abi::HRes ZipFileOutStream::QueryInterface(const abi::Guid& iid, void** out) noexcept {
+  if (!out) return abi::kInvalidArg;
+  *out = nullptr;
+  if (!(iid == abi::IID_IUnknown || iid == abi::IID_ISequentialOutStream || iid == abi::IID_IOutStream)) {
+    return abi::kNoInterface;
+  }
+  *out = static_cast<abi::IOutStream*>(this);
+  AddRef();
+  return abi::kOk;
+}
+
+abi::HRes ZipFileOutStream::Write(const void* data, uint32_t size, uint32_t* processed) noexcept {
+  if (processed) *processed = 0;
+  const char* p = static_cast<const char*>(data);
+  uint32_t done = 0;
+  while (done < size) {
+    ssize_t n = ::write(fd_, p + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (processed) *processed = done;
+      return n < 0 ? errno_result() : abi::kFail;
+    }
+    done += static_cast<uint32_t>(n);
+  }
+  if (processed) *processed = done;
+  return abi::kOk;
+}
+
+abi::HRes ZipFileOutStream::Seek(int64_t offset, uint32_t origin, uint64_t* position) noexcept {
+  off_t current = ::lseek(fd_, 0, SEEK_CUR);
+  struct stat st{};
+  if (current < 0 || ::fstat(fd_, &st) != 0) return errno_result();
+  uint64_t to = 0;
+  abi::HRes r = seek_to(offset, origin, static_cast<uint64_t>(current), static_cast<uint64_t>(st.st_size), to);
+  if (abi::failed(r)) return r;
+  if (::lseek(fd_, static_cast<off_t>(to), SEEK_SET) < 0) return errno_result();
+  if (position) *position = to;
+  return abi::kOk;
+}
+
+abi::HRes ZipFileOutStream::SetSize(uint64_t size) noexcept {
+  if (size > static_cast<uint64_t>(INT64_MAX) || ::ftruncate(fd_, static_cast<off_t>(size)) != 0) return errno_result();
+  return abi::kOk;
+}
+
+} // namespace kit::archive
