@@ -5,6 +5,8 @@
 #include "device/android_con_object.h"
 #include "device/lua_device_manager.h"
 #include "host/app_help_object.h"
+#include "net/asyn_http_file_object.h"
+#include "net/asyn_http_object.h"
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
@@ -16,6 +18,10 @@ void RegisterScriptObjects(UIS_Env* env) {
   //   kit.filesystem.dir_utility, kit.filesystem.disk_utility, kit.filesystem.file_utility,
   //   kit.filesystem.path_utility (+ kit.pathsystem.path_utility), class kit.win32.net.asyn_http,
   //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
+  kit::net::asyn_http_factory::RegisterClass(env);
+  kit::net::asyn_http_factory::Register(env);
+  kit::net::asyn_http_file_factory::RegisterClass(env);
+  kit::net::asyn_http_file_factory::Register(env);
   CLuaAppeHelp::Register(env);
   CLuaDeviceManager::Register(env);
   CLuaAndroidConnectManager::Register(env);
