@@ -27,6 +27,8 @@ int64_t announced_length(std::string_view block, int status) {
 int response_parser::parse_head(http_response* response) {
   size_t end = buffer_.find("\r\n\r\n");
   if (end == std::string::npos) return buffer_.size() < kMaxHeaderBlock ? kHttpNeedMore : kHttpFraming;
+  // A block that ends too late is refused however the bytes were split.
+  if (end + 4 >= kMaxHeaderBlock) return kHttpFraming;
   std::string_view block(buffer_.data(), end + 4);
   if (!parse_response_head(block, response)) return kHttpBadHeader;
   expected_ = announced_length(block, response->status);
