@@ -122,8 +122,12 @@ void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed
 
 void asyn_http::try_finish() {
   if (!sent_ || !complete_ || !response_) return;
-  bool keep_alive = equals_nocase(last_request_.headers.find("Connection"), "Keep-Alive") &&
-                    equals_nocase(response_->headers.find("Connection"), "Keep-Alive");
+  // Header names in any letter case: both sides must ask for keep-alive.
+  auto keep_alive_asked = [](const header_list& headers) {
+    const std::string* value = headers.find_nocase("Connection");
+    return value && equals_nocase(*value, "Keep-Alive");
+  };
+  bool keep_alive = keep_alive_asked(last_request_.headers) && keep_alive_asked(response_->headers);
   if (!keep_alive) socket_.close();
   int status = response_->status;
   if (status == 301 || status == 302 || status == 303 || status == 307) {
@@ -142,7 +146,8 @@ void asyn_http::redirect() {
     fail(kHttpTooManyRedirects);
     return;
   }
-  std::string location = response_->headers.find("Location");
+  const std::string* found = response_->headers.find_nocase("Location");
+  std::string location = found ? *found : std::string();
   std::string url;
   bool absolute = location.size() > 6 && equals_nocase(std::string_view(location).substr(0, 7), "http://");
   if (absolute) {

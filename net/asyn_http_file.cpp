@@ -28,14 +28,20 @@ std::string http_date(int64_t unix_seconds) {
 }
 
 namespace {
+// Headers found by name in any letter case, as servers send them.
+std::string header_value(const header_list& headers, const char* name) {
+  const std::string* value = headers.find_nocase(name);
+  return value ? *value : std::string();
+}
+
 uint64_t header_number(const header_list& headers, const char* name) {
-  return static_cast<uint64_t>(static_cast<int64_t>(std::strtol(headers.find(name).c_str(), nullptr, 10)));
+  return static_cast<uint64_t>(static_cast<int64_t>(std::strtol(header_value(headers, name).c_str(), nullptr, 10)));
 }
 
 // The range start of a Content-Range value: the number between its first space and its
 // first "-" ("bytes 1000-1999/2000" gives 1000).
 uint64_t range_start_of(const header_list& headers) {
-  std::string value = headers.find("Content-Range");
+  std::string value = header_value(headers, "Content-Range");
   size_t space = value.find(' ');
   if (space == std::string::npos) return 0;
   return static_cast<uint64_t>(static_cast<int64_t>(std::strtol(value.c_str() + space + 1, nullptr, 10)));

@@ -9,18 +9,19 @@
 namespace kit::net {
 
 namespace {
+// Framing headers are found by name in any letter case: servers send them in lower case too.
 bool is_chunked(const http_response& response) {
-  std::string value = response.headers.find("Transfer-Encoding");
-  return value.size() >= 7 && equals_nocase(std::string_view(value).substr(0, 7), "chunked");
+  const std::string* value = response.headers.find_nocase("Transfer-Encoding");
+  return value && value->size() >= 7 && equals_nocase(std::string_view(*value).substr(0, 7), "chunked");
 }
 
-// The body length the header block announces (block holds it through CR LF CR LF).
-int64_t announced_length(std::string_view block, int status) {
+// The body length the headers announce; -1 when the body runs until the peer closes.
+int64_t announced_length(const http_response& response) {
+  int status = response.status;
   if (status == 204 || status == 205 || status == 304) return 0;
-  size_t at = block.find("Content-Length");
-  if (at == std::string_view::npos) return -1;
-  std::string text(block.substr(at + 15, 32));
-  return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
+  const std::string* value = response.headers.find_nocase("Content-Length");
+  if (!value) return -1;
+  return static_cast<int32_t>(std::strtol(value->c_str(), nullptr, 10));
 }
 } // namespace
 
@@ -31,7 +32,7 @@ int response_parser::parse_head(http_response* response) {
   if (end + 4 >= kMaxHeaderBlock) return kHttpFraming;
   std::string_view block(buffer_.data(), end + 4);
   if (!parse_response_head(block, response)) return kHttpBadHeader;
-  expected_ = announced_length(block, response->status);
+  expected_ = announced_length(*response);
   chunked_ = expected_ != 0 && is_chunked(*response);
   buffer_.erase(0, end + 4);
   received_ = 0;

@@ -210,6 +210,32 @@ TEST(HttpClient, KeepAliveOnlyWhenBothSidesAskForIt) {
   }
 }
 
+TEST(HttpClient, ConnectionAndLocationFoundInAnyLetterCase) {
+  raw_http_server server([](raw_connection& c) {
+    for (std::string req; !(req = c.read_request()).empty();) {
+      if (req.find("GET /start ") == 0) {
+        c.send("HTTP/1.1 302 Found\r\nlocation: end\r\ncontent-length: 0\r\nCONNECTION: keep-alive\r\n\r\n");
+      } else {
+        c.send("HTTP/1.1 200 OK\r\ncontent-length: 3\r\nconnection: Keep-Alive\r\n\r\nend");
+      }
+    }
+  });
+  recorder sink;
+  asyn_http client(&sink);
+  header_list h;
+  h.add("connection", "keep-alive");
+  int left = 2;
+  sink.after = [&] {
+    if (--left == 0 || !client.request(2, server.url("/start"), h)) net_test::stop_loop();
+  };
+  ASSERT_TRUE(client.request(1, server.url("/start"), h));
+  ASSERT_TRUE(net_test::run_loop());
+  ASSERT_EQ(sink.responses.size(), 2u);
+  EXPECT_EQ(sink.responses[1].body, "end");
+  EXPECT_EQ(server.requests().size(), 4u);
+  EXPECT_EQ(server.connections(), 1);
+}
+
 TEST(HttpClient, HandlersMayCloseDeleteOrRestartFromInsideEvents) {
   raw_http_server server([](raw_connection& c) {
     for (std::string req; !(req = c.read_request()).empty();)

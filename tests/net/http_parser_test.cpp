@@ -170,3 +170,17 @@ TEST(ChunkDecoder, CompletesOnlyOnceAndKeepsTheRest) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ResponseParser, FramingHeadersInAnyLetterCase) {
+  parsed length = feed_both("HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\nhelloNEXT");
+  EXPECT_EQ(length.result, 0);
+  EXPECT_EQ(length.body, "hello");
+  EXPECT_EQ(length.response.headers.entries().at(0).first, "content-length");  // names kept as sent
+  parsed chunked = feed_both("HTTP/1.1 200 OK\r\nTRANSFER-ENCODING: Chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n");
+  EXPECT_EQ(chunked.result, 0);
+  EXPECT_EQ(chunked.body, "abc");
+}
+
+} // namespace
