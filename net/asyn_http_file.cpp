@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "common/text_convert.h"
+#include "net/http_errors.h"
 
 namespace kit::net {
 
@@ -34,17 +35,27 @@ std::string header_value(const header_list& headers, const char* name) {
   return value ? *value : std::string();
 }
 
+// A length header as 64 bits (the parser has refused malformed ones); 0 when absent.
 uint64_t header_number(const header_list& headers, const char* name) {
-  return static_cast<uint64_t>(static_cast<int64_t>(std::strtol(header_value(headers, name).c_str(), nullptr, 10)));
+  int64_t value = 0;
+  return parse_decimal_u63(header_value(headers, name), &value) ? static_cast<uint64_t>(value) : 0;
 }
 
 // The range start of a Content-Range value: the number between its first space and its
-// first "-" ("bytes 1000-1999/2000" gives 1000).
-uint64_t range_start_of(const header_list& headers) {
-  std::string value = header_value(headers, "Content-Range");
-  size_t space = value.find(' ');
-  if (space == std::string::npos) return 0;
-  return static_cast<uint64_t>(static_cast<int64_t>(std::strtol(value.c_str() + space + 1, nullptr, 10)));
+// first "-" ("bytes 1000-1999/2000" gives 1000); 0 without the header. False for a value
+// whose start is no position.
+bool range_start_of(const header_list& headers, uint64_t* start) {
+  *start = 0;
+  const std::string* value = headers.find_nocase("Content-Range");
+  if (!value) return true;
+  size_t space = value->find(' ');
+  size_t dash = space == std::string::npos ? std::string::npos : value->find('-', space + 1);
+  int64_t position = 0;
+  if (dash == std::string::npos ||
+      !parse_decimal_u63(std::string_view(*value).substr(space + 1, dash - space - 1), &position))
+    return false;
+  *start = static_cast<uint64_t>(position);
+  return true;
 }
 
 // Modification time of an existing regular file that can be opened for reading.
@@ -133,7 +144,10 @@ void asyn_http_file::on_body(int32_t, http_response& response, const char* data,
                              bool* keep) {
   if (response.status != 200 && response.status != 206) return;
   *keep = false;
-  range_start_ = range_start_of(response.headers);
+  if (!range_start_of(response.headers, &range_start_)) {
+    report_failure(kHttpBadHeader);
+    return;
+  }
   total_ = range_start_ + header_number(response.headers, "Content-Length");
   written_ += length;
   if (fd_ < 0) {

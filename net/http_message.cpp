@@ -81,6 +81,23 @@ uint16_t read_port(const std::string& text) {
 }
 } // namespace
 
+bool parse_decimal_u63(std::string_view text, int64_t* value) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  size_t end = text.size();
+  while (end > i && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+  if (i == end) return false;
+  int64_t v = 0;
+  for (; i < end; ++i) {
+    char c = text[i];
+    if (c < '0' || c > '9') return false;
+    if (v > (INT64_MAX - (c - '0')) / 10) return false;
+    v = v * 10 + (c - '0');
+  }
+  *value = v;
+  return true;
+}
+
 bool split_host_header(const std::string& value, std::string* host, uint16_t* port) {
   size_t colon = value.find(':');
   *host = value.substr(0, colon);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -54,6 +55,11 @@ struct http_url {
 // letter case, and names a host and a port other than 0. The URI may come out empty (a
 // "/" right after "http://"), which callers refuse.
 bool parse_http_url(const std::string& url, http_url* out);
+
+// A non-negative decimal number such as a Content-Length or a range position: blanks
+// around it are allowed, anything else (a sign, other characters, a value beyond the
+// signed 64-bit range) is refused.
+bool parse_decimal_u63(std::string_view text, int64_t* value);
 
 // Splits a "Host" header value at its first ":" (port 80 without one, the decimal number
 // after it otherwise, kept to 16 bits). False for an empty host or port 0.

@@ -15,13 +15,17 @@ bool is_chunked(const http_response& response) {
   return value && value->size() >= 7 && equals_nocase(std::string_view(*value).substr(0, 7), "chunked");
 }
 
-// The body length the headers announce; -1 when the body runs until the peer closes.
-int64_t announced_length(const http_response& response) {
+// The body length the headers announce (64 bits: files of 2 GiB and more); -1 when the
+// body runs until the peer closes; false for a value that is no length.
+bool announced_length(const http_response& response, int64_t* length) {
   int status = response.status;
-  if (status == 204 || status == 205 || status == 304) return 0;
+  *length = -1;
+  if (status == 204 || status == 205 || status == 304) {
+    *length = 0;
+    return true;
+  }
   const std::string* value = response.headers.find_nocase("Content-Length");
-  if (!value) return -1;
-  return static_cast<int32_t>(std::strtol(value->c_str(), nullptr, 10));
+  return !value || parse_decimal_u63(*value, length);
 }
 } // namespace
 
@@ -32,7 +36,7 @@ int response_parser::parse_head(http_response* response) {
   if (end + 4 >= kMaxHeaderBlock) return kHttpFraming;
   std::string_view block(buffer_.data(), end + 4);
   if (!parse_response_head(block, response)) return kHttpBadHeader;
-  expected_ = announced_length(*response);
+  if (!announced_length(*response, &expected_)) return kHttpBadHeader;
   chunked_ = expected_ != 0 && is_chunked(*response);
   buffer_.erase(0, end + 4);
   received_ = 0;

@@ -78,6 +78,18 @@ TEST(HttpFile, ContentRangeInAnyLetterCaseGivesTheOffset) {
   EXPECT_EQ(read_file(d.dest), "abcdEFGH");
 }
 
+TEST(HttpFile, AMalformedContentRangeIsRefused) {
+  for (const char* range : {"bytes -5-3/8", "bytes x-3/8", "bytes 99999999999999999999-3/8", "bytes"}) {
+    raw_http_server server(reply_with(std::string("HTTP/1.1 206 Partial Content\r\nContent-Range: ") + range +
+                                      "\r\nContent-Length: 4\r\n\r\nEFGH"));
+    download d;
+    write_file(d.dest + ".tmp", "abcd");
+    ASSERT_TRUE(d.run(server.url("/f")));
+    EXPECT_EQ(d.events.errors, std::vector<int>{kHttpBadHeader}) << range;
+    EXPECT_EQ(read_file(d.dest + ".tmp"), "abcd") << range;
+  }
+}
+
 TEST(HttpFile, EmptyBodyMakesAnEmptyFileAndFailuresKeepAnOlderOne) {
   raw_http_server empty(reply_with("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"));
   download d;

@@ -184,3 +184,21 @@ TEST(ResponseParser, FramingHeadersInAnyLetterCase) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ResponseParser, ContentLengthIsSixtyFourBitAndRefusedWhenMalformed) {
+  response_parser parser;
+  http_response r;
+  std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 3000000000\r\n\r\nabc";
+  auto s = parser.parse(head.data(), head.size(), &r);
+  EXPECT_EQ(s.result, kHttpNeedMore);
+  EXPECT_EQ(parser.expected_length(), INT64_C(3000000000));
+  EXPECT_EQ(parser.received_length(), 3);
+  for (const char* bad : {"-5", "12abc", "0x10", "99999999999999999999", "+"}) {
+    EXPECT_EQ(feed_both(std::string("HTTP/1.1 200 OK\r\nContent-Length: ") + bad + "\r\n\r\n").result, kHttpBadHeader)
+        << bad;
+  }
+}
+
+} // namespace
