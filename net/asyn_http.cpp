@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "net/http_errors.h"
+#include "platform/socket_errors.h"
 
 namespace kit::net {
 
@@ -41,10 +42,12 @@ bool asyn_http::send_request(int32_t id, const http_request& request) {
   busy_ = true;
   last_request_ = request;
   id_ = id;
+  idle_.start(idle_limit_);
   return true;
 }
 
 void asyn_http::reset_request() {
+  idle_.stop();
   id_ = 0;
   busy_ = sent_ = complete_ = false;
   last_request_ = http_request();
@@ -94,6 +97,7 @@ void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed
     *consumed = 0;  // the bytes wait for the next response
     return;
   }
+  idle_.touch();
   if (!response_) {
     response_ = std::make_unique<http_response>();
     parser_ = std::make_unique<response_parser>();
@@ -118,6 +122,11 @@ void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed
     complete_ = true;
     try_finish();
   }
+}
+
+// No byte arrived for the idle limit while the response was awaited.
+void asyn_http::timed_out() {
+  if (busy_ && !complete_) fail(platform::kWsaEtimedout);
 }
 
 void asyn_http::try_finish() {

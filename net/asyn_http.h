@@ -4,11 +4,13 @@
 // raised from inside the socket's events; a sink may close the client, start the next
 // request or delete the client from inside any of them.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "net/http_message.h"
+#include "net/idle_timer.h"
 #include "net/response_parser.h"
 #include "phonelink/asyn_tcp_socket.h"
 
@@ -43,6 +45,9 @@ public:
   // Sends request, which must carry a "Host" header. False while busy.
   bool send_request(int32_t id, const http_request& request);
   bool is_requesting() const { return busy_; }
+  // How long a request may go without receiving a byte before it fails with WSAETIMEDOUT.
+  void set_idle_timeout(std::chrono::milliseconds limit) { idle_limit_ = limit; }
+  std::chrono::milliseconds idle_timeout() const { return idle_limit_; }
   // Abandons any request without an event, ends the connection and forgets the origin.
   void close();
 
@@ -60,11 +65,14 @@ private:
   void fail(int error);
   void try_finish();
   void redirect();
+  void timed_out();
 
   asyn_http_event* sink_;
   asyn_tcp_socket socket_;
   // Shared with every call in progress: false once this object is gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  std::chrono::milliseconds idle_limit_{60000};
+  idle_timer idle_{[this] { timed_out(); }};
   int32_t id_ = 0;
   bool busy_ = false;
   bool sent_ = false;

@@ -236,6 +236,25 @@ TEST(HttpClient, ConnectionAndLocationFoundInAnyLetterCase) {
   EXPECT_EQ(server.connections(), 1);
 }
 
+TEST(HttpClient, ASilentServerTimesOut) {
+  // Silent from the start, and silent in the middle of a body.
+  for (std::string sent : {"", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}) {
+    raw_http_server server([sent](raw_connection& c) {
+      if (c.read_request().empty()) return;
+      if (!sent.empty()) c.send(sent);
+      c.stall();
+    });
+    recorder sink;
+    asyn_http client(&sink);
+    EXPECT_EQ(client.idle_timeout(), std::chrono::seconds(60));
+    client.set_idle_timeout(std::chrono::milliseconds(300));
+    ASSERT_TRUE(client.request(1, server.url("/")));
+    EXPECT_TRUE(net_test::run_loop(20));
+    EXPECT_EQ(sink.errors, std::vector<int>{kit::platform::kWsaEtimedout});
+    EXPECT_FALSE(client.is_requesting());
+  }
+}
+
 TEST(HttpClient, HandlersMayCloseDeleteOrRestartFromInsideEvents) {
   raw_http_server server([](raw_connection& c) {
     for (std::string req; !(req = c.read_request()).empty();)
