@@ -116,7 +116,13 @@ void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed
                    static_cast<uint64_t>(parser_->received_length()) - s.body.size(), &keep);
     // The sink may have closed or deleted this client, or started another request.
     if (alive.expired() || response_.get() != response) return;
-    if (keep) response_->body.append(s.body);
+    if (keep) {
+      if (response_->body.size() + s.body.size() > kMaxKeptBody) {
+        fail(kHttpFraming);
+        return;
+      }
+      response_->body.append(s.body);
+    }
   }
   if (s.result == 0) {
     complete_ = true;

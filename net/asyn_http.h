@@ -35,6 +35,9 @@ public:
 class asyn_http : private asyn_tcp_socket_event {
 public:
   static constexpr int kMaxRedirects = 5;
+  // The most body bytes kept in memory for one response; a longer body kept in memory fails
+  // the request with kHttpFraming. Bodies a sink takes itself (keep cleared) have no limit.
+  static constexpr size_t kMaxKeptBody = size_t{256} << 20;
 
   explicit asyn_http(asyn_http_event* sink);
   ~asyn_http() override;

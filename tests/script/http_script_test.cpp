@@ -147,6 +147,26 @@ TEST(HttpScript, ObjectsCollectedInsideTheirOwnEventsOrLeftAtExit) {
   EXPECT_NE(r.out.find("collected inside"), std::string::npos) << r.out << r.err;
 }
 
+TEST(HttpScript, ABodyBeyond256MiBFailsInsteadOfFillingMemory) {
+  raw_http_server server([](raw_connection& c) {
+    if (c.read_request().empty()) return;
+    const uint64_t size = UINT64_C(300) << 20;
+    if (c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n")) c.send_filler(size);
+  });
+  script_install app;
+  app.package(kPrelude + R"(
+    local c = factory:create_instance()
+    c:attach_event('on_asyn_http_response', function(id, r) print('response', #r.Body) quit() end)
+    c:attach_event('on_asyn_http_error', function(id, e) print('error', e) quit() end)
+    c:request(1, URL)
+  )");
+  app.write("uipkg/onload.lua", "URL = " + quoted(server.url("/big")) + "\n" +
+                                    testsupport::read_file(app.dir() + "uipkg/onload.lua"));
+  auto r = app.run({}, "", 120000);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("error\t25000021\n"), std::string::npos) << r.out << r.err;
+}
+
 TEST(HttpScript, FileDownloadReadyNotModifiedErrorAndClose) {
   testsupport::nginx_server nginx;
   if (!nginx.started()) GTEST_SKIP() << "nginx is not installed";
