@@ -127,15 +127,27 @@ void asyn_http_file::report_failure(int error) {
   sink_->on_error(id, url, error);
 }
 
+// Opens the ".tmp" at the range start. An answer without Content-Range is the whole file,
+// so what an earlier transfer left there is dropped; a range that starts beyond the
+// ".tmp"'s end would leave a hole of zeros and is refused with 416, the file untouched.
+// Returns 0, an errno value, or 416.
 int asyn_http_file::open_temp(const http_response& response) {
   int fd = ::open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return errno;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::lseek(fd, static_cast<off_t>(range_start_), SEEK_SET) < 0) {
-    int error = errno;
+  int error = 0;
+  struct stat st {};
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (!response.headers.find_nocase("Content-Range")) {
+    if (::ftruncate(fd, 0) != 0) error = errno;
+  } else if (range_start_ > static_cast<uint64_t>(st.st_size)) {
+    error = kRangeNotSatisfiable;
+  }
+  if (!error && ::lseek(fd, static_cast<off_t>(range_start_), SEEK_SET) < 0) error = errno;
+  if (error) {
     ::close(fd);
     return error;
   }
-  (void)response;
   fd_ = fd;
   return 0;
 }

@@ -26,6 +26,9 @@ public:
 
 class asyn_http_file : private asyn_http_event {
 public:
+  // The failure of a range answer that does not continue the ".tmp" where it ends.
+  static constexpr int kRangeNotSatisfiable = 416;
+
   explicit asyn_http_file(asyn_http_file_event* sink);
   ~asyn_http_file() override;
 

@@ -78,6 +78,30 @@ TEST(HttpFile, ContentRangeInAnyLetterCaseGivesTheOffset) {
   EXPECT_EQ(read_file(d.dest), "abcdEFGH");
 }
 
+TEST(HttpFile, AWholeNewFileReplacesALongerPartialOne) {
+  raw_http_server server(reply_with("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nnew"));
+  download d;
+  write_file(d.dest + ".tmp", "stale partial bytes");
+  header_list range;
+  range.add("Range", "bytes=19-");
+  ASSERT_TRUE(d.run(server.url("/f"), range));
+  ASSERT_EQ(d.events.results, std::vector<int>{0});
+  EXPECT_EQ(read_file(d.dest), "new");
+}
+
+TEST(HttpFile, ARangeBeyondThePartialFileIsRefusedAndTheFileKept) {
+  raw_http_server server(
+      reply_with("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 100-103/104\r\nContent-Length: 4\r\n\r\nWXYZ"));
+  download d;
+  write_file(d.dest + ".tmp", "abcd");
+  header_list range;
+  range.add("Range", "bytes=100-");
+  ASSERT_TRUE(d.run(server.url("/f"), range));
+  EXPECT_EQ(d.events.errors, std::vector<int>{416});
+  EXPECT_EQ(read_file(d.dest + ".tmp"), "abcd");
+  EXPECT_FALSE(testsupport::file_exists(d.dest));
+}
+
 TEST(HttpFile, AMalformedContentRangeIsRefused) {
   for (const char* range : {"bytes -5-3/8", "bytes x-3/8", "bytes 99999999999999999999-3/8", "bytes"}) {
     raw_http_server server(reply_with(std::string("HTTP/1.1 206 Partial Content\r\nContent-Range: ") + range +
