@@ -187,11 +187,14 @@ void asyn_http_file::on_response(int32_t, http_response& response) {
     total_ = header_number(response.headers, "Content-Length");
     std::string destination = text::utf16_to_utf8(path_);
     if (written_ > 0) {
+      // The bytes reach the disk before the name does, and one rename replaces the older
+      // destination: at every moment the destination is either the old or the new file.
+      int error = ::fdatasync(fd_) == 0 ? 0 : errno;
       ::close(fd_);
       fd_ = -1;
-      ::unlink(destination.c_str());
-      if (::rename(temp_path_.c_str(), destination.c_str()) != 0) {
-        report_failure(errno);
+      if (!error && ::rename(temp_path_.c_str(), destination.c_str()) != 0) error = errno;
+      if (error) {
+        report_failure(error);
         return;
       }
     } else {

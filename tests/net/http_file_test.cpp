@@ -131,4 +131,31 @@ TEST(HttpFile, EmptyBodyMakesAnEmptyFileAndFailuresKeepAnOlderOne) {
   EXPECT_EQ(read_file(fresh.dest + ".tmp"), "abc");
 }
 
+TEST(HttpFile, TheDestinationIsReplacedByOneRename) {
+  raw_http_server server(reply_with("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nversion"));
+  download d;
+  write_file(d.dest, "old");
+  // Force a full answer: the old file must not count as newer.
+  ASSERT_EQ(::truncate(d.dest.c_str(), 3), 0);
+  struct timespec times[2] = {{0, 0}, {0, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, d.dest.c_str(), times, 0), 0);
+  int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, d.dir.path().c_str(), IN_DELETE | IN_MOVED_TO), 0);
+  ASSERT_TRUE(d.run(server.url("/f")));
+  ASSERT_EQ(d.events.results, std::vector<int>{0});
+  EXPECT_EQ(read_file(d.dest), "version");
+  std::vector<std::string> seen;
+  alignas(inotify_event) char buf[4096];
+  for (ssize_t n; (n = ::read(watch, buf, sizeof buf)) > 0;) {
+    for (char* p = buf; p < buf + n;) {
+      auto* e = reinterpret_cast<inotify_event*>(p);
+      seen.push_back(std::string(e->mask & IN_DELETE ? "delete " : "moved ") + (e->len ? e->name : ""));
+      p += sizeof(inotify_event) + e->len;
+    }
+  }
+  ::close(watch);
+  EXPECT_EQ(seen, std::vector<std::string>{"moved file.bin"});
+}
+
 } // namespace
