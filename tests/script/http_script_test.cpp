@@ -147,6 +147,47 @@ TEST(HttpScript, ObjectsCollectedInsideTheirOwnEventsOrLeftAtExit) {
   EXPECT_NE(r.out.find("collected inside"), std::string::npos) << r.out << r.err;
 }
 
+TEST(HttpScript, EachBrokenAnswerReachesTheScriptAsItsError) {
+  // The path names the answer; "/redirect/<n>" redirects to the next number.
+  raw_http_server server([](raw_connection& c) {
+    for (std::string req; !(req = c.read_request()).empty();) {
+      std::string path = req.substr(4, req.find(' ', 4) - 4);
+      std::string reply;
+      if (path == "/framing") reply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabcXY";
+      if (path == "/closed") reply = "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc";
+      if (path == "/header") reply = "HTTP/1.1 200 OK\r\nX:y\r\n\r\n";
+      if (path == "/chunk") reply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n";
+      if (path == "/unusable") reply = "HTTP/1.1 302 Found\r\nLocation: http://:80/x\r\nContent-Length: 0\r\n\r\n";
+      if (path.rfind("/redirect/", 0) == 0)
+        reply = "HTTP/1.1 302 Found\r\nLocation: redirect/" + std::to_string(std::atoi(path.c_str() + 10) + 1) +
+                "\r\nContent-Length: 0\r\n\r\n";
+      c.send(reply);
+      if (path != "/unusable" && path.rfind("/redirect/", 0) != 0) return;
+    }
+  });
+  script_install app;
+  app.package(kPrelude + R"(
+    local paths = {'/framing', '/closed', '/header', '/chunk', '/unusable', '/redirect/0'}
+    local i = 0
+    local c = factory:create_instance()
+    local function next_one()
+      i = i + 1
+      if not paths[i] then return quit() end
+      c:request(i, URL .. paths[i])
+    end
+    c:attach_event('on_asyn_http_error', function(id, e) print('error', paths[id], e) next_one() end)
+    c:attach_event('on_asyn_http_response', function(id, r) print('response', paths[id]) next_one() end)
+    next_one()
+  )");
+  app.write("uipkg/onload.lua", "URL = " + quoted("http://127.0.0.1:" + std::to_string(server.port())) + "\n" +
+                                    testsupport::read_file(app.dir() + "uipkg/onload.lua"));
+  auto r = app.run();
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "error\t/framing\t25000021\nerror\t/closed\t26000001\nerror\t/header\t26000004\n"
+            "error\t/chunk\t26000007\nerror\t/unusable\t26000003\nerror\t/redirect/0\t26000002\n");
+}
+
 TEST(HttpScript, ABodyBeyond256MiBFailsInsteadOfFillingMemory) {
   raw_http_server server([](raw_connection& c) {
     if (c.read_request().empty()) return;
