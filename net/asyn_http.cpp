@@ -94,7 +94,16 @@ void asyn_http::on_close() {
 
 void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed) {
   if (!busy_ || complete_) {
-    *consumed = 0;  // the bytes wait for the next response
+    // Bytes no request asked for wait for the next response, but only up to a header
+    // block's worth: a server that keeps sending them gets its connection (or the
+    // request) ended instead of filling memory.
+    if (length < response_parser::kMaxHeaderBlock) {
+      *consumed = 0;
+    } else if (busy_) {
+      fail(kHttpFraming);
+    } else {
+      socket_.close();
+    }
     return;
   }
   idle_.touch();
@@ -132,7 +141,7 @@ void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed
 
 // No byte arrived for the idle limit while the response was awaited.
 void asyn_http::timed_out() {
-  if (busy_ && !complete_) fail(platform::kWsaEtimedout);
+  if (busy_) fail(platform::kWsaEtimedout);
 }
 
 void asyn_http::try_finish() {
