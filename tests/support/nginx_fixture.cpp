@@ -71,7 +71,8 @@ nginx_server::nginx_server(const std::string& extra_http, const std::string& ext
     conf += "  client_body_temp_path " + d + "/temp/body;\n  proxy_temp_path " + d + "/temp/proxy;\n";
     conf += "  fastcgi_temp_path " + d + "/temp/fastcgi;\n  uwsgi_temp_path " + d + "/temp/uwsgi;\n";
     conf += "  scgi_temp_path " + d + "/temp/scgi;\n";
-    conf += "  keepalive_timeout 60s;\n  sendfile on;\n" + extra_http + "\n";
+    // 304 for any copy at least as new as the file, not only for one of the same second.
+    conf += "  keepalive_timeout 60s;\n  sendfile on;\n  if_modified_since before;\n" + extra_http + "\n";
     conf += "  server {\n    listen 127.0.0.1:" + std::to_string(port) + ";\n    root " + d + "/html;\n";
     conf += extra_server + "\n  }\n}\n";
     write_file(dir_ / "nginx.conf", conf);
