@@ -6,6 +6,8 @@
 #include "device/driver_manager_object.h"
 #include "device/lua_device_manager.h"
 #include "host/app_help_object.h"
+#include "net/asyn_http_file_object.h"
+#include "net/asyn_http_object.h"
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
@@ -19,6 +21,10 @@ void RegisterScriptObjects(UIS_Env* env) {
   //   kit.filesystem.path_utility (+ kit.pathsystem.path_utility), class kit.win32.net.asyn_http,
   //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
   kit::utilities::RegisterFileSystemObjects(env);
+  kit::net::asyn_http_factory::RegisterClass(env);
+  kit::net::asyn_http_factory::Register(env);
+  kit::net::asyn_http_file_factory::RegisterClass(env);
+  kit::net::asyn_http_file_factory::Register(env);
   CLuaAppeHelp::Register(env);
   CLuaDeviceManager::Register(env);
   CLuaAndroidConnectManager::Register(env);

@@ -219,14 +219,21 @@ struct asyn_tcp_socket::impl : std::enable_shared_from_this<impl> {
       fail(winsock_error(ec));
       return;
     }
-    recv_buffer.append(reinterpret_cast<const char*>(chunk), n);
-    auto length = static_cast<uint32_t>(recv_buffer.size());
+    // With nothing kept from earlier reads the sink reads the bytes where they arrived, and
+    // only what it leaves unconsumed is copied: a stream it consumes whole is never copied.
+    bool direct = recv_buffer.empty();
+    if (!direct) recv_buffer.append(reinterpret_cast<const char*>(chunk), n);
+    const uint8_t* data = direct ? chunk : reinterpret_cast<const uint8_t*>(recv_buffer.data());
+    auto length = direct ? static_cast<uint32_t>(n) : static_cast<uint32_t>(recv_buffer.size());
     uint32_t consumed = length;
-    if (!call_sink(g, [&] { sink->on_recv(reinterpret_cast<const uint8_t*>(recv_buffer.data()), length, &consumed); }))
-      return;
+    if (!call_sink(g, [&] { sink->on_recv(data, length, &consumed); })) return;
     // The sink may have closed, destroyed or deleted the socket, or reopened it.
     if (!current(g) || state != state_connected) return;
-    if (consumed <= recv_buffer.size()) recv_buffer.erase(0, consumed);
+    if (direct) {
+      if (consumed < length) recv_buffer.assign(reinterpret_cast<const char*>(chunk) + consumed, length - consumed);
+    } else if (consumed <= recv_buffer.size()) {
+      recv_buffer.erase(0, consumed);
+    }
     read();
   }
 

@@ -1,0 +1,225 @@
+#include "net/asyn_http_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "common/text_convert.h"
+#include "net/http_errors.h"
+
+namespace kit::net {
+
+std::string http_date(int64_t unix_seconds) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  time_t t = static_cast<time_t>(unix_seconds);
+  struct tm tm {};
+  if (!gmtime_r(&t, &tm)) return {};
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday % 7], tm.tm_mday,
+                kMonths[tm.tm_mon % 12], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return text;
+}
+
+namespace {
+// Headers found by name in any letter case, as servers send them.
+std::string header_value(const header_list& headers, const char* name) {
+  const std::string* value = headers.find_nocase(name);
+  return value ? *value : std::string();
+}
+
+// A length header as 64 bits (the parser has refused malformed ones); 0 when absent.
+uint64_t header_number(const header_list& headers, const char* name) {
+  int64_t value = 0;
+  return parse_decimal_u63(header_value(headers, name), &value) ? static_cast<uint64_t>(value) : 0;
+}
+
+// The range start of a Content-Range value: the number between its first space and its
+// first "-" ("bytes 1000-1999/2000" gives 1000); 0 without the header. False for a value
+// whose start is no position.
+bool range_start_of(const header_list& headers, uint64_t* start) {
+  *start = 0;
+  const std::string* value = headers.find_nocase("Content-Range");
+  if (!value) return true;
+  size_t space = value->find(' ');
+  size_t dash = space == std::string::npos ? std::string::npos : value->find('-', space + 1);
+  int64_t position = 0;
+  if (dash == std::string::npos ||
+      !parse_decimal_u63(std::string_view(*value).substr(space + 1, dash - space - 1), &position))
+    return false;
+  *start = static_cast<uint64_t>(position);
+  return true;
+}
+
+// Modification time of an existing regular file that can be opened for reading.
+bool modification_time(const std::string& path, int64_t* seconds) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  if (ok) *seconds = st.st_mtim.tv_sec;
+  return ok;
+}
+
+bool exists_not_directory(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+} // namespace
+
+asyn_http_file::asyn_http_file(asyn_http_file_event* sink) : sink_(sink), http_(this) {}
+
+asyn_http_file::~asyn_http_file() { close(); }
+
+bool asyn_http_file::request_file(const header_list& headers, const std::u16string& path, int32_t id,
+                                  const std::string& url) {
+  if (path.empty() || url.empty() || is_requesting()) return false;
+  header_list request_headers = headers;
+  std::string destination = text::utf16_to_utf8(path);
+  int64_t mtime = 0;
+  if (modification_time(destination, &mtime)) request_headers.set("If-Modified-Since", http_date(mtime));
+  if (!http_.request(id, url, request_headers)) return false;
+  id_ = id;
+  url_ = url;
+  path_ = path;
+  temp_path_ = destination + ".tmp";
+  fd_ = -1;
+  written_ = total_ = range_start_ = 0;
+  return true;
+}
+
+void asyn_http_file::reset() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  id_ = 0;
+  url_.clear();
+  path_.clear();
+  temp_path_.clear();
+  written_ = total_ = range_start_ = 0;
+}
+
+void asyn_http_file::close() {
+  http_.close();
+  reset();
+}
+
+void asyn_http_file::report_ready(uint64_t size, int result) {
+  int32_t id = id_;
+  std::string url = url_;
+  std::u16string path = path_;
+  reset();
+  sink_->on_ready(id, url, size, path, result);
+}
+
+void asyn_http_file::report_failure(int error) {
+  int32_t id = id_;
+  std::string url = url_;
+  http_.close();
+  reset();
+  sink_->on_error(id, url, error);
+}
+
+// Opens the ".tmp" at the range start. An answer without Content-Range is the whole file,
+// so what an earlier transfer left there is dropped; a range that starts beyond the
+// ".tmp"'s end would leave a hole of zeros and is refused with 416, the file untouched.
+// Returns 0, an errno value, or 416.
+int asyn_http_file::open_temp(const http_response& response) {
+  int fd = ::open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  int error = 0;
+  struct stat st {};
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (!response.headers.find_nocase("Content-Range")) {
+    if (::ftruncate(fd, 0) != 0) error = errno;
+  } else if (range_start_ > static_cast<uint64_t>(st.st_size)) {
+    error = kRangeNotSatisfiable;
+  }
+  if (!error && ::lseek(fd, static_cast<off_t>(range_start_), SEEK_SET) < 0) error = errno;
+  if (error) {
+    ::close(fd);
+    return error;
+  }
+  fd_ = fd;
+  return 0;
+}
+
+void asyn_http_file::on_body(int32_t, http_response& response, const char* data, size_t length, uint64_t,
+                             bool* keep) {
+  if (response.status != 200 && response.status != 206) return;
+  *keep = false;
+  if (!range_start_of(response.headers, &range_start_)) {
+    report_failure(kHttpBadHeader);
+    return;
+  }
+  total_ = range_start_ + header_number(response.headers, "Content-Length");
+  written_ += length;
+  if (fd_ < 0) {
+    if (int error = open_temp(response)) {
+      report_failure(error);
+      return;
+    }
+  }
+  while (length > 0) {
+    ssize_t n = ::write(fd_, data, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      report_failure(n < 0 ? errno : EIO);
+      return;
+    }
+    data += n;
+    length -= static_cast<size_t>(n);
+  }
+  sink_->on_progress(id_, range_start_, written_, total_);
+}
+
+void asyn_http_file::on_response(int32_t, http_response& response) {
+  int status = response.status;
+  if (status == 200 || status == 206) {
+    total_ = header_number(response.headers, "Content-Length");
+    std::string destination = text::utf16_to_utf8(path_);
+    if (written_ > 0) {
+      // The bytes reach the disk before the name does, and one rename replaces the older
+      // destination: at every moment the destination is either the old or the new file.
+      int error = ::fdatasync(fd_) == 0 ? 0 : errno;
+      ::close(fd_);
+      fd_ = -1;
+      if (!error && ::rename(temp_path_.c_str(), destination.c_str()) != 0) error = errno;
+      if (error) {
+        report_failure(error);
+        return;
+      }
+    } else {
+      int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (fd < 0) {
+        report_failure(errno);
+        return;
+      }
+      ::close(fd);
+    }
+    report_ready(range_start_ + total_, asyn_http_file_event::kDownloaded);
+  } else if (status == 304) {
+    total_ = header_number(response.headers, "Content-Length");
+    report_ready(range_start_ + total_, asyn_http_file_event::kNotModified);
+  } else {
+    report_failure(status);
+  }
+}
+
+void asyn_http_file::on_error(int32_t, int error) {
+  if (exists_not_directory(text::utf16_to_utf8(path_))) {
+    report_ready(range_start_ + total_, asyn_http_file_event::kOlderFileKept);
+  } else {
+    report_failure(error);
+  }
+}
+
+} // namespace kit::net

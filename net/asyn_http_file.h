@@ -1,0 +1,74 @@
+// Downloads one URL into one file: the body goes straight into "<destination>.tmp" at the
+// offset the server's Content-Range names, which replaces the destination when the transfer
+// completes. An existing destination is only fetched again when the server has a newer one
+// (If-Modified-Since); a caller's "Range" header resumes a partial ".tmp", which is never
+// deleted here. UI thread only; every outcome leaves the object idle before its event, so a
+// handler may start the next transfer at once.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "net/asyn_http.h"
+
+namespace kit::net {
+
+class asyn_http_file_event {
+public:
+  enum result_t { kDownloaded = 0, kNotModified = 1, kOlderFileKept = 2 };
+  virtual ~asyn_http_file_event() = default;
+  virtual void on_ready(int32_t id, const std::string& url, uint64_t size, const std::u16string& path, int result) = 0;
+  // error: a client or socket error number, an HTTP status, or an errno value.
+  virtual void on_error(int32_t id, const std::string& url, int error) = 0;
+  virtual void on_progress(int32_t id, uint64_t range_start, uint64_t written, uint64_t total) {
+    (void)id, (void)range_start, (void)written, (void)total;
+  }
+};
+
+class asyn_http_file : private asyn_http_event {
+public:
+  // The failure of a range answer that does not continue the ".tmp" where it ends.
+  static constexpr int kRangeNotSatisfiable = 416;
+
+  explicit asyn_http_file(asyn_http_file_event* sink);
+  ~asyn_http_file() override;
+
+  // Starts the download of url into path. False for an empty path or URL, while a
+  // transfer is under way, or when the request cannot be started.
+  bool request_file(const header_list& headers, const std::u16string& path, int32_t id, const std::string& url);
+  // Abandons the transfer without an event; the ".tmp" keeps what was received.
+  void close();
+  bool is_requesting() const { return !path_.empty(); }
+
+  // The embedded client (its idle time-out may be changed).
+  asyn_http& client() { return http_; }
+
+  asyn_http_file(const asyn_http_file&) = delete;
+  asyn_http_file& operator=(const asyn_http_file&) = delete;
+
+private:
+  void on_response(int32_t id, http_response& response) override;
+  void on_error(int32_t id, int error) override;
+  void on_body(int32_t id, http_response& response, const char* data, size_t length, uint64_t body_so_far,
+               bool* keep) override;
+
+  int open_temp(const http_response& response);
+  void reset();
+  void report_ready(uint64_t size_after_range_start, int result);
+  void report_failure(int error);
+
+  asyn_http_file_event* sink_;
+  asyn_http http_;
+  int32_t id_ = 0;
+  std::string url_;
+  std::u16string path_;
+  std::string temp_path_;  // UTF-8
+  int fd_ = -1;
+  uint64_t written_ = 0;
+  uint64_t total_ = 0;
+  uint64_t range_start_ = 0;
+};
+
+// "%a, %d %b %Y %H:%M:%S GMT" of a UTC time with English names whatever the locale.
+std::string http_date(int64_t unix_seconds);
+
+} // namespace kit::net
