@@ -39,30 +39,15 @@ script::function_ref* lua_asyn_http_file::event_slot(const char* name, size_t le
   return nullptr;
 }
 
-asyn_http_file_factory::~asyn_http_file_factory() {
-  for (lua_asyn_http_file* file : live_) delete file;
-}
-
-lua_asyn_http_file* asyn_http_file_factory::create() {
-  auto* file = new lua_asyn_http_file;
-  live_.insert(file);
-  return file;
-}
-
-bool asyn_http_file_factory::destroy(lua_asyn_http_file* file) {
-  if (live_.erase(file) == 0) return false;
-  delete file;
-  return true;
-}
-
 namespace {
-lua_asyn_http_file* self(lua_State* L) { return script::self<lua_asyn_http_file>(L, lua_asyn_http_file::kClassName); }
+using methods = http_class_methods<lua_asyn_http_file, asyn_http_file_factory, &lua_asyn_http_file::file>;
+lua_asyn_http_file* self(lua_State* L) { return methods::self(L); }
 
 // request_file(id, url, headers table, destination path)
 int request_file(lua_State* L) {
   lua_asyn_http_file* object = self(L);
   if (!object) return 0;
-  auto id = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(script::to_int64(lua_tonumber(L, 2)))));
+  int32_t id = request_id(L, 2);
   header_list headers;
   if (!read_headers_table(L, 4, &headers)) {
     lua_pushnil(L);
@@ -74,64 +59,26 @@ int request_file(lua_State* L) {
   return 1;
 }
 
-int is_requesting(lua_State* L) {
-  lua_asyn_http_file* object = self(L);
-  if (!object) return 0;
-  lua_pushboolean(L, object->file.is_requesting());
-  return 1;
-}
-
-int close(lua_State* L) {
-  if (lua_asyn_http_file* object = self(L)) object->file.close();
-  return 0;
-}
-
-int attach_event(lua_State* L) {
-  lua_asyn_http_file* object = self(L);
-  return object ? attach_named_event(L, object) : 0;
-}
-
-int detach_event(lua_State* L) {
-  lua_asyn_http_file* object = self(L);
-  return object ? detach_named_event(L, object) : 0;
-}
-
-int gc(lua_State* L) {
-  if (!self(L)) return 0;
-  auto** slot = static_cast<lua_asyn_http_file**>(lua_touserdata(L, 1));
-  if (auto* factory = host::find_owned<asyn_http_file_factory>()) factory->destroy(*slot);
-  *slot = nullptr;
-  return 0;
-}
-
-int create_instance(lua_State* L) {
-  auto* factory = script::self<asyn_http_file_factory>(L, asyn_http_file_factory::kClassName);
-  if (!factory) return 0;
-  UIS_PushObject(L, lua_asyn_http_file::kClassName, factory->create());
-  return 1;
-}
-
 const UIS_Method kFileMethods[] = {
     {"request_file", request_file, 0},
-    {"is_requesting", is_requesting, 0},
-    {"close", close, 0},
-    {"attach_event", attach_event, 0},
-    {"detach_event", detach_event, 0},
-    {"__gc", gc, 0},
+    {"is_requesting", methods::is_requesting, 0},
+    {"close", methods::close, 0},
+    {"attach_event", methods::attach_event, 0},
+    {"detach_event", methods::detach_event, 0},
+    {"__gc", methods::gc, 0},
     {nullptr, nullptr, 0},
 };
 
 const UIS_Method kFactoryMethods[] = {
-    {"create_instance", create_instance, 0},
+    {"create_instance", methods::create_instance, 0},
     {nullptr, nullptr, 0},
 };
 
-void* getter(void*) { return host::owned<asyn_http_file_factory>(); }
 } // namespace
 
 void asyn_http_file_factory::Register(UIS_Env* env) {
   if (!env) return;
-  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kFactoryMethods, nullptr});
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{methods::getter, nullptr, kGlobalName, kClassName, kFactoryMethods, nullptr});
 }
 
 void asyn_http_file_factory::RegisterClass(UIS_Env* env) {

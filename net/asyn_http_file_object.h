@@ -2,11 +2,10 @@
 // factory, the global object "kit.win32.net.asyn_http_file.factory". As with the client
 // class, the host-owned factory holds every download not collected yet.
 #pragma once
-#include <set>
-
 #include "engine/function_ref.h"
 #include "engine/ui_engine.h"
 #include "net/asyn_http_file.h"
+#include "net/http_class_methods.h"
 
 namespace kit::net {
 
@@ -28,20 +27,13 @@ private:
   script::function_ref on_error_;
 };
 
-class asyn_http_file_factory {
+class asyn_http_file_factory : public script_instances<lua_asyn_http_file> {
 public:
   static constexpr const char* kGlobalName = "kit.win32.net.asyn_http_file.factory";
   static constexpr const char* kClassName = "kit.win32.net.asyn_http_file.factory.class";
 
-  ~asyn_http_file_factory();
   static void Register(UIS_Env* env);
   static void RegisterClass(UIS_Env* env);
-
-  lua_asyn_http_file* create();
-  bool destroy(lua_asyn_http_file* file);
-
-private:
-  std::set<lua_asyn_http_file*> live_;
 };
 
 } // namespace kit::net

@@ -55,28 +55,9 @@ script::function_ref* lua_asyn_http::event_slot(const char* name, size_t length)
   return nullptr;
 }
 
-asyn_http_factory::~asyn_http_factory() {
-  for (lua_asyn_http* client : live_) delete client;
-}
-
-lua_asyn_http* asyn_http_factory::create() {
-  auto* client = new lua_asyn_http;
-  live_.insert(client);
-  return client;
-}
-
-bool asyn_http_factory::destroy(lua_asyn_http* client) {
-  if (live_.erase(client) == 0) return false;
-  delete client;
-  return true;
-}
-
 namespace {
-lua_asyn_http* self(lua_State* L) { return script::self<lua_asyn_http>(L, lua_asyn_http::kClassName); }
-
-int32_t request_id(lua_State* L, int idx) {
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(script::to_int64(lua_tonumber(L, idx)))));
-}
+using methods = http_class_methods<lua_asyn_http, asyn_http_factory, &lua_asyn_http::client>;
+lua_asyn_http* self(lua_State* L) { return methods::self(L); }
 
 // request(id, url) | request(id, request table) | request(id, url, headers table)
 int request(lua_State* L) {
@@ -106,65 +87,26 @@ int request(lua_State* L) {
   return 1;
 }
 
-int is_requesting(lua_State* L) {
-  lua_asyn_http* object = self(L);
-  if (!object) return 0;
-  lua_pushboolean(L, object->client.is_requesting());
-  return 1;
-}
-
-int close(lua_State* L) {
-  if (lua_asyn_http* object = self(L)) object->client.close();
-  return 0;
-}
-
-int attach_event(lua_State* L) {
-  lua_asyn_http* object = self(L);
-  return object ? attach_named_event(L, object) : 0;
-}
-
-int detach_event(lua_State* L) {
-  lua_asyn_http* object = self(L);
-  return object ? detach_named_event(L, object) : 0;
-}
-
-int gc(lua_State* L) {
-  if (!self(L)) return 0;
-  auto** slot = static_cast<lua_asyn_http**>(lua_touserdata(L, 1));
-  // Once the factory is gone, so is every client it made.
-  if (auto* factory = host::find_owned<asyn_http_factory>()) factory->destroy(*slot);
-  *slot = nullptr;  // a resurrected object must not reach freed memory
-  return 0;
-}
-
-int create_instance(lua_State* L) {
-  auto* factory = script::self<asyn_http_factory>(L, asyn_http_factory::kClassName);
-  if (!factory) return 0;
-  UIS_PushObject(L, lua_asyn_http::kClassName, factory->create());
-  return 1;
-}
-
 const UIS_Method kClientMethods[] = {
     {"request", request, 0},
-    {"is_requesting", is_requesting, 0},
-    {"close", close, 0},
-    {"attach_event", attach_event, 0},
-    {"detach_event", detach_event, 0},
-    {"__gc", gc, 0},
+    {"is_requesting", methods::is_requesting, 0},
+    {"close", methods::close, 0},
+    {"attach_event", methods::attach_event, 0},
+    {"detach_event", methods::detach_event, 0},
+    {"__gc", methods::gc, 0},
     {nullptr, nullptr, 0},
 };
 
 const UIS_Method kFactoryMethods[] = {
-    {"create_instance", create_instance, 0},
+    {"create_instance", methods::create_instance, 0},
     {nullptr, nullptr, 0},
 };
 
-void* getter(void*) { return host::owned<asyn_http_factory>(); }
 } // namespace
 
 void asyn_http_factory::Register(UIS_Env* env) {
   if (!env) return;
-  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kFactoryMethods, nullptr});
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{methods::getter, nullptr, kGlobalName, kClassName, kFactoryMethods, nullptr});
 }
 
 void asyn_http_factory::RegisterClass(UIS_Env* env) {
