@@ -7,6 +7,7 @@
 #include "engine/console_input.h"
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
+#include "net/task_store.h"
 
 using kit::design_pattern::singleton_ex;
 
@@ -14,6 +15,10 @@ kit::host::host_config MakeHostConfig() {
   kit::host::host_config config;
   // Managers in start-up order (released in reverse): icon imager, task store (acquired,
   // then initialised), driver installer, debug-bridge runner, device detector.
+  // The task store is open before the script objects are registered, so the download
+  // manager finds the stored tasks and the next free id.
+  config.managers.push_back({[] { singleton_ex<CSqliteManager>::acquire()->open_task_store(); },
+                             [] { singleton_ex<CSqliteManager>::release(); }});
   config.managers.push_back({[] { singleton_ex<CAndroidConnectManager>::acquire(); },
                              [] { singleton_ex<CAndroidConnectManager>::release(); }});
   config.managers.push_back({[] { singleton_ex<CDeviceManager>::acquire(); },
