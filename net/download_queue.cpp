@@ -14,7 +14,7 @@ namespace kit::net {
 
 std::string range_value(int64_t position) {
   char text[48];
-  std::snprintf(text, sizeof text, "bytes=%d -", static_cast<int32_t>(position));
+  std::snprintf(text, sizeof text, "bytes=%lld -", static_cast<long long>(position));
   return text;
 }
 

@@ -127,6 +127,13 @@ protected:
 
 } // namespace
 
+TEST(DownloadRange, ValueKeepsTheWholePosition) {
+  EXPECT_EQ(range_value(0), "bytes=0 -");
+  EXPECT_EQ(range_value(5000), "bytes=5000 -");
+  EXPECT_EQ(range_value(INT64_C(3000000000)), "bytes=3000000000 -");
+  EXPECT_EQ(range_value(INT64_C(9000000000000)), "bytes=9000000000000 -");
+}
+
 TEST_F(DownloadQueue, FailureAtHalfIsStoredAndResumesFromThere) {
   server.mode = 1;
   int32_t id = queue->download_file(server.url(), dest("a/b/file.bin"), 2, u"file", u"", listener());
