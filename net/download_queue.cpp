@@ -125,6 +125,12 @@ void download_queue::start_next_task() {
   for (auto& [id, t] : tasks_) {
     if (t.state != kTaskWaiting) continue;
     t.state = kTaskDownloading;
+    // The row may be ahead of the disk (it is written every 50th block, the file on every
+    // block, but a killed process may lose either): never ask for bytes beyond what the
+    // ".tmp" holds, which would leave a hole.
+    int64_t on_disk = file_size_of(text::utf16_to_utf8(t.path) + ".tmp");
+    if (t.position > on_disk) t.position = on_disk;
+    if (t.position < 0) t.position = 0;
     header_list headers;
     headers.set("Range", range_value(t.position));
     file_.request_file(headers, t.path, id, t.url);

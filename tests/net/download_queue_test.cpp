@@ -210,3 +210,15 @@ TEST_F(DownloadQueue, StopRestartAndCancelWithTheirRows) {
   ASSERT_EQ(server.requests().size(), 4u);
   EXPECT_NE(server.requests()[3].find("Range: bytes=100 -\r\n"), std::string::npos) << server.requests()[3];
 }
+
+TEST_F(DownloadQueue, ResumeNeverStartsBeyondTheTemporaryFile) {
+  // The row says 8000 bytes, but only 3000 reached the disk before the process ended.
+  testsupport::write_file(dir / "r.bin.tmp", content().substr(0, 3000));
+  queue->add_stored_task(40, server.url(), 8000, kSize, dest("r.bin"), listener());
+  ASSERT_TRUE(net_test::run_loop());
+  ASSERT_EQ(server.requests().size(), 1u);
+  EXPECT_NE(server.requests()[0].find("Range: bytes=3000 -\r\n"), std::string::npos) << server.requests()[0];
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back().state, kTaskComplete);
+  EXPECT_EQ(testsupport::read_file(dir / "r.bin"), content());
+}
