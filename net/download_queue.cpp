@@ -133,8 +133,13 @@ void download_queue::start_next_task() {
     if (t.position < 0) t.position = 0;
     header_list headers;
     headers.set("Range", range_value(t.position));
-    file_.request_file(headers, t.path, id, t.url);
-    return;
+    if (file_.request_file(headers, t.path, id, t.url)) return;
+    // Refused (no URL or path, a malformed URL): the task fails like a failed transfer,
+    // reported from the message window once the caller has its id, and the queue goes on.
+    t.state = kTaskFailed;
+    if (store_) store_->update_task_progress(id, t.position, t.size, kTaskFailed);
+    refused_.push_back(id);
+    post(kReportRefused);
   }
 }
 
@@ -187,6 +192,15 @@ void download_queue::HandleMessage(uintptr_t code) {
     init_(store_ ? store_->stored_tasks() : kNone);
   } else if (code == kRunScheduler) {
     start_next_task();
+  } else if (code == kReportRefused) {
+    std::vector<int32_t> ids = std::move(refused_);
+    refused_.clear();
+    for (int32_t id : ids) {
+      auto it = tasks_.find(id);
+      if (it == tasks_.end() || it->second.state != kTaskFailed || !it->second.listener) continue;
+      task_listener listener = it->second.listener;
+      listener(id, it->second.position, it->second.size, kTaskFailed);
+    }
   }
 }
 

@@ -36,7 +36,7 @@ public:
   static constexpr int32_t kUnrecordedType = 7;
   static constexpr uint32_t kScriptProgressEvery = 20;
   static constexpr uint32_t kStoreProgressEvery = 50;
-  enum message_code : uintptr_t { kCallInit = 1, kRunScheduler = 2 };
+  enum message_code : uintptr_t { kCallInit = 1, kRunScheduler = 2, kReportRefused = 3 };
 
   // store may be null (nothing is recorded); the id counter starts at its next_task_base.
   explicit download_queue(CSqliteManager* store);
@@ -87,6 +87,7 @@ private:
   init_listener init_;
   bool init_called_ = false;
   uint32_t progress_events_ = 0;
+  std::vector<int32_t> refused_;  // tasks whose start was refused, not reported yet
 };
 
 // "bytes=N -": the Range value that resumes a file at position.

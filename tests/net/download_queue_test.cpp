@@ -222,3 +222,18 @@ TEST_F(DownloadQueue, ResumeNeverStartsBeyondTheTemporaryFile) {
   EXPECT_EQ(reports.back().state, kTaskComplete);
   EXPECT_EQ(testsupport::read_file(dir / "r.bin"), content());
 }
+
+TEST_F(DownloadQueue, RefusedStartFailsTheTaskAndTheQueueGoesOn) {
+  int32_t bad = queue->download_file("", dest("bad.bin"), 1, u"bad", u"", listener());
+  int32_t good = queue->download_file(server.url(), dest("good.bin"), 1, u"good", u"", listener());
+  EXPECT_EQ(queue->state_of(bad), kTaskFailed);
+  EXPECT_EQ(queue->state_of(good), kTaskDownloading);
+  ASSERT_TRUE(net_test::run_loop());  // the failure is reported from the message window
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports[0].id, bad);
+  EXPECT_EQ(reports[0].state, kTaskFailed);
+  ASSERT_TRUE(net_test::run_loop());
+  EXPECT_EQ(reports.back().id, good);
+  EXPECT_EQ(reports.back().state, kTaskComplete);
+  EXPECT_EQ(testsupport::read_file(dir / "good.bin"), content());
+}
