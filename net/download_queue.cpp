@@ -57,7 +57,7 @@ int32_t download_queue::download_file(const std::string& url, const std::u16stri
   t.listener = std::move(listener);
   t.path = path;
   t.url = url;
-  start_next_task();
+  // The row first, so that a task failing at once is recorded with its failure.
   if (type != kUnrecordedType && store_) {
     task_record record;
     record.task_id = id;
@@ -68,6 +68,7 @@ int32_t download_queue::download_file(const std::string& url, const std::u16stri
     record.logoUrl = logo;
     store_->insert_task(record);
   }
+  start_next_task();
   return id;
 }
 

@@ -237,3 +237,11 @@ TEST_F(DownloadQueue, RefusedStartFailsTheTaskAndTheQueueGoesOn) {
   EXPECT_EQ(reports.back().state, kTaskComplete);
   EXPECT_EQ(testsupport::read_file(dir / "good.bin"), content());
 }
+
+TEST_F(DownloadQueue, TaskFailingAtOnceIsStoredFailed) {
+  int32_t id = queue->download_file("no scheme at all", dest("x.bin"), 1, u"x", u"", listener());
+  EXPECT_EQ(row(id).task_state, kTaskFailed);
+  EXPECT_EQ(row(id).show_name, u"x");
+  ASSERT_TRUE(net_test::run_loop());
+  EXPECT_EQ(reports.back().state, kTaskFailed);
+}
