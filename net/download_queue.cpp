@@ -41,7 +41,8 @@ void download_queue::post(uintptr_t code) {
 }
 
 void download_queue::init(init_listener listener) {
-  if (init_called_) return;
+  // A call without a function is ignored, so that a later one with a function still works.
+  if (init_called_ || !listener) return;
   init_called_ = true;
   init_ = std::move(listener);
   post(kCallInit);

@@ -245,3 +245,26 @@ TEST_F(DownloadQueue, TaskFailingAtOnceIsStoredFailed) {
   ASSERT_TRUE(net_test::run_loop());
   EXPECT_EQ(reports.back().state, kTaskFailed);
 }
+
+TEST_F(DownloadQueue, InitWithoutAFunctionLeavesRoomForOneWithIt) {
+  task_record stored;
+  stored.task_id = 9;
+  ASSERT_TRUE(store.insert_task(stored));
+  ASSERT_TRUE(store.open_task_store_at(dir / "Download.db"));  // the start-up snapshot
+  queue = std::make_unique<download_queue>(&store);
+  int first = 0, second = 0;
+  size_t listed = 0;
+  queue->init({});
+  queue->init([&](const std::vector<task_record>& tasks) {
+    ++first;
+    listed = tasks.size();
+    net_test::stop_loop();
+  });
+  queue->init([&](const std::vector<task_record>&) { ++second; });
+  ASSERT_TRUE(net_test::run_loop());
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(second, 0);
+  EXPECT_EQ(listed, 1u);
+  // New ids follow the largest stored one (base 10, then incremented).
+  EXPECT_EQ(queue->download_file("", dest("n.bin"), 7, u"", u"", {}), 11);
+}
