@@ -64,9 +64,10 @@ int Init(lua_State* L) {
           set_field(S, "showName", t.show_name);
           push_int32(S, t.task_type);
           lua_setfield(S, -2, "taskType");
-          push_int32(S, t.file_size);
+          // Script numbers hold sizes and positions exactly up to 2^53.
+          lua_pushnumber(S, static_cast<lua_Number>(t.file_size));
           lua_setfield(S, -2, "fileSize");
-          push_int32(S, t.file_pos);
+          lua_pushnumber(S, static_cast<lua_Number>(t.file_pos));
           lua_setfield(S, -2, "filePos");
           push_int32(S, t.task_state);
           lua_setfield(S, -2, "taskState");
