@@ -132,6 +132,9 @@ void download_queue::start_next_task() {
     // ".tmp" holds, which would leave a hole.
     int64_t on_disk = file_size_of(text::utf16_to_utf8(t.path) + ".tmp");
     if (t.position > on_disk) t.position = on_disk;
+    // A ".tmp" that already holds the whole file (the process ended before the rename):
+    // a range from its end cannot be satisfied, so the last byte is fetched again.
+    if (t.size > 0 && t.position >= t.size) t.position = t.size - 1;
     if (t.position < 0) t.position = 0;
     header_list headers;
     headers.set("Range", range_value(t.position));
