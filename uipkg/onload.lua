@@ -9,6 +9,7 @@ local bridge = require("console.bridge")
 local agent = require("console.agent")
 require("console.phone_data")
 require("console.transfer")
+require("console.downloads")
 
 local ARRIVED = 1
 
