@@ -31,10 +31,11 @@ kit::host::host_config MakeHostConfig() {
   // 2. The pool's worker finishes the item it is running; what is left is cleaned up.
   config.shutdown_steps.push_back(CThreadPool::Shutdown);
   // 3. The script objects, newest first: SendFile.Manager joins its worker, GetFile.Manager
-  //    and Socket.Manager close their sockets, AndroidCon.Manager cancels its commands at
-  //    the debug-bridge runner (whose worker ends, killing a running command, when it is
-  //    released next), Device.Manager ends the device notices; all give back their script
-  //    functions while the script state still exists.
+  //    and Socket.Manager close their sockets, DownloadManger.Manager ends its transfer
+  //    (the task store stays open until the managers above are released), AndroidCon.Manager
+  //    cancels its commands at the debug-bridge runner (whose worker ends, killing a running
+  //    command, when it is released next), Device.Manager ends the device notices; all give
+  //    back their script functions while the script state still exists.
   config.shutdown_steps.push_back(kit::host::release_owned_objects);
   return config;
 }
