@@ -284,3 +284,18 @@ TEST_F(DownloadQueue, CompleteTemporaryFileIsFinishedNotRefusedForEver) {
   EXPECT_TRUE(testsupport::read_file(dir / "w.bin") == content());
   EXPECT_FALSE(testsupport::file_exists(dir / "w.bin.tmp"));
 }
+
+TEST_F(DownloadQueue, NotModifiedCompletesWithTheExistingFilesSize) {
+  raw_http_server not_modified([](raw_connection& c) {
+    if (!c.read_request().empty()) c.send("HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n");
+  });
+  testsupport::write_file(dir / "old.bin", std::string(1234, 'o'));
+  int32_t id = queue->download_file(not_modified.url("/old.bin"), dest("old.bin"), 1, u"old", u"", listener());
+  ASSERT_TRUE(net_test::run_loop());
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].state, kTaskComplete);
+  EXPECT_EQ(reports[0].position, 1234);
+  EXPECT_EQ(reports[0].size, 1234);
+  EXPECT_EQ(row(id).file_size, 1234);
+  EXPECT_NE(not_modified.requests()[0].find("If-Modified-Since: "), std::string::npos);
+}

@@ -104,10 +104,10 @@ std::string integrity(const std::string& path) {
 } // namespace
 
 TEST(DownloadKill, KilledTenTimesEndsWithIdenticalFilesAndAHealthyStore) {
-  testsupport::nginx_server nginx("", "    limit_rate 1m;\n");
+  testsupport::nginx_server nginx("", "    limit_rate 4m;\n");
   if (!nginx.started()) GTEST_SKIP() << "nginx is not installed";
   const char* names[] = {"one.bin", "two.bin", "three.bin"};
-  const size_t size = 3u << 20;
+  const size_t size = 12u << 20;
   for (unsigned i = 0; i < 3; ++i) testsupport::write_file(nginx.root() + "/" + names[i], pattern_file(size, i + 1));
 
   script_install app;
@@ -120,7 +120,7 @@ TEST(DownloadKill, KilledTenTimesEndsWithIdenticalFilesAndAHealthyStore) {
   unsigned seed = std::random_device{}();
   std::printf("kill moments from seed %u\n", seed);
   std::mt19937 gen(seed);
-  std::uniform_int_distribution<int> moment_ms(50, 400);
+  std::uniform_int_distribution<int> moment_ms(50, 500);
   int kills = 0;
   long long twice = 0;
   bool done = false;
