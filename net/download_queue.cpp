@@ -127,9 +127,9 @@ void download_queue::start_next_task() {
   for (auto& [id, t] : tasks_) {
     if (t.state != kTaskWaiting) continue;
     t.state = kTaskDownloading;
-    // The row may be ahead of the disk (it is written every 50th block, the file on every
-    // block, but a killed process may lose either): never ask for bytes beyond what the
-    // ".tmp" holds, which would leave a hole.
+    // The recorded position may be ahead of the ".tmp" (the file was cut short or removed
+    // while the row stayed, say after the machine went down): never ask for bytes beyond
+    // what the ".tmp" holds, which would leave a hole.
     int64_t on_disk = file_size_of(text::utf16_to_utf8(t.path) + ".tmp");
     if (t.position > on_disk) t.position = on_disk;
     // A ".tmp" that already holds the whole file (the process ended before the rename):
