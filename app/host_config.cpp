@@ -12,6 +12,7 @@
 #include "host/host_startup.h"
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
+#include "net/task_store.h"
 #include "platform/dbus_buses.h"
 #include "platform/x11_display.h"
 
@@ -24,6 +25,10 @@ kit::host::host_config MakeHostConfig() {
   config.managers.push_back({[] { GetAppPaths()->GetProfileDir(); }, [] {}});
   // Managers in start-up order (released in reverse): icon imager, task store (acquired,
   // then initialised), driver installer, debug-bridge runner, device detector.
+  // The task store is open before the script objects are registered, so the download
+  // manager finds the stored tasks and the next free id.
+  config.managers.push_back({[] { singleton_ex<CSqliteManager>::acquire()->open_task_store(); },
+                             [] { singleton_ex<CSqliteManager>::release(); }});
   config.managers.push_back({[] { singleton_ex<CDriverManager>::acquire(); },
                              [] { singleton_ex<CDriverManager>::release(); }});
   config.managers.push_back({[] { singleton_ex<CAndroidConnectManager>::acquire(); },
@@ -40,11 +45,12 @@ kit::host::host_config MakeHostConfig() {
   // 2. The pool's worker finishes the item it is running; what is left is cleaned up.
   config.shutdown_steps.push_back(CThreadPool::Shutdown);
   // 3. The script objects, newest first: SendFile.Manager joins its worker, GetFile.Manager
-  //    and Socket.Manager close their sockets, AndroidCon.Manager cancels its commands at
-  //    the debug-bridge runner (whose worker ends, killing a running command, when it is
-  //    released next), Driver.Manager ends a running installer and joins the installer's
-  //    worker, Device.Manager ends the device notices; all give back their script
-  //    functions while the script state still exists.
+  //    and Socket.Manager close their sockets, DownloadManger.Manager ends its transfer
+  //    (the task store stays open until the managers above are released), AndroidCon.Manager
+  //    cancels its commands at the debug-bridge runner (whose worker ends, killing a running
+  //    command, when it is released next), Driver.Manager ends a running installer and joins
+  //    the installer's worker, Device.Manager ends the device notices; all give back their
+  //    script functions while the script state still exists.
   config.shutdown_steps.push_back(kit::host::release_owned_objects);
   // 4. The desktop connections the script objects shared: the X display, the buses.
   config.shutdown_steps.push_back(kit::platform::x11::close);

@@ -8,6 +8,7 @@
 #include "host/app_help_object.h"
 #include "net/asyn_http_file_object.h"
 #include "net/asyn_http_object.h"
+#include "net/download_manager_object.h"
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
@@ -33,7 +34,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaGetFile::Register(env);
   // ClipBoardData.Manager
   // DataReport.Manager
-  // DownloadManger.Manager
+  CLuaDownloadManager::Register(env);
   // IconManager.Manager
   CLuaWin32Shell::Register(env);
   // Tray.Manager

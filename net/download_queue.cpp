@@ -1,0 +1,212 @@
+#include "net/download_queue.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "common/text_convert.h"
+#include "host/host_startup.h"
+#include "host/message_window.h"
+
+namespace kit::net {
+
+std::string range_value(int64_t position) {
+  char text[48];
+  std::snprintf(text, sizeof text, "bytes=%lld -", static_cast<long long>(position));
+  return text;
+}
+
+namespace {
+void make_parent_folders(const std::u16string& path) {
+  std::filesystem::path parent = std::filesystem::path(text::utf16_to_utf8(path)).parent_path();
+  std::error_code ignored;
+  if (!parent.empty()) std::filesystem::create_directories(parent, ignored);
+}
+
+int64_t file_size_of(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
+}
+} // namespace
+
+download_queue::download_queue(CSqliteManager* store)
+    : store_(store), counter_(store ? store->next_task_base() : 0) {}
+
+download_queue::~download_queue() { file_.close(); }
+
+void download_queue::post(uintptr_t code) {
+  if (CMessageWindow* window = GetMessageWindow()) window->PostCallHandler(this, static_cast<uint32_t>(code));
+}
+
+void download_queue::init(init_listener listener) {
+  // A call without a function is ignored, so that a later one with a function still works.
+  if (init_called_ || !listener) return;
+  init_called_ = true;
+  init_ = std::move(listener);
+  post(kCallInit);
+}
+
+int32_t download_queue::download_file(const std::string& url, const std::u16string& path, int32_t type,
+                                      const std::u16string& show_name, const std::u16string& logo,
+                                      task_listener listener) {
+  make_parent_folders(path);
+  int32_t id = ++counter_;
+  task& t = tasks_[id];
+  t = task{};
+  t.listener = std::move(listener);
+  t.path = path;
+  t.url = url;
+  // The row first, so that a task failing at once is recorded with its failure.
+  if (type != kUnrecordedType && store_) {
+    task_record record;
+    record.task_id = id;
+    record.task_type = type;
+    record.file_path = path;
+    record.show_name = show_name;
+    record.download_url = text::utf8_to_utf16(url);
+    record.logoUrl = logo;
+    store_->insert_task(record);
+  }
+  start_next_task();
+  return id;
+}
+
+int32_t download_queue::add_stored_task(int32_t id, const std::string& url, int64_t position, int64_t size,
+                                        const std::u16string& path, task_listener listener) {
+  make_parent_folders(path);
+  task& t = tasks_[id];
+  if (t.state == kTaskDownloading) file_.close();
+  t = task{};
+  t.listener = std::move(listener);
+  t.path = path;
+  t.url = url;
+  t.position = position;
+  t.size = size;
+  start_next_task();
+  return id;
+}
+
+void download_queue::cancel_task(int32_t id, bool keep_record) {
+  if (!keep_record && store_) store_->delete_task(id);
+  auto it = tasks_.find(id);
+  if (it == tasks_.end()) return;
+  if (it->second.state == kTaskDownloading) file_.close();
+  tasks_.erase(it);
+  start_next_task();
+}
+
+void download_queue::stop_task(int32_t id) {
+  auto it = tasks_.find(id);
+  if (it == tasks_.end()) return;
+  if (it->second.state == kTaskDownloading) file_.close();
+  it->second.state = kTaskStopped;
+  start_next_task();
+}
+
+void download_queue::restart_task(int32_t id) {
+  auto it = tasks_.find(id);
+  if (it == tasks_.end()) return;
+  if (it->second.state == kTaskDownloading) return;  // already running: nothing to restart
+  it->second.state = kTaskWaiting;
+  start_next_task();
+}
+
+void download_queue::update_stored_task(int32_t id, int64_t position, int64_t size, int32_t state) {
+  if (store_) store_->update_task_progress(id, position, size, state);
+}
+
+int32_t download_queue::state_of(int32_t id) const {
+  auto it = tasks_.find(id);
+  return it == tasks_.end() ? -1 : it->second.state;
+}
+
+void download_queue::start_next_task() {
+  if (file_.is_requesting()) return;
+  for (auto& [id, t] : tasks_) {
+    if (t.state != kTaskWaiting) continue;
+    t.state = kTaskDownloading;
+    // The recorded position may be ahead of the ".tmp" (the file was cut short or removed
+    // while the row stayed, say after the machine went down): never ask for bytes beyond
+    // what the ".tmp" holds, which would leave a hole.
+    int64_t on_disk = file_size_of(text::utf16_to_utf8(t.path) + ".tmp");
+    if (t.position > on_disk) t.position = on_disk;
+    // A ".tmp" that already holds the whole file (the process ended before the rename):
+    // a range from its end cannot be satisfied, so the last byte is fetched again.
+    if (t.size > 0 && t.position >= t.size) t.position = t.size - 1;
+    if (t.position < 0) t.position = 0;
+    header_list headers;
+    headers.set("Range", range_value(t.position));
+    if (file_.request_file(headers, t.path, id, t.url)) return;
+    // Refused (no URL or path, a malformed URL): the task fails like a failed transfer,
+    // reported from the message window once the caller has its id, and the queue goes on.
+    t.state = kTaskFailed;
+    if (store_) store_->update_task_progress(id, t.position, t.size, kTaskFailed);
+    refused_.push_back(id);
+    post(kReportRefused);
+  }
+}
+
+void download_queue::fail(int32_t id, task& t) {
+  if (store_) store_->update_task_progress(id, t.position, t.size, kTaskFailed);
+  t.state = kTaskFailed;
+  if (t.listener) {
+    task_listener listener = t.listener;  // the listener may cancel its own task
+    listener(id, t.position, t.size, kTaskFailed);
+  }
+}
+
+void download_queue::on_progress(int32_t id, uint64_t range_start, uint64_t written, uint64_t total) {
+  auto it = tasks_.find(id);
+  if (it == tasks_.end()) return;
+  task& t = it->second;
+  t.position = static_cast<int64_t>(range_start + written);
+  t.size = static_cast<int64_t>(total);
+  ++progress_events_;
+  if (progress_events_ % kStoreProgressEvery == 0 && store_)
+    store_->update_task_progress(id, t.position, t.size, kTaskDownloading);
+  if (progress_events_ % kScriptProgressEvery == 0 && t.listener) {
+    task_listener listener = t.listener;
+    listener(id, t.position, t.size, kTaskDownloading);
+  }
+}
+
+void download_queue::on_ready(int32_t id, const std::string&, uint64_t size, const std::u16string&, int) {
+  auto it = tasks_.find(id);
+  if (it != tasks_.end()) {
+    int64_t final_size = size == 0 ? file_size_of(text::utf16_to_utf8(it->second.path)) : static_cast<int64_t>(size);
+    if (store_) store_->update_task_progress(id, final_size, final_size, kTaskComplete);
+    task_listener listener = std::move(it->second.listener);
+    tasks_.erase(it);
+    if (listener) listener(id, final_size, final_size, kTaskComplete);
+  }
+  start_next_task();
+}
+
+void download_queue::on_error(int32_t id, const std::string&, int) {
+  auto it = tasks_.find(id);
+  if (it != tasks_.end()) fail(id, it->second);
+  post(kRunScheduler);
+}
+
+void download_queue::HandleMessage(uintptr_t code) {
+  if (code == kCallInit) {
+    if (!init_) return;
+    static const std::vector<task_record> kNone;
+    init_(store_ ? store_->stored_tasks() : kNone);
+  } else if (code == kRunScheduler) {
+    start_next_task();
+  } else if (code == kReportRefused) {
+    std::vector<int32_t> ids = std::move(refused_);
+    refused_.clear();
+    for (int32_t id : ids) {
+      auto it = tasks_.find(id);
+      if (it == tasks_.end() || it->second.state != kTaskFailed || !it->second.listener) continue;
+      task_listener listener = it->second.listener;
+      listener(id, it->second.position, it->second.size, kTaskFailed);
+    }
+  }
+}
+
+} // namespace kit::net
