@@ -71,8 +71,9 @@ TEST(HostileAgent, TwentyMillionTinyRecordsInOneFrameReachTheScriptWithBoundedMe
   // The frame itself has to be buffered once; everything else stays small beside it.
   long peak = value_after(r.out, "peak");
   EXPECT_GT(peak, 0);
-  if (testsupport::peak_memory_is_measurable())
+  if (testsupport::peak_memory_is_measurable()) {
     EXPECT_LT(peak, 5 * kReplyKib) << "peak " << peak << " KiB for a reply of " << kReplyKib << " KiB";
+  }
 }
 
 TEST(HostileAgent, AFrameAnnouncedAtFourGibibytesFailsTheRequestAtOnce) {
@@ -88,6 +89,7 @@ TEST(HostileAgent, AFrameAnnouncedAtFourGibibytesFailsTheRequestAtOnce) {
   // Nothing of the endless frame is kept: far below the 1 GiB the agent would send.
   long peak = value_after(r.out, "peak");
   EXPECT_GT(peak, 0);
-  if (testsupport::peak_memory_is_measurable())
+  if (testsupport::peak_memory_is_measurable()) {
     EXPECT_LT(peak, 256 * 1024) << "peak " << peak << " KiB";
+  }
 }

@@ -77,6 +77,7 @@ TEST(ListFlood, MillionsOfTinyRecordsArriveInBoundedListsWithBoundedMemory) {
   EXPECT_GE(script.global("calls"), kRecords / 65536);
   // The reply is 10 MB; the records are never all held at once, neither as tables nor in
   // between.
-  if (testsupport::peak_memory_is_measurable())
+  if (testsupport::peak_memory_is_measurable()) {
     EXPECT_LT(grown_kib * 1024, 4 * long(payload.size())) << grown_kib << " KiB more at the peak";
+  }
 }
