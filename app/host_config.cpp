@@ -14,6 +14,7 @@
 #include "host/thread_pool.h"
 #include "platform/dbus_buses.h"
 #include "platform/x11_display.h"
+#include "utilities/icon_imager.h"
 
 using kit::design_pattern::singleton_ex;
 
@@ -24,6 +25,8 @@ kit::host::host_config MakeHostConfig() {
   config.managers.push_back({[] { GetAppPaths()->GetProfileDir(); }, [] {}});
   // Managers in start-up order (released in reverse): icon imager, task store (acquired,
   // then initialised), driver installer, debug-bridge runner, device detector.
+  config.managers.push_back({[] { singleton_ex<CIconImagerCreator>::acquire(); },
+                             [] { singleton_ex<CIconImagerCreator>::release(); }});
   config.managers.push_back({[] { singleton_ex<CDriverManager>::acquire(); },
                              [] { singleton_ex<CDriverManager>::release(); }});
   config.managers.push_back({[] { singleton_ex<CAndroidConnectManager>::acquire(); },

@@ -10,6 +10,7 @@
 #include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
 #include "utilities/filesystem_objects.h"
+#include "utilities/icon_manager_object.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -28,7 +29,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   // ClipBoardData.Manager
   // DataReport.Manager
   // DownloadManger.Manager
-  // IconManager.Manager
+  CLuaIconManager::Register(env);  // with class Zezazo.UIGraphic.Bitmap of its icons
   CLuaWin32Shell::Register(env);
   // Tray.Manager
   // HttpRequest.Manager
