@@ -9,6 +9,7 @@
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
+#include "utilities/clipboard_object.h"
 #include "utilities/filesystem_objects.h"
 #include "utilities/icon_manager_object.h"
 #include "utilities/win32_shell_object.h"
@@ -26,7 +27,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaDriverManager::Register(env);
   CLuaSocketMessageManager::Register(env);
   CLuaGetFile::Register(env);
-  // ClipBoardData.Manager
+  CLuaClipBoardData::Register(env);
   // DataReport.Manager
   // DownloadManger.Manager
   CLuaIconManager::Register(env);  // with class Zezazo.UIGraphic.Bitmap of its icons
