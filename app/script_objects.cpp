@@ -12,6 +12,7 @@
 #include "utilities/clipboard_object.h"
 #include "utilities/filesystem_objects.h"
 #include "utilities/icon_manager_object.h"
+#include "utilities/tray_object.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -32,7 +33,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   // DownloadManger.Manager
   CLuaIconManager::Register(env);  // with class Zezazo.UIGraphic.Bitmap of its icons
   CLuaWin32Shell::Register(env);
-  // Tray.Manager
+  CLuaNotifyTray::Register(env);
   // HttpRequest.Manager
   CLuaSendFile::Register(env);
   CLuaDeviceManager::RegisterDeviceInfoClass(env);  // class DeviceInfo.Class, after every global object

@@ -58,7 +58,7 @@ std::string desktop_entry_icon(const std::string& path) {
   return "";
 }
 
-bool decode_icon_file(const std::string& file, int size, icon_image& out) {
+bool decode_icon_file(const std::string& file, int size, icon_image& out, pixel_order order) {
   if (size <= 0 || size > 1024) return false;
   GError* error = nullptr;
   GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file_at_size(file.c_str(), size, size, &error);
@@ -80,6 +80,10 @@ bool decode_icon_file(const std::string& file, int size, icon_image& out) {
       uint8_t* dst = out.bgra.data() + static_cast<size_t>(y) * w * 4;
       for (int x = 0; x < w; ++x, src += channels, dst += 4) {
         unsigned a = alpha ? src[3] : 255;
+        if (order == pixel_order::argb_network) {
+          dst[0] = static_cast<uint8_t>(a), dst[1] = src[0], dst[2] = src[1], dst[3] = src[2];
+          continue;
+        }
         // Colours premultiplied by alpha, rounded, as drawing over black gives them.
         dst[0] = static_cast<uint8_t>((src[2] * a + 127) / 255);
         dst[1] = static_cast<uint8_t>((src[1] * a + 127) / 255);
@@ -91,6 +95,11 @@ bool decode_icon_file(const std::string& file, int size, icon_image& out) {
   }
   g_object_unref(pixbuf);
   return ok;
+}
+
+bool image_file_size(const std::string& file, int& width, int& height) {
+  width = height = 0;
+  return gdk_pixbuf_get_file_info(file.c_str(), &width, &height) != nullptr && width > 0 && height > 0;
 }
 
 bool load_themed_icon(const std::vector<std::string>& names, int size, icon_image& out) {
