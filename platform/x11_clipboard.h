@@ -1,7 +1,7 @@
 // The X CLIPBOARD selection through the shared display connection. Data the host puts on
 // the clipboard is kept here and handed out from the UI loop whenever another program
 // asks, until another program takes the clipboard over. Reading waits for the owner's
-// answer for a bounded time, so a dead owner only costs that time. Without a display
+// answer for at most 3 s, so a dead owner only costs that time. Without a display
 // every call answers nothing at once. UI thread only.
 #pragma once
 #include <map>
@@ -22,8 +22,5 @@ std::vector<std::string> targets();
 // The clipboard's data in one target, or nothing when there is no owner, the owner does
 // not offer it, or no answer came within the time-out.
 std::optional<std::string> get(const std::string& target);
-
-// How long a read waits for the owner (milliseconds; 3000 unless changed, for tests).
-void set_timeout_ms(int ms);
 
 } // namespace kit::platform::x11::clipboard

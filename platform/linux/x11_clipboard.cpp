@@ -320,6 +320,4 @@ std::optional<std::string> get(const std::string& target) {
   return value;
 }
 
-void set_timeout_ms(int ms) { state().timeout_ms = ms < 0 ? 0 : ms; }
-
 } // namespace kit::platform::x11::clipboard
