@@ -13,6 +13,7 @@ struct status_notifier::state {
   std::function<void(int)> on_click;
   sd_bus* bus = nullptr;
   sd_bus_slot* slot = nullptr;
+  sd_bus_slot* watcher_match = nullptr;
   std::string name;
   std::string title;
   pixmap icon;
@@ -97,6 +98,23 @@ const sd_bus_vtable kVtable[] = {
     SD_BUS_SIGNAL("NewStatus", "s", 0),
     SD_BUS_VTABLE_END};
 
+// The watcher (when there is one) tells the desktop's tray; the answer is not waited for.
+void register_item(item_state& s) {
+  sd_bus_call_method_async(s.bus, nullptr, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                           "org.kde.StatusNotifierWatcher", "RegisterStatusNotifierItem", nullptr, nullptr, "s",
+                           s.name.c_str());
+}
+
+// A watcher that appears later (the desktop's panel restarting) learns of the item too.
+int on_owner_changed(sd_bus_message* m, void* userdata, sd_bus_error*) {
+  const char *name = nullptr, *old_owner = nullptr, *new_owner = nullptr;
+  if (sd_bus_message_read(m, "sss", &name, &old_owner, &new_owner) < 0) return 0;
+  auto* s = static_cast<item_state*>(userdata);
+  if (s->slot && name && new_owner && *new_owner && !std::strcmp(name, "org.kde.StatusNotifierWatcher"))
+    register_item(*s);
+  return 0;
+}
+
 void emit(item_state& s, const char* signal) {
   if (s.slot) sd_bus_emit_signal(s.bus, kPath, kInterface, signal, "");
 }
@@ -128,10 +146,9 @@ bool status_notifier::show(const std::string& title, pixmap icon) {
   }
   s.bus = bus;
   s.name = name;
-  // The watcher (when there is one) tells the desktop's tray; the answer is not waited for.
-  sd_bus_call_method_async(bus, nullptr, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                           "org.kde.StatusNotifierWatcher", "RegisterStatusNotifierItem", nullptr, nullptr, "s",
-                           name.c_str());
+  sd_bus_match_signal(bus, &s.watcher_match, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "NameOwnerChanged", on_owner_changed, &s);
+  register_item(s);
   return true;
 }
 
@@ -150,6 +167,7 @@ void status_notifier::hide() {
   state& s = *state_;
   if (!s.slot) return;
   s.slot = sd_bus_slot_unref(s.slot);
+  s.watcher_match = sd_bus_slot_unref(s.watcher_match);
   sd_bus_release_name(s.bus, s.name.c_str());
   s.bus = nullptr;
   s.name.clear();

@@ -243,3 +243,35 @@ GetObject('Win32Shell.Object'):PostQuitMessage()
 }
 
 } // namespace
+
+namespace {
+
+// A tray that starts after the item (a desktop's panel restarting) still learns of it.
+TEST(Tray, ItemRegistersWithAWatcherThatComesLater) {
+  testsupport::temp_dir dir;
+  testsupport::private_bus session(dir / "session");
+  ASSERT_TRUE(session.ready());
+  script_install app;
+  app.set_env("DISPLAY", "");
+  app.set_env("DBUS_SESSION_BUS_ADDRESS", session.address());
+  app.set_env("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + app.root() + "/no-system-bus");
+  app.package(R"(
+GetObject('Tray.Manager'):CreateNotifyTray()
+ReadConsole(function(line) if line == nil or line == 'quit' then GetObject('Win32Shell.Object'):PostQuitMessage() end end)
+print('ready')
+)");
+  auto host = app.start();
+  ASSERT_TRUE(host->wait_for_output("ready\n", 20000)) << host->err();
+  {
+    watcher first(session.address());
+    ASSERT_TRUE(first.ready());
+    EXPECT_NE(first.first_item().find("org.kde.StatusNotifierItem-"), std::string::npos);
+  }
+  watcher second(session.address());  // the tray restarted
+  ASSERT_TRUE(second.ready());
+  EXPECT_NE(second.first_item().find("org.kde.StatusNotifierItem-"), std::string::npos);
+  host->write_stdin("quit\n");
+  EXPECT_EQ(host->wait(20000).exit_code, 0);
+}
+
+} // namespace
