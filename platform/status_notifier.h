@@ -1,8 +1,7 @@
 // A notification-area icon as a StatusNotifierItem on the session bus: the item object is
-// served from the UI loop, registered with the StatusNotifierWatcher when one is there
-// (and again whenever one appears),
-// and its clicks come back as the mouse messages a tray icon reports. Without a session
-// bus nothing is shown and nothing blocks. UI thread only.
+// served from the UI loop, registered with the StatusNotifierWatcher when one is there (and
+// again whenever one appears), and its clicks come back as the mouse messages a tray icon
+// reports. Without a session bus nothing is shown and nothing blocks. UI thread only.
 #pragma once
 #include <cstdint>
 #include <functional>

@@ -122,6 +122,18 @@ TEST_F(Clipboard, CutAndCopiedFilesFromAnotherProgram) {
   EXPECT_EQ(ask("notext", "c:GetTxtData()"), "");
 }
 
+// Large texts: other programs send them in pieces, which the host puts together.
+TEST_F(Clipboard, LargeTextsBothWays) {
+  std::string big;
+  for (int i = 0; big.size() < (6u << 20); ++i) big += "line " + std::to_string(i) + " \xE4\xB8\xAD\n";
+  xclip_in("", big);
+  EXPECT_EQ(ask("size", "#c:GetTxtData()"), std::to_string(big.size()));
+  run_lua("c:SetTxtData(string.rep('ab\xE4\xB8\xAD', 400000))", "set");
+  std::string out = xclip_out("");
+  EXPECT_EQ(out.size(), 2000000u);
+  EXPECT_EQ(out.substr(0, 10), "ab\xE4\xB8\xAD" "ab\xE4\xB8\xAD");
+}
+
 // An owner that never answers costs the reader a bounded wait, then nothing.
 TEST_F(Clipboard, ADeadOwnerGivesEmptyResults) {
   xcb_connection_t* conn = xcb_connect(x_.name().c_str(), nullptr);
