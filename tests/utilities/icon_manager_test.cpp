@@ -63,12 +63,24 @@ protected:
     // The program icon only hicolor has: the user's theme inherits it.
     write_png(icons + "hicolor/32x32/apps/application-x-executable.png", 32, {7, 8, 9, 255});
     write_file(*dir_ / "config/gtk-3.0/settings.ini", "[Settings]\ngtk-icon-theme-name=FixtureTheme\n");
+    for (const char* name : kVariables) {
+      const char* v = std::getenv(name);
+      saved_.emplace_back(v ? v : "", v != nullptr);
+    }
     setenv("HOME", (*dir_ / "home").c_str(), 1);
     setenv("XDG_DATA_HOME", (*dir_ / "home/data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (*dir_ / "config").c_str(), 1);
     setenv("XDG_DATA_DIRS", (*dir_ / "data:/usr/share").c_str(), 1);
   }
+  // The other tests of this program see the environment as it was.
   static void TearDownTestSuite() {
+    for (size_t i = 0; i < saved_.size(); ++i) {
+      if (saved_[i].second)
+        setenv(kVariables[i], saved_[i].first.c_str(), 1);
+      else
+        unsetenv(kVariables[i]);
+    }
+    saved_.clear();
     delete dir_;
     dir_ = nullptr;
   }
@@ -80,6 +92,8 @@ protected:
     return b;
   }
 
+  static constexpr const char* kVariables[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS"};
+  static inline std::vector<std::pair<std::string, bool>> saved_;
   static inline testsupport::temp_dir* dir_ = nullptr;
   CLuaIconManager manager_;
 };
