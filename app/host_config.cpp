@@ -15,6 +15,7 @@
 #include "net/task_store.h"
 #include "platform/dbus_buses.h"
 #include "platform/x11_display.h"
+#include "utilities/icon_imager.h"
 
 using kit::design_pattern::singleton_ex;
 
@@ -25,6 +26,8 @@ kit::host::host_config MakeHostConfig() {
   config.managers.push_back({[] { GetAppPaths()->GetProfileDir(); }, [] {}});
   // Managers in start-up order (released in reverse): icon imager, task store (acquired,
   // then initialised), driver installer, debug-bridge runner, device detector.
+  config.managers.push_back({[] { singleton_ex<CIconImagerCreator>::acquire(); },
+                             [] { singleton_ex<CIconImagerCreator>::release(); }});
   // The task store is open before the script objects are registered, so the download
   // manager finds the stored tasks and the next free id.
   config.managers.push_back({[] { singleton_ex<CSqliteManager>::acquire()->open_task_store(); },

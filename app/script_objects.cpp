@@ -12,7 +12,10 @@
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
+#include "utilities/clipboard_object.h"
 #include "utilities/filesystem_objects.h"
+#include "utilities/icon_manager_object.h"
+#include "utilities/tray_object.h"
 #include "utilities/win32_shell_object.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
@@ -32,12 +35,12 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaDriverManager::Register(env);
   CLuaSocketMessageManager::Register(env);
   CLuaGetFile::Register(env);
-  // ClipBoardData.Manager
+  CLuaClipBoardData::Register(env);
   // DataReport.Manager
   CLuaDownloadManager::Register(env);
-  // IconManager.Manager
+  CLuaIconManager::Register(env);  // with class Zezazo.UIGraphic.Bitmap of its icons
   CLuaWin32Shell::Register(env);
-  // Tray.Manager
+  CLuaNotifyTray::Register(env);
   // HttpRequest.Manager
   CLuaSendFile::Register(env);
   CLuaDeviceManager::RegisterDeviceInfoClass(env);  // class DeviceInfo.Class, after every global object

@@ -16,6 +16,9 @@ xcb_connection_t* connection();
 uint32_t root_window();
 // Adds a listener for the connection's events (called on the UI thread).
 void on_event(std::function<void(xcb_generic_event_t*)> listener);
+// Hands an event that was read outside the UI loop's reader (by code waiting for one
+// particular reply) to the listeners, so nothing else misses it.
+void dispatch(xcb_generic_event_t* event);
 // Closes the connection and drops the listeners; a later connection() opens it again.
 void close();
 

@@ -34,7 +34,7 @@ void drain() {
   while (s.conn) {
     xcb_generic_event_t* event = xcb_poll_for_event(s.conn);
     if (!event) break;
-    for (auto& listener : s.listeners) listener(event);
+    dispatch(event);
     std::free(event);
   }
 }
@@ -86,6 +86,10 @@ xcb_connection_t* connection() {
 uint32_t root_window() { return connection() ? state().root : 0; }
 
 void on_event(std::function<void(xcb_generic_event_t*)> listener) { state().listeners.push_back(std::move(listener)); }
+
+void dispatch(xcb_generic_event_t* event) {
+  for (auto& listener : state().listeners) listener(event);
+}
 
 void close() {
   display_state& s = state();

@@ -1,0 +1,166 @@
+#include "utilities/clipboard_object.h"
+
+#include <algorithm>
+
+#include "host/owned_objects.h"
+#include "host/script_bridge.h"
+#include "platform/x11_clipboard.h"
+#include "platform/x11_display.h"
+#include "utilities/desktop_session.h"
+#include "utilities/file_list_text.h"
+
+namespace clip = kit::platform::x11::clipboard;
+
+namespace {
+
+constexpr const char* kUriList = "text/uri-list";
+constexpr const char* kCopiedFiles = "x-special/gnome-copied-files";
+
+bool have_display() {
+  if (kit::platform::x11::connection()) return true;
+  kit::utilities::note_no_desktop("display");
+  return false;
+}
+
+bool offers(const std::vector<std::string>& targets, const char* name) {
+  return std::find(targets.begin(), targets.end(), name) != targets.end();
+}
+
+// Latin-1 text as UTF-8, and UTF-8 as Latin-1 ("?" for what Latin-1 lacks).
+std::string latin1_to_utf8(const std::string& s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+std::string utf8_to_latin1(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if ((c == 0xC2 || c == 0xC3) && i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
+      out += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F));
+    } else {
+      out += '?';
+    }
+    i += len;
+  }
+  return out;
+}
+
+CLuaClipBoardData* self(lua_State* L) { return kit::script::self<CLuaClipBoardData>(L, CLuaClipBoardData::kClassName); }
+
+int GetTxtData(lua_State* L) {
+  CLuaClipBoardData* clipboard = self(L);
+  if (!clipboard) return 0;
+  std::string text = clipboard->GetText();
+  lua_pushlstring(L, text.data(), text.size());
+  return 1;
+}
+
+int SetTxtData(lua_State* L) {
+  CLuaClipBoardData* clipboard = self(L);
+  if (!clipboard) return 0;
+  size_t n = 0;
+  const char* text = luaL_checklstring(L, 2, &n);
+  clipboard->SetText(std::string(text, n));
+  return 0;
+}
+
+// GetHdropData() -> {type = 2 or 5, path, path, ...}
+int GetHdropData(lua_State* L) {
+  CLuaClipBoardData* clipboard = self(L);
+  if (!clipboard) return 0;
+  int effect = CLuaClipBoardData::kCopyEffect;
+  std::vector<std::string> paths = clipboard->GetFiles(effect);
+  lua_createtable(L, static_cast<int>(std::min<size_t>(paths.size(), 1 << 20)), 1);
+  lua_pushinteger(L, effect);
+  lua_setfield(L, -2, "type");
+  for (size_t i = 0; i < paths.size(); ++i) {
+    lua_pushlstring(L, paths[i].data(), paths[i].size());
+    lua_rawseti(L, -2, static_cast<int>(i + 1));
+  }
+  return 1;
+}
+
+// SetHdropData({type = ..., path, path, ...}): the type is not used; strings from index 1
+// up to the first value that is no string are the paths.
+int SetHdropData(lua_State* L) {
+  CLuaClipBoardData* clipboard = self(L);
+  if (!clipboard) return 0;
+  luaL_checktype(L, 2, LUA_TTABLE);
+  std::vector<std::string> paths;
+  for (int i = 1;; ++i) {
+    lua_rawgeti(L, 2, i);
+    if (lua_type(L, -1) != LUA_TSTRING) {
+      lua_pop(L, 1);
+      break;
+    }
+    size_t n = 0;
+    const char* p = lua_tolstring(L, -1, &n);
+    paths.emplace_back(p, n);
+    lua_pop(L, 1);
+  }
+  clipboard->SetFiles(paths);
+  return 0;
+}
+
+const UIS_Method kMethods[] = {{"GetTxtData", GetTxtData, 0},
+                               {"SetTxtData", SetTxtData, 0},
+                               {"GetHdropData", GetHdropData, 0},
+                               {"SetHdropData", SetHdropData, 0},
+                               {nullptr, nullptr, 0}};
+
+void* GetClipboard(void*) { return kit::host::owned<CLuaClipBoardData>(); }
+
+} // namespace
+
+void CLuaClipBoardData::Register(UIS_Env* env) {
+  UIS_RegisterGlobalObj(env, {GetClipboard, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+}
+
+std::string CLuaClipBoardData::GetText() {
+  if (!have_display()) return "";
+  std::vector<std::string> targets = clip::targets();
+  if (offers(targets, "UTF8_STRING")) return clip::get("UTF8_STRING").value_or("");
+  if (offers(targets, "text/plain;charset=utf-8")) return clip::get("text/plain;charset=utf-8").value_or("");
+  if (offers(targets, "STRING")) return latin1_to_utf8(clip::get("STRING").value_or(""));
+  return "";
+}
+
+void CLuaClipBoardData::SetText(const std::string& utf8) {
+  if (!have_display()) return;
+  clip::set({{"UTF8_STRING", utf8}, {"text/plain;charset=utf-8", utf8}, {"STRING", utf8_to_latin1(utf8)}},
+            {{"TEXT", "UTF8_STRING"}});
+}
+
+std::vector<std::string> CLuaClipBoardData::GetFiles(int& effect) {
+  effect = kCopyEffect;
+  if (!have_display()) return {};
+  std::vector<std::string> targets = clip::targets();
+  if (offers(targets, kCopiedFiles)) {
+    kit::utilities::copied_files files = kit::utilities::parse_copied_files(clip::get(kCopiedFiles).value_or(""));
+    if (!files.paths.empty()) {
+      if (files.cut) effect = kMoveEffect;
+      return files.paths;
+    }
+  }
+  if (offers(targets, kUriList)) return kit::utilities::paths_of_uri_list(clip::get(kUriList).value_or(""));
+  return {};
+}
+
+void CLuaClipBoardData::SetFiles(const std::vector<std::string>& paths) {
+  if (paths.empty() || !have_display()) return;
+  clip::set({{kUriList, kit::utilities::uri_list_text(paths)}, {kCopiedFiles, kit::utilities::copied_files_text(paths, false)}});
+}

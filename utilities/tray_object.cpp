@@ -1,0 +1,134 @@
+#include "utilities/tray_object.h"
+
+#include <algorithm>
+
+#include "common/text_convert.h"
+#include "host/app_paths.h"
+#include "host/host_startup.h"
+#include "host/owned_objects.h"
+#include "host/script_bridge.h"
+#include "platform/dbus_buses.h"
+#include "platform/file_type_icons.h"
+#include "platform/status_notifier.h"
+#include "utilities/desktop_session.h"
+
+using kit::platform::status_notifier;
+
+namespace {
+
+// The largest icon handed to the tray (pixels a side).
+constexpr int kTrayIconSize = 64;
+
+status_notifier::pixmap load_icon(int64_t resource) {
+  status_notifier::pixmap out;
+  namespace icons = kit::platform::icons;
+  std::string file = CLuaNotifyTray::IconResourcePath(resource);
+  int width = 0, height = 0;
+  if (!icons::image_file_size(file, width, height)) return out;
+  // Its own size, unless that is larger than a tray shows.
+  int size = std::min(kTrayIconSize, std::max(width, height));
+  icons::icon_image image;
+  if (icons::decode_icon_file(file, size, image, icons::pixel_order::argb_network)) {
+    out.width = image.width;
+    out.height = image.height;
+    out.argb = std::move(image.bgra);
+  }
+  return out;
+}
+
+// The first count characters of a UTF-8 text (characters as the text's UTF-16 units).
+std::string first_characters(const std::string& utf8, size_t count) {
+  std::u16string wide = kit::text::utf8_to_utf16(utf8);
+  if (wide.size() <= count) return utf8;
+  // A surrogate pair is not cut in half.
+  if (count > 0 && wide[count - 1] >= 0xD800 && wide[count - 1] <= 0xDBFF) --count;
+  return kit::text::utf16_to_utf8(wide.substr(0, count));
+}
+
+CLuaNotifyTray* tray(lua_State* L) {
+  auto* t = static_cast<CLuaNotifyTray*>(UIS_ToObject(L, 1, CLuaNotifyTray::kClassName));
+  if (!t) luaL_argerror(L, 1, "Tray.Manager expected");
+  return t;
+}
+
+int CreateNotifyTray(lua_State* L) {
+  tray(L)->Create();
+  return 0;
+}
+int ModifyTrayTips(lua_State* L) {
+  CLuaNotifyTray* t = tray(L);
+  size_t n = 0;
+  const char* text = luaL_checklstring(L, 2, &n);
+  t->SetTips(std::string(text, n));
+  return 0;
+}
+int ModifyTrayIcon(lua_State* L) {
+  CLuaNotifyTray* t = tray(L);
+  lua_Number n = luaL_checknumber(L, 2);
+  // Resource numbers are 16-bit; anything else names no icon.
+  t->SetIcon(n >= 0 && n <= 65535 ? static_cast<int64_t>(n) : -1);
+  return 0;
+}
+int DeleteNotifyTray(lua_State* L) {
+  tray(L)->Delete();
+  return 0;
+}
+int AttachEvent(lua_State* L) { return kit::script::attach_event(L, tray(L)->Events()); }
+int DetachEvent(lua_State* L) { return kit::script::detach_event(L, tray(L)->Events()); }
+
+const UIS_Method kMethods[] = {{"CreateNotifyTray", CreateNotifyTray, 0}, {"ModifyTrayTips", ModifyTrayTips, 0},
+                               {"ModifyTrayIcon", ModifyTrayIcon, 0},     {"DeleteNotifyTray", DeleteNotifyTray, 0},
+                               {"AttachEvent", AttachEvent, 0},           {"DetachEvent", DetachEvent, 0},
+                               {nullptr, nullptr, 0}};
+
+void* GetTray(void*) { return kit::host::owned<CLuaNotifyTray>(); }
+
+} // namespace
+
+void CLuaNotifyTray::Register(UIS_Env* env) {
+  UIS_RegisterGlobalObj(env, {GetTray, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+}
+
+std::string CLuaNotifyTray::IconResourcePath(int64_t resource) {
+  CAppPaths* paths = GetAppPaths();
+  return (paths ? paths->GetExeDir() : std::string()) + "mobrevist.rsrc/ICON/" + std::to_string(resource);
+}
+
+CLuaNotifyTray::CLuaNotifyTray()
+    : item_(std::make_unique<status_notifier>([this](int message) { OnClick(message); })) {}
+
+CLuaNotifyTray::~CLuaNotifyTray() {
+  item_.reset();  // off the bus before the script functions go
+  kit::script::release_events(events_);
+}
+
+void CLuaNotifyTray::Create() {
+  tips_ = "Mobrevant";
+  icon_ = kProgramIcon;
+  if (!kit::platform::dbus::session_bus()) {
+    kit::utilities::note_no_desktop("session bus");
+    return;
+  }
+  item_->show(tips_, load_icon(icon_));
+}
+
+void CLuaNotifyTray::SetTips(const std::string& utf8) {
+  tips_ = first_characters(utf8, kMaxTipLength);
+  if (item_->shown()) item_->set_tooltip(tips_);
+}
+
+void CLuaNotifyTray::SetIcon(int64_t resource) {
+  if (resource < 0) return;
+  icon_ = resource;
+  if (item_->shown()) item_->set_icon(load_icon(icon_));
+}
+
+void CLuaNotifyTray::Delete() { item_->hide(); }
+
+void CLuaNotifyTray::OnClick(int message) {
+  kit::script::fire_events(events_, [message](lua_State* L) {
+    lua_pushinteger(L, 0);
+    lua_pushinteger(L, message);
+    return 2;
+  });
+}
