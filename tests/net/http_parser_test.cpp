@@ -42,7 +42,9 @@ parsed feed_both(const std::string& bytes) {
   parsed whole = feed(bytes);
   parsed bytewise = feed(bytes, 1);
   EXPECT_EQ(whole.result, bytewise.result);
-  if (whole.result == 0) EXPECT_EQ(whole.body, bytewise.body);
+  if (whole.result == 0) {
+    EXPECT_EQ(whole.body, bytewise.body);
+  }
   return whole;
 }
 

@@ -13,7 +13,6 @@ using testsupport::script_install;
 
 namespace {
 constexpr const char* kQuit = "GetObject('Win32Shell.Object'):PostQuitMessage()";
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
 } // namespace
 
 TEST(DownloadManagerScript, InitListsStoredTasksWithWholePositions) {
