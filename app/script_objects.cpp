@@ -8,6 +8,7 @@
 #include "host/app_help_object.h"
 #include "net/asyn_http_file_object.h"
 #include "net/asyn_http_object.h"
+#include "net/server_request_manager.h"
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
@@ -37,7 +38,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   // IconManager.Manager
   CLuaWin32Shell::Register(env);
   // Tray.Manager
-  // HttpRequest.Manager
+  kit::net::CLuaSubHttpRequest::Register(env);
   CLuaSendFile::Register(env);
   CLuaDeviceManager::RegisterDeviceInfoClass(env);  // class DeviceInfo.Class, after every global object
 }
