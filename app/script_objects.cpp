@@ -8,6 +8,7 @@
 #include "host/app_help_object.h"
 #include "net/asyn_http_file_object.h"
 #include "net/asyn_http_object.h"
+#include "net/data_report_manager.h"
 #include "net/server_request_manager.h"
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
@@ -33,7 +34,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaSocketMessageManager::Register(env);
   CLuaGetFile::Register(env);
   // ClipBoardData.Manager
-  // DataReport.Manager
+  kit::net::CLuaDataReport::Register(env);
   // DownloadManger.Manager
   // IconManager.Manager
   CLuaWin32Shell::Register(env);
