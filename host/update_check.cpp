@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/ini_file.h"
+#include "engine/console_input.h"
 #include "platform/launch.h"
 #include "platform/process.h"
 
@@ -30,15 +31,8 @@ std::optional<std::string> read_line() {
     if (c != '\r' && line.size() < 256) line.push_back(c);
   }
 }
-} // namespace
 
-void set_newest_version_fetcher(newest_version_fetcher fetcher) { g_fetcher = fetcher; }
-
-update_answer ask_about_update(const std::string& version) {
-  if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) {
-    std::fprintf(stderr, "%s: version %s is available\n", kTitle, version.c_str());
-    return update_answer::no;
-  }
+update_answer ask_on_terminal() {
   for (;;) {
     std::printf("%s: %s [y/n/c] ", kTitle, kQuestion);
     std::fflush(stdout);
@@ -49,6 +43,22 @@ update_answer ask_about_update(const std::string& version) {
     if (answer == "n" || answer == "N") return update_answer::no;
     if (answer == "c" || answer == "C") return update_answer::cancel;
   }
+}
+} // namespace
+
+void set_newest_version_fetcher(newest_version_fetcher fetcher) { g_fetcher = fetcher; }
+
+update_answer ask_about_update(const std::string& version) {
+  if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) {
+    std::fprintf(stderr, "%s: version %s is available\n", kTitle, version.c_str());
+    return update_answer::no;
+  }
+  // A package that reads the console already has a reader waiting on standard input; it
+  // waits no more until the answer is in.
+  bool paused = engine::pause_console_input();
+  update_answer answer = ask_on_terminal();
+  if (paused) engine::resume_console_input();
+  return answer;
 }
 
 int run_update_check(const std::string& exe_dir) {

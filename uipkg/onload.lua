@@ -10,6 +10,7 @@ local agent = require("console.agent")
 require("console.phone_data")
 require("console.transfer")
 require("console.backup")
+require("console.update")
 
 local ARRIVED = 1
 

@@ -79,11 +79,12 @@ TEST(UpdateCheckScript, WithoutATerminalTheAnswerIsNoAndOneLineSaysSo) {
 }
 
 // On a terminal the question is asked there; "y" starts the updater and the host goes on.
+// The package already reads the console: the answer must still reach the question.
 TEST(UpdateCheckScript, OnATerminalYesStartsTheUpdater) {
   auto server = description_server("2.0.0.0");
   script_install app;
   add_updater(app);
-  app.package(kQuit);
+  app.package(std::string("ReadConsole(function(line) print('console got', line) end)\n") + kQuit);
   write_file(app.dir() + "config.ini", "[Basic]\nappver=1.5\n[Update]\nurl=" + server->url() + "\n");
 
   auto env = app.env();
