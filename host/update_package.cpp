@@ -44,12 +44,15 @@ bool write_all(int fd, const char* data, size_t size) {
   return true;
 }
 
-// Copies source to destination (created or truncated) with the given permission bits and
-// flushes it to the disk.
+// Copies source to a new file at destination with the given permission bits and flushes
+// it to the disk.
 bool copy_file(const std::string& source, const std::string& destination, mode_t mode) {
   int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
-  int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Always a new file: whatever stood at the destination (a link above all) is not written
+  // through.
+  ::unlink(destination.c_str());
+  int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (out < 0) {
     ::close(in);
     return false;

@@ -2,6 +2,7 @@
 // and the replacements a later start completes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -43,6 +44,8 @@ TEST(UpdateAppScript, AppliesTheListAndTouchesNothingOutsideTheProgramFolder) {
   write_file(dir + "tool", "#!/bin/sh\necho old\n");
   ASSERT_EQ(::chmod((dir + "tool").c_str(), 0755), 0);
   write_file(app.root() + "/outside_del.txt", "stays");
+  // A link where the replacement is written must not carry it out of the folder.
+  ASSERT_EQ(::symlink((app.root() + "/outside_del.txt").c_str(), (dir + "tool.tmp").c_str()), 0);
   write_file(app.host_temp_dir() + "outside_src.txt", "private");
   ASSERT_EQ(::chmod(app.host_temp_dir().c_str(), 0700), 0);  // still the host's own folder
   make_package(app.root() + "/", "pkg.zip",
