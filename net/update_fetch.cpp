@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 #include <json/json.h>
 
+#include "net/server_replies.h"
+
 #include <memory>
 
 namespace kit::net {
@@ -22,12 +24,11 @@ size_t collect(char* data, size_t size, size_t count, void* user) {
 } // namespace
 
 std::string newest_version_of(const std::string& description) {
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value root;
-  std::string errors;
-  if (!reader->parse(description.data(), description.data() + description.size(), &root, &errors)) return {};
-  if (!root.isObject()) return {};
+  // The same parse as the server's replies: a nesting too deep for the parser is a
+  // failed parse, never an exception out of start-up.
+  std::optional<Json::Value> parsed = parse_server_reply(description);
+  if (!parsed || !parsed->isObject()) return {};
+  const Json::Value& root = *parsed;
   const Json::Value& list = root["Kestrelbook"];
   if (!list.isArray() || list.empty() || !list[0].isObject()) return {};
   const Json::Value& version = list[0]["Nversion"];

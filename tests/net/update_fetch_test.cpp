@@ -40,6 +40,8 @@ TEST(UpdateFetch, ReadsTheNewestVersionOfTheFirstEntry) {
   EXPECT_EQ(newest_version_of(R"({"Kestrelbook":[]})"), "");
   EXPECT_EQ(newest_version_of(R"([1,2])"), "");
   EXPECT_EQ(newest_version_of("<html>404</html>"), "");
+  // Nesting deeper than the parser allows is no version either, not an end of the host.
+  EXPECT_EQ(newest_version_of(std::string(1024, '[')), "");
 
   raw_http_server server([](raw_connection& c) {
     if (c.read_request().empty()) return;

@@ -61,6 +61,7 @@ TEST(ServerRequestsScript, EachReplyKindBecomesATableAndFailuresCallNothing) {
       {"/wrongsoft", R"([{"S_DownNum":-1,"S_FileSize":"big","S_Version":2.5,"S_SiId":99999999999}])"},
       {"/notlist", R"({"Id":1})"},
       {"/bad", "{not json"},
+      {"/deep", std::string(100000, '[') + std::string(100000, ']')},
       {"/", R"({"J_URL":"http://127.0.0.1/9.zip","J_Nversion":"9.9","Id":1})"},
   });
   script_install app;
@@ -80,6 +81,7 @@ m:HttpRequest(1, base .. '/notlist', show('notlist'))
 m:HttpRequest(9, base .. '/cats', show('other type'))
 m:HttpRequest(1, base .. '/missing', show('404'))
 m:HttpRequest(1, base .. '/bad', show('bad'))
+m:HttpRequest(1, base .. '/deep', show('deep'))
 m:HttpRequest(1, base .. '/cats')
 m:HttpRequest(1, base .. '/cats', 'not a function')
 m:CheckUpdate(function(t) print('check', dump(t)) quit() end)
@@ -107,16 +109,17 @@ m:CheckUpdate(function(t) print('check', dump(t)) quit() end)
   EXPECT_TRUE(has(r.out, "other type\t{}\n")) << r.out;
   EXPECT_FALSE(has(r.out, "404")) << r.out;
   EXPECT_FALSE(has(r.out, "bad\t")) << r.out;
+  EXPECT_FALSE(has(r.out, "deep\t")) << r.out;
   EXPECT_TRUE(has(r.out, "check\t{AppVer=9.9,DownloadUrl=http://127.0.0.1/9.zip,Update=1}\n")) << r.out;
   // One request at a time, in order, each on its own connection; those without a function
   // are still sent.
   auto requests = server->requests();
-  ASSERT_EQ(requests.size(), 14u);
-  EXPECT_EQ(server->connections(), 14);
+  ASSERT_EQ(requests.size(), 15u);
+  EXPECT_EQ(server->connections(), 15);
   EXPECT_EQ(path_of(requests[0]), "/cats");
   EXPECT_EQ(path_of(requests[1]), "/soft");
-  EXPECT_EQ(path_of(requests[12]), "/cats");
-  EXPECT_EQ(path_of(requests[13]), "/");
+  EXPECT_EQ(path_of(requests[13]), "/cats");
+  EXPECT_EQ(path_of(requests[14]), "/");
 }
 
 // A URL the client refuses is dropped and the queue goes on with the next request.
