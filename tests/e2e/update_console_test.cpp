@@ -2,6 +2,7 @@
 // version, 'yes' downloads the package (made here with zip) and applies it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <string>
 
@@ -32,19 +33,19 @@ TEST(UpdateConsole, YesDownloadsAndAppliesThePackage) {
   testsupport::temp_dir work;
   std::string package = zip_of(work.path(), {{"updatelist.xml", R"(<u><FileList><f src="n.txt" dest="docs/new.txt"/></FileList></u>)"},
                                              {"n.txt", "new version"}});
-  uint16_t port = 0;
+  std::atomic<uint16_t> port{0};  // known once the server listens
   raw_http_server server([&package, &port](raw_connection& c) {
     std::string request = c.read_request();
     if (request.empty()) return;
     std::string body = path_of(request) == "/pkg.zip"
                            ? package
-                           : R"({"J_URL":"http://127.0.0.1:)" + std::to_string(port) + R"(/pkg.zip","J_Nversion":"2.5","Id":1})";
+                           : R"({"J_URL":"http://127.0.0.1:)" + std::to_string(port.load()) + R"(/pkg.zip","J_Nversion":"2.5","Id":1})";
     c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
   });
   port = server.port();
   script_install app;
   app.copy_default_package();
-  app.write("config.ini", "[Update]\nserver=127.0.0.1:" + std::to_string(port) + "\n");
+  app.write("config.ini", "[Update]\nserver=127.0.0.1:" + std::to_string(server.port()) + "\n");
   auto host = app.start();
   ASSERT_TRUE(host->wait_for_output("ready", 20000)) << host->err();
   host->write_stdin("update\n");
