@@ -8,7 +8,9 @@
 #include "host/app_help_object.h"
 #include "net/asyn_http_file_object.h"
 #include "net/asyn_http_object.h"
+#include "net/data_report_manager.h"
 #include "net/download_manager_object.h"
+#include "net/server_request_manager.h"
 #include "phonelink/get_file_manager.h"
 #include "phonelink/send_file_manager.h"
 #include "phonelink/socket_message_manager.h"
@@ -36,12 +38,12 @@ void RegisterScriptObjects(UIS_Env* env) {
   CLuaSocketMessageManager::Register(env);
   CLuaGetFile::Register(env);
   CLuaClipBoardData::Register(env);
-  // DataReport.Manager
+  kit::net::CLuaDataReport::Register(env);
   CLuaDownloadManager::Register(env);
   CLuaIconManager::Register(env);  // with class Zezazo.UIGraphic.Bitmap of its icons
   CLuaWin32Shell::Register(env);
   CLuaNotifyTray::Register(env);
-  // HttpRequest.Manager
+  kit::net::CLuaSubHttpRequest::Register(env);
   CLuaSendFile::Register(env);
   CLuaDeviceManager::RegisterDeviceInfoClass(env);  // class DeviceInfo.Class, after every global object
 }

@@ -36,6 +36,8 @@ public:
     wake_[0] = wake_[1] = -1;
   }
 
+  bool running() const { return thread_.joinable(); }
+
   script::function_ref callback;
 
 private:
@@ -98,6 +100,16 @@ int script_read_console(lua_State* L) {
 } // namespace
 
 void stop_console_input() { reader().stop(); }
+
+bool pause_console_input() {
+  if (!reader().running()) return false;
+  reader().stop();
+  return true;
+}
+
+void resume_console_input() {
+  if (reader().callback) reader().start();
+}
 
 void install_console(lua_State* L) { lua_register(L, "ReadConsole", script_read_console); }
 

@@ -8,4 +8,10 @@ namespace kit::engine {
 // ReadConsole starts a new reader.
 void stop_console_input();
 
+// For a question read from standard input by the UI thread: stops the reader (keeping its
+// function) so that the two never wait for the same line; true when one was running.
+// resume_console_input starts it again.
+bool pause_console_input();
+void resume_console_input();
+
 } // namespace kit::engine

@@ -12,6 +12,7 @@
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "host/share_memory.h"
+#include "host/update_package.h"
 #include "platform/process_info.h"
 
 using kit::script::push_string;
@@ -137,6 +138,17 @@ int HasCharact(lua_State* L) {
 
 int PrintLog(lua_State*) { return 0; }
 
+// Applies an update package to the program folder; the script decides when to restart.
+int UpdateAPP(lua_State* L) {
+  if (!self(L)) return 0;
+  std::string package = luaL_checkstring(L, 2);
+  luaL_checkstring(L, 3);
+  CAppPaths* paths = GetAppPaths();
+  kit::host::apply_update_package(package, paths->GetTempDir() + "Update/", paths->GetExeDir(),
+                                  paths->GetProfileDir());
+  return 0;
+}
+
 const UIS_Method kMethods[] = {
     {"SetAppIcon", SetAppIcon, 0},
     {"AttachExistEvent", AttachExistEvent, 0},
@@ -155,6 +167,7 @@ const UIS_Method kMethods[] = {
     {"ConvertChinese", ConvertChinese, 0},
     {"HasCharact", HasCharact, 0},
     {"PrintLog", PrintLog, 0},
+    {"UpdateAPP", UpdateAPP, 0},
     {"BackupSmsToCVS", kit::host::BackupSmsToCVS, 0},
     {"BackupContactToCVS", kit::host::BackupContactToCVS, 0},
     {"BackupContact", kit::host::BackupContact, 0},

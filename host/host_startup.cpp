@@ -7,6 +7,7 @@
 #include "host/app_paths.h"
 #include "host/message_window.h"
 #include "host/share_memory.h"
+#include "host/update_package.h"
 #include "platform/named_mutex.h"
 #include "platform/process_info.h"
 #include "platform/ui_loop.h"
@@ -110,7 +111,9 @@ bool startup(const host_config& config) {
   }
   command_block().open(multiprocess::share_memory::mode::server);
 
-  hold_app_paths();
+  // Replacements an update could not make while their files were in use come first, before
+  // anything of the program folder is opened.
+  apply_pending_moves(hold_app_paths()->GetProfileDir());
   singleton_ex<CMessageWindow>::acquire()->Create(kMessageWindowName);
   for (const auto& step : config.managers) {
     if (step.acquire) step.acquire();

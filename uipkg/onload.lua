@@ -11,6 +11,7 @@ require("console.phone_data")
 require("console.transfer")
 require("console.backup")
 require("console.downloads")
+require("console.update")
 
 local ARRIVED = 1
 

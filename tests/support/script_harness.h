@@ -95,9 +95,10 @@ public:
 
   run_result run(const std::vector<std::string>& args = {}, const std::string& stdin_text = "", int timeout_ms = 20000);
   std::unique_ptr<child_process> start(const std::vector<std::string>& args = {});
+  // The environment a child of this install gets besides the test's own.
+  std::vector<std::pair<std::string, std::string>> env() const;
 
 private:
-  std::vector<std::pair<std::string, std::string>> env() const;
   temp_dir root_;
   std::vector<std::pair<std::string, std::string>> extra_env_;
   int runs_ = 0;

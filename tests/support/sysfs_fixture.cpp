@@ -64,6 +64,21 @@ void sysfs_fixture::link(const std::string& link_path, const std::string& target
   fs::create_directory_symlink(fs::relative(target, fs::path(link_path).parent_path()), link_path, ec);
 }
 
+void sysfs_fixture::add_net_adapter(const std::string& name, const std::string& address, const std::string& driver,
+                                    const std::string& alias) {
+  std::string device = sys_root() + "/devices/pci0000:00/0000:00:0" + std::to_string(++next_minor_) + ".0";
+  std::string dir = driver.empty() ? sys_root() + "/devices/virtual/net/" + name : device + "/net/" + name;
+  write_file(dir + "/address", address + "\n");
+  if (!alias.empty()) write_file(dir + "/ifalias", alias + "\n");
+  if (!driver.empty()) {
+    make_dirs(sys_root() + "/bus/pci/drivers/" + driver);
+    link(device + "/driver", sys_root() + "/bus/pci/drivers/" + driver);
+    link(dir + "/device", device);
+  }
+  make_dirs(sys_root() + "/class/net");
+  link(sys_root() + "/class/net/" + name, dir);
+}
+
 void sysfs_fixture::add_root_hub(int bus) {
   std::string name = "usb" + std::to_string(bus);
   std::string dir = sys_root() + "/" + kController + "/" + name;

@@ -41,6 +41,10 @@ public:
   // Adds a mount table line for the disk or partition ("sdb1"); the point may hold blanks.
   void mount(const std::string& volume, const std::string& point);
   void unmount(const std::string& point);
+  // A network adapter in class/net: its folder under devices/ (virtual/net when driver is
+  // empty), the hardware address and, when given, the driver link and the alias.
+  void add_net_adapter(const std::string& name, const std::string& address, const std::string& driver = {},
+                       const std::string& alias = {});
 
 private:
   std::string device_dir(const std::string& name) const;

@@ -1,0 +1,79 @@
+#include "host/update_check.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "common/ini_file.h"
+#include "engine/console_input.h"
+#include "platform/launch.h"
+#include "platform/process.h"
+
+namespace kit::host {
+
+namespace {
+newest_version_fetcher g_fetcher = nullptr;
+
+constexpr const char* kQuestion = "New version found, do you want ro update?";
+constexpr const char* kTitle = "Update";
+constexpr size_t kMaxVersionLength = 29;
+
+// One line from standard input without its line end; nothing at its end or on an error.
+std::optional<std::string> read_line() {
+  std::string line;
+  for (;;) {
+    char c = 0;
+    ssize_t n = ::read(STDIN_FILENO, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return line.empty() ? std::nullopt : std::optional<std::string>(line);
+    if (c == '\n') return line;
+    if (c != '\r' && line.size() < 256) line.push_back(c);
+  }
+}
+
+update_answer ask_on_terminal() {
+  for (;;) {
+    std::printf("%s: %s [y/n/c] ", kTitle, kQuestion);
+    std::fflush(stdout);
+    std::optional<std::string> line = read_line();
+    if (!line) return update_answer::cancel;
+    std::string answer = *line;
+    if (answer == "y" || answer == "Y") return update_answer::yes;
+    if (answer == "n" || answer == "N") return update_answer::no;
+    if (answer == "c" || answer == "C") return update_answer::cancel;
+  }
+}
+} // namespace
+
+void set_newest_version_fetcher(newest_version_fetcher fetcher) { g_fetcher = fetcher; }
+
+update_answer ask_about_update(const std::string& version) {
+  if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) {
+    std::fprintf(stderr, "%s: version %s is available\n", kTitle, version.c_str());
+    return update_answer::no;
+  }
+  // A package that reads the console already has a reader waiting on standard input; it
+  // waits no more until the answer is in.
+  bool paused = engine::pause_console_input();
+  update_answer answer = ask_on_terminal();
+  if (paused) engine::resume_console_input();
+  return answer;
+}
+
+int run_update_check(const std::string& exe_dir) {
+  std::string config = exe_dir + "config.ini";
+  std::optional<std::string> url = ini::read_value(config, "Update", "url");
+  if (!url || url->empty() || !g_fetcher) return 0;
+  std::string installed = ini::read_value(config, "Basic", "appver").value_or("1.0.0.1");
+  if (installed.size() > kMaxVersionLength) installed.resize(kMaxVersionLength);
+  std::optional<std::string> newest = g_fetcher(*url);
+  if (!newest) return 0;
+  if (!newest->empty() && *newest != installed && ask_about_update(*newest) == update_answer::yes) {
+    std::string updater = platform::find_program(exe_dir + "LiveUpdate.exe");
+    if (!updater.empty()) platform::launch_detached({updater}, exe_dir, 0);
+  }
+  return 1;
+}
+
+} // namespace kit::host

@@ -1,0 +1,52 @@
+// "HttpRequest.Manager": JSON documents of the vendor's web service fetched one at a time
+// and handed to script callbacks as tables (net/server_replies.h). Every request uses a
+// fresh connection. Owned by the host: its release drops the queue, closes the client and
+// gives back the callbacks.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "engine/function_ref.h"
+#include "engine/ui_engine.h"
+#include "net/asyn_http.h"
+
+namespace kit::net {
+
+// The update endpoint's host when config.ini names none (key "server" of "[Update]").
+constexpr const char* kDefaultUpdateServer = "update.mobrevist.example";
+
+class CLuaSubHttpRequest : public asyn_http_event {
+public:
+  static constexpr const char* kGlobalName = "HttpRequest.Manager";
+  static constexpr const char* kClassName = "HttpRequest.Manager.Class";
+  static void Register(UIS_Env* env);
+
+  CLuaSubHttpRequest() : client_(this) {}
+  ~CLuaSubHttpRequest() override;
+
+  // Queues a GET; the callback (possibly empty) gets the reply table. Returns the id.
+  int32_t Queue(int32_t type, std::string url, script::function_ref callback);
+  // "http://<server>/" for the configured or the default update server.
+  static std::string UpdateUrl();
+
+  void on_response(int32_t id, http_response& response) override;
+  void on_error(int32_t id, int error) override;
+
+private:
+  struct server_request {
+    int32_t type = 0;
+    int32_t state = 1;  // 1 queued, 2 sent
+    script::function_ref callback;
+    std::string url;
+  };
+  // Sends the first queued request when the client is idle. A URL the client refuses
+  // drops its request, and the next one is tried.
+  void Dispatch();
+
+  std::map<int32_t, server_request> requests_;
+  uint32_t counter_ = 0;
+  asyn_http client_;
+};
+
+} // namespace kit::net

@@ -1,0 +1,62 @@
+// The default package's 'update' command end to end: the update server names a newer
+// version, 'yes' downloads the package (made here with zip) and applies it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <string>
+
+#include "support/raw_http_server.h"
+#include "support/script_harness.h"
+
+using testsupport::raw_connection;
+using testsupport::raw_http_server;
+using testsupport::read_file;
+using testsupport::script_install;
+using testsupport::write_file;
+
+namespace {
+std::string path_of(const std::string& request) {
+  size_t start = request.find(' ') + 1;
+  return request.substr(start, request.find(' ', start) - start);
+}
+
+std::string zip_of(const std::string& folder, const std::map<std::string, std::string>& files) {
+  for (const auto& [path, content] : files) write_file(folder + "/in/" + path, content);
+  std::string command = "cd '" + folder + "/in' && zip -qr ../pkg.zip . >/dev/null 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  return read_file(folder + "/pkg.zip");
+}
+} // namespace
+
+TEST(UpdateConsole, YesDownloadsAndAppliesThePackage) {
+  testsupport::temp_dir work;
+  std::string package = zip_of(work.path(), {{"updatelist.xml", R"(<u><FileList><f src="n.txt" dest="docs/new.txt"/></FileList></u>)"},
+                                             {"n.txt", "new version"}});
+  std::atomic<uint16_t> port{0};  // known once the server listens
+  raw_http_server server([&package, &port](raw_connection& c) {
+    std::string request = c.read_request();
+    if (request.empty()) return;
+    std::string body = path_of(request) == "/pkg.zip"
+                           ? package
+                           : R"({"J_URL":"http://127.0.0.1:)" + std::to_string(port.load()) + R"(/pkg.zip","J_Nversion":"2.5","Id":1})";
+    c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+  });
+  port = server.port();
+  script_install app;
+  app.copy_default_package();
+  app.write("config.ini", "[Update]\nserver=127.0.0.1:" + std::to_string(server.port()) + "\n");
+  auto host = app.start();
+  ASSERT_TRUE(host->wait_for_output("ready", 20000)) << host->err();
+  host->write_stdin("update\n");
+  ASSERT_TRUE(host->wait_for_output("version 2.5 is available", 30000)) << host->out() << host->err();
+  host->write_stdin("yes\n");
+  ASSERT_TRUE(host->wait_for_output("restart the program", 30000)) << host->out() << host->err();
+  host->write_stdin("quit\n");
+  auto r = host->wait(30000);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(read_file(app.dir() + "docs/new.txt"), "new version");
+  ASSERT_EQ(server.requests().size(), 2u);
+  EXPECT_EQ(path_of(server.requests()[0]), "/");
+  EXPECT_EQ(path_of(server.requests()[1]), "/pkg.zip");
+}

@@ -1,0 +1,80 @@
+// The machine identifier from fake sysfs trees, checked against md5sum of the 8 bytes.
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "net/data_report_manager.h"
+#include "net/machine_identifier.h"
+#include "support/sysfs_fixture.h"
+
+using kit::net::machine_identifier;
+
+namespace {
+// md5sum of the 8 bytes, handed to printf as octal escapes.
+std::string md5sum_of(std::initializer_list<unsigned> bytes) {
+  std::string command = "printf '";
+  char escape[8];
+  for (unsigned b : bytes) {
+    std::snprintf(escape, sizeof escape, "\\%03o", b);
+    command += escape;
+  }
+  command += "' | md5sum";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return {};
+  char buffer[64] = {};
+  size_t n = std::fread(buffer, 1, 32, pipe);
+  ::pclose(pipe);
+  return std::string(buffer, n);
+}
+
+struct sysfs_env {
+  testsupport::sysfs_fixture fx;
+  sysfs_env() { fx.apply_env(); }
+  ~sysfs_env() {
+    ::unsetenv("MOBREVIST_SYSFS_ROOT");
+    ::unsetenv("MOBREVIST_MOUNTINFO");
+  }
+};
+} // namespace
+
+TEST(MachineIdentifier, OneRealAdapterAmongLoopbackAndVirtualOnes) {
+  sysfs_env env;
+  env.fx.add_net_adapter("lo", "00:00:00:00:00:00");
+  env.fx.add_net_adapter("docker0", "02:00:00:00:00:01");
+  env.fx.add_net_adapter("veth12ab", "02:00:00:00:00:02");
+  env.fx.add_net_adapter("ens33", "00:0c:29:00:00:01", "vmxnet3", "VMware VMXNET3 Ethernet");
+  env.fx.add_net_adapter("virbr0", "00:00:00:00:00:03");
+  env.fx.add_net_adapter("enp3s0", "3c:52:82:AB:cd:0F", "r8169");
+  env.fx.add_net_adapter("broken", "not an address", "r8169");
+  std::string expected = md5sum_of({0x3c, 0x52, 0x82, 0xab, 0xcd, 0x0f, 0x00, 0x00});
+  ASSERT_EQ(expected.size(), 32u);
+  EXPECT_EQ(machine_identifier(), expected);
+
+  // Of two real adapters the lower 8-byte address is kept.
+  env.fx.add_net_adapter("wlp2s0", "3c:52:82:ab:cd:0e", "iwlwifi");
+  EXPECT_EQ(machine_identifier(), md5sum_of({0x3c, 0x52, 0x82, 0xab, 0xcd, 0x0e, 0x00, 0x00}));
+}
+
+TEST(MachineIdentifier, AVirtualOnlyMachineUsesItsVirtualAdapter) {
+  sysfs_env env;
+  env.fx.add_net_adapter("lo", "00:00:00:00:00:00");
+  env.fx.add_net_adapter("ens33", "00:50:56:aa:bb:cc", "vmxnet3", "vmWARE adapter");
+  env.fx.add_net_adapter("vboxnet0", "0a:00:27:00:00:00");
+  EXPECT_EQ(machine_identifier(), md5sum_of({0x00, 0x50, 0x56, 0xaa, 0xbb, 0xcc, 0x00, 0x00}));
+}
+
+TEST(MachineIdentifier, NoAdapterGivesAnEmptyIdentifier) {
+  sysfs_env env;
+  EXPECT_EQ(machine_identifier(), "");
+  env.fx.add_net_adapter("lo", "00:00:00:00:00:00");
+  EXPECT_EQ(machine_identifier(), "");
+}
+
+TEST(ReportUrl, FieldsArePercentEncodedInNameOrder) {
+  EXPECT_EQ(kit::net::report_url("http://127.0.0.1:8/r", "ab", {{"z", "1"}, {"a b", "x&y=ü"}, {"B", ""}}),
+            "http://127.0.0.1:8/r?mid=ab&B=&a%20b=x%26y%3D%C3%BC&z=1");
+  EXPECT_EQ(kit::net::report_url("http://h/r?k=v", "", {}), "http://h/r?k=v&mid=");
+}
