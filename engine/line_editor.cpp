@@ -24,6 +24,7 @@ constexpr int kHistoryLines = 1000;
 // The editor now reading, for output from other threads; guarded by output_guard.
 std::mutex output_guard;
 line_editor::impl* active_editor = nullptr;
+bool editing = false;  // the reader waits in el_gets: a prompt is on screen
 bool last_was_status = false;
 
 void make_folders(const std::string& path) {
@@ -142,7 +143,8 @@ line_editor::line_editor(int wake_fd, completion_source source) : impl_(std::mak
   el_set(s.el, EL_PROMPT, prompt_of);
   el_set(s.el, EL_HIST, history, s.hist);
   el_set(s.el, EL_GETCFN, &impl::get_char);
-  el_set(s.el, EL_ADDFN, "mobrevist-complete", "complete a word", &impl::complete);
+  // The wide form keeps the names as given; the narrow one copies them and never frees the copies.
+  el_wset(s.el, EL_ADDFN, L"mobrevist-complete", L"complete a word", &impl::complete);
   el_set(s.el, EL_BIND, "^I", "mobrevist-complete", nullptr);
   el_source(s.el, nullptr);  // the user's ~/.editrc, as other programs using libedit do
   std::lock_guard<std::mutex> lock(output_guard);
@@ -166,9 +168,14 @@ line_editor::~line_editor() {
 std::optional<std::string> line_editor::read_line() {
   impl& s = *impl_;
   int count = 0;
+  {
+    std::lock_guard<std::mutex> lock(output_guard);
+    editing = true;
+  }
   const char* got = el_gets(s.el, &count);
   {
     std::lock_guard<std::mutex> lock(output_guard);
+    editing = false;
     last_was_status = false;
   }
   if (got == nullptr || count <= 0) return std::nullopt;
@@ -184,9 +191,14 @@ std::optional<std::string> line_editor::read_line() {
   return line;
 }
 
+bool line_editor_active() {
+  std::lock_guard<std::mutex> lock(output_guard);
+  return active_editor != nullptr;
+}
+
 void print_above_prompt(const std::string& text) {
   std::lock_guard<std::mutex> lock(output_guard);
-  if (active_editor == nullptr) {
+  if (active_editor == nullptr || !editing) {
     std::fflush(stdout);
     write_all(text);
     return;

@@ -39,5 +39,7 @@ std::string history_file_path();
 // prompt and the prompt with the line typed so far is drawn again below it; a text starting
 // with "\r" replaces the previous such text (a progress line redrawn in place).
 void print_above_prompt(const std::string& text);
+// Whether a line editor runs (its reader thread exists).
+bool line_editor_active();
 
 } // namespace kit::engine
