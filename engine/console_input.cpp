@@ -35,6 +35,7 @@ public:
     if (::pipe(wake_) != 0) return;
     stopping_ = false;
     bool terminal = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
+    if (terminal) use_terminal_encoding();
     thread_ = std::thread([this, terminal] { terminal ? edit_loop() : read_loop(); });
   }
 

@@ -110,7 +110,7 @@ struct line_editor::impl {
     if (words.empty()) words = local_file_names(word);
     if (words.empty()) return CC_REFRESH_BEEP;
     std::string prefix = common_prefix(words);
-    if (words.size() == 1 && prefix.back() != '/') prefix += ' ';
+    if (words.size() == 1 && !prefix.empty() && prefix.back() != '/') prefix += ' ';
     if (prefix.size() > word.size()) {
       el_insertstr(el, prefix.c_str() + word.size());
       return CC_REFRESH;
@@ -123,10 +123,15 @@ struct line_editor::impl {
   }
 };
 
+void use_terminal_encoding() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::setlocale(LC_CTYPE, "");
+    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+  });
+}
+
 line_editor::line_editor(int wake_fd, completion_source source) : impl_(std::make_unique<impl>()) {
-  // libedit reads and draws characters in the terminal's encoding.
-  std::setlocale(LC_CTYPE, "");
-  if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
   impl& s = *impl_;
   s.wake_fd = wake_fd;
   s.source = std::move(source);

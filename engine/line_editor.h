@@ -14,6 +14,11 @@ namespace kit::engine {
 // falls back to local file names.
 using completion_source = std::function<std::vector<std::string>(const std::string&, const std::string&)>;
 
+// Sets the character type locale from the environment (UTF-8 when it names none), as
+// libedit reads and draws characters in the terminal's encoding. Called once, on the UI
+// thread, before the first editor starts.
+void use_terminal_encoding();
+
 class line_editor {
 public:
   // A byte becoming readable on wake_fd ends the read in progress (read_line gives nothing).
