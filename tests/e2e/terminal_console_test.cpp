@@ -1,7 +1,7 @@
 // The default package on a real terminal, as a person uses it: the host runs in a tmux
 // pane in the demo set-up (fake phone, debug-bridge stand-in, agent-sim), commands are
-// typed, Tab completes a command name, Up recalls the last command, and the screen shows
-// the answers, a 50 MiB push and a download with moving progress, and the end.
+// typed, Tab completes a command name and a local file name, Up recalls the last command,
+// and the screen shows the answers, a 50 MiB push and a download with progress, and the end.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -83,7 +83,12 @@ TEST(TerminalConsole, TypedCommandsHistoryCompletionAndProgress) {
   // A 50 MiB push: the progress changes while it runs and ends complete.
   std::string big(50u << 20, 'm');
   testsupport::write_file(work / "pc/big.bin", big);
-  term.type("push " + (work / "pc/big.bin") + " /sdcard/big.bin");
+  // Tab completes a local file name after the command.
+  term.type("push " + (work / "pc/bi"));
+  term.press("Tab");
+  ASSERT_TRUE(term.wait_until([&](const std::string&) { return term.cursor_line() == "> push " + (work / "pc/big.bin"); }))
+      << term.screen();
+  term.type(" /sdcard/big.bin");
   term.press("Enter");
   const std::string push_label = "push /sdcard/big.bin: ";
   std::set<std::string> seen;
