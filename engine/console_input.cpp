@@ -1,15 +1,26 @@
 // ReadConsole(fn): calls fn on the UI thread with each line read from standard input,
 // then once with nil at its end. The reader thread waits in poll() so it can be stopped.
+// When standard input and output are both terminals the lines come from the line editor
+// (history, Tab completion); piped input is read as it is, byte for byte.
+// SetConsoleCompleter(fn) gives the words Tab offers: fn(line, word) returns a table of
+// strings. PrintAbovePrompt(text) writes text without garbling the line being edited.
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
 #include <poll.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "engine/console_input.h"
 #include "engine/engine_state.h"
 #include "engine/function_ref.h"
+#include "engine/line_editor.h"
 #include "platform/ui_loop.h"
 
 namespace kit::engine {
@@ -22,11 +33,19 @@ public:
   void start() {
     if (thread_.joinable()) return;
     if (::pipe(wake_) != 0) return;
-    thread_ = std::thread([this] { read_loop(); });
+    stopping_ = false;
+    bool terminal = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
+    if (terminal) use_terminal_encoding();
+    thread_ = std::thread([this, terminal] { terminal ? edit_loop() : read_loop(); });
   }
 
   void stop() {
     if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(words_guard_);
+      stopping_ = true;
+    }
+    words_ready_.notify_all();
     char c = 0;
     ssize_t ignored = ::write(wake_[1], &c, 1);
     (void)ignored;
@@ -39,8 +58,75 @@ public:
   bool running() const { return thread_.joinable(); }
 
   script::function_ref callback;
+  script::function_ref completer;
 
 private:
+  void edit_loop() {
+    line_editor editor(wake_[0], [this](const std::string& line, const std::string& word) {
+      return words_from_script(line, word);
+    });
+    for (;;) {
+      std::optional<std::string> line = editor.read_line();
+      if (!line) break;
+      // The prompt comes back once the command's own output is written.
+      auto handled = std::make_shared<bool>(false);
+      platform::ui_loop::instance().post([this, handled, text = std::move(*line)] {
+        script::call(callback, "ReadConsole", [&](lua_State* L) {
+          lua_pushlstring(L, text.data(), text.size());
+          return 1;
+        });
+        std::fflush(stdout);
+        std::lock_guard<std::mutex> lock(words_guard_);
+        *handled = true;
+        words_ready_.notify_all();
+      });
+      std::unique_lock<std::mutex> lock(words_guard_);
+      words_ready_.wait_for(lock, std::chrono::seconds(5), [&] { return *handled || stopping_; });
+      if (stopping_) return;
+    }
+    // Woken by stop(): deliver nothing more; else the terminal's input has ended.
+    pollfd wake{wake_[0], POLLIN, 0};
+    if (::poll(&wake, 1, 0) > 0) return;
+    deliver({}, false);
+  }
+
+  // Asks the script's completer on the UI thread; waits until it answered, the reader is
+  // stopped, or a few seconds passed (a busy UI thread leaves Tab without words).
+  std::vector<std::string> words_from_script(const std::string& line, const std::string& word) {
+    struct request {
+      std::vector<std::string> words;
+      bool done = false;
+    };
+    auto req = std::make_shared<request>();
+    platform::ui_loop::instance().post([this, req, line, word] {
+      std::vector<std::string> words;
+      script::call(completer, "SetConsoleCompleter", [&](lua_State* L) {
+        lua_pushlstring(L, line.data(), line.size());
+        lua_pushlstring(L, word.data(), word.size());
+        return 2;
+      }, 1, [&](lua_State* L) {
+        if (!lua_istable(L, -1)) return;
+        size_t n = lua_objlen(L, -1);
+        for (size_t i = 1; i <= n && i <= 10000; ++i) {
+          lua_rawgeti(L, -1, static_cast<int>(i));
+          size_t len = 0;
+          if (lua_type(L, -1) == LUA_TSTRING) {
+            const char* s = lua_tolstring(L, -1, &len);
+            words.emplace_back(s, len);
+          }
+          lua_pop(L, 1);
+        }
+      });
+      std::lock_guard<std::mutex> lock(words_guard_);
+      req->words = std::move(words);
+      req->done = true;
+      words_ready_.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(words_guard_);
+    words_ready_.wait_for(lock, std::chrono::seconds(3), [&] { return req->done || stopping_; });
+    return req->done ? std::move(req->words) : std::vector<std::string>{};
+  }
+
   void read_loop() {
     std::string pending;
     char buf[4096];
@@ -83,6 +169,9 @@ private:
 
   std::thread thread_;
   int wake_[2] = {-1, -1};
+  std::mutex words_guard_;
+  std::condition_variable words_ready_;
+  bool stopping_ = false;
 };
 
 console_reader& reader() {
@@ -97,9 +186,24 @@ int script_read_console(lua_State* L) {
   r.start();
   return 0;
 }
+int script_set_console_completer(lua_State* L) {
+  if (!lua_isnil(L, 1)) luaL_checktype(L, 1, LUA_TFUNCTION);
+  reader().completer = script::function_ref::at(L, 1);
+  return 0;
+}
+
+int script_print_above_prompt(lua_State* L) {
+  size_t len = 0;
+  const char* text = luaL_checklstring(L, 1, &len);
+  print_above_prompt(std::string(text, len));
+  return 0;
+}
 } // namespace
 
-void stop_console_input() { reader().stop(); }
+void stop_console_input() {
+  reader().stop();
+  reader().completer.reset();
+}
 
 bool pause_console_input() {
   if (!reader().running()) return false;
@@ -111,6 +215,10 @@ void resume_console_input() {
   if (reader().callback) reader().start();
 }
 
-void install_console(lua_State* L) { lua_register(L, "ReadConsole", script_read_console); }
+void install_console(lua_State* L) {
+  lua_register(L, "ReadConsole", script_read_console);
+  lua_register(L, "SetConsoleCompleter", script_set_console_completer);
+  lua_register(L, "PrintAbovePrompt", script_print_above_prompt);
+}
 
 } // namespace kit::engine

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/engine_state.h"
+#include "engine/line_editor.h"
 #include "engine/script_memory.h"
 
 namespace kit::engine {
@@ -103,6 +104,11 @@ int script_print(lua_State* L) {
     lua_pop(L, 1);
   }
   line += '\n';
+  // While a line is edited on the terminal the text goes above the prompt.
+  if (line_editor_active()) {
+    print_above_prompt(line);
+    return 0;
+  }
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
   return 0;

@@ -24,4 +24,5 @@ UI = UI or {}
 UI.commands = commands.handlers()
 
 print("Mobrevist host ready (type 'help' or 'quit')")
+print("try: devices, sms, contacts, apps, push FILE /sdcard/NAME, download URL; Tab completes, Up recalls")
 commands.run()

@@ -55,6 +55,12 @@ end
 
 function M.handlers() return handlers end
 
+require("console.completion").set_command_source(function()
+  local names = {}
+  for name in pairs(handlers) do names[#names + 1] = name end
+  return names
+end)
+
 -- Reads commands until the end of input.
 function M.run()
   ReadConsole(function(line)

@@ -1,0 +1,64 @@
+#include "engine/completion_words.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace kit::engine {
+
+std::string word_before_cursor(const std::string& line_to_cursor) {
+  size_t blank = line_to_cursor.find_last_of(" \t");
+  return blank == std::string::npos ? line_to_cursor : line_to_cursor.substr(blank + 1);
+}
+
+std::vector<std::string> matching_words(const std::vector<std::string>& candidates, const std::string& prefix) {
+  std::vector<std::string> out;
+  for (const auto& c : candidates) {
+    if (c.compare(0, prefix.size(), prefix) == 0 && c.size() >= prefix.size()) out.push_back(c);
+  }
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
+}
+
+std::string common_prefix(const std::vector<std::string>& words) {
+  if (words.empty()) return {};
+  std::string prefix = words.front();
+  for (const auto& w : words) {
+    size_t n = 0;
+    while (n < prefix.size() && n < w.size() && prefix[n] == w[n]) ++n;
+    prefix.resize(n);
+  }
+  return prefix;
+}
+
+std::vector<std::string> local_file_names(const std::string& word, size_t limit) {
+  size_t slash = word.find_last_of('/');
+  std::string shown_dir = slash == std::string::npos ? std::string() : word.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? word : word.substr(slash + 1);
+  std::string dir = shown_dir.empty() ? "./" : shown_dir;
+  if (dir.rfind("~/", 0) == 0) {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == 0) return {};
+    dir = std::string(home) + dir.substr(1);
+  }
+  std::vector<std::string> out;
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return out;
+  while (dirent* e = ::readdir(d)) {
+    std::string entry = e->d_name;
+    if (entry == "." || entry == "..") continue;
+    if (entry[0] == '.' && (name.empty() || name[0] != '.')) continue;
+    if (entry.compare(0, name.size(), name) != 0) continue;
+    struct stat st {};
+    bool folder = ::stat((dir + entry).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    out.push_back(shown_dir + entry + (folder ? "/" : ""));
+    if (out.size() >= limit) break;
+  }
+  ::closedir(d);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+} // namespace kit::engine

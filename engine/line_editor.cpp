@@ -1,0 +1,224 @@
+#include "engine/line_editor.h"
+
+#include <atomic>
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <histedit.h>
+#include <langinfo.h>
+#include <mutex>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/completion_words.h"
+
+namespace kit::engine {
+
+namespace {
+constexpr int kHistoryLines = 1000;
+
+// The editor now reading, for output from other threads; guarded by output_guard.
+std::mutex output_guard;
+line_editor::impl* active_editor = nullptr;
+bool editing = false;  // the reader waits in el_gets: a prompt is on screen
+bool last_was_status = false;
+
+void make_folders(const std::string& path) {
+  for (size_t at = 1; (at = path.find('/', at)) != std::string::npos; ++at) {
+    ::mkdir(path.substr(0, at).c_str(), 0700);
+  }
+}
+
+void write_all(const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+const char* prompt_of(EditLine*) { return "> "; }
+} // namespace
+
+std::string history_file_path() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state != nullptr && *state == '/') return std::string(state) + "/Mobrevist/history";
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == 0) return {};
+  return std::string(home) + "/.local/state/Mobrevist/history";
+}
+
+struct line_editor::impl {
+  int wake_fd;
+  int redraw[2] = {-1, -1};
+  completion_source source;
+  EditLine* el = nullptr;
+  History* hist = nullptr;
+  HistEvent ev{};
+  std::string history_path;
+  std::mbstate_t decode{};
+
+  // Reads one character for libedit; 0 (end) when woken, so el_gets returns.
+  static int get_char(EditLine* el, wchar_t* out) {
+    impl* self = nullptr;
+    el_get(el, EL_CLIENTDATA, &self);
+    for (;;) {
+      pollfd fds[3] = {{STDIN_FILENO, POLLIN, 0}, {self->wake_fd, POLLIN, 0}, {self->redraw[0], POLLIN, 0}};
+      int rc = ::poll(fds, 3, -1);
+      if (rc < 0) {
+        if (errno == EINTR) continue;
+        return -1;
+      }
+      if (fds[1].revents) return 0;
+      if (fds[2].revents) {
+        char drain[64];
+        ssize_t ignored = ::read(self->redraw[0], drain, sizeof drain);
+        (void)ignored;
+        el_set(el, EL_REFRESH);
+        continue;
+      }
+      unsigned char byte = 0;
+      ssize_t n = ::read(STDIN_FILENO, &byte, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return 0;
+      char c = static_cast<char>(byte);
+      wchar_t wc = 0;
+      size_t used = std::mbrtowc(&wc, &c, 1, &self->decode);
+      if (used == static_cast<size_t>(-2)) continue;  // more bytes of this character
+      if (used == static_cast<size_t>(-1)) {
+        self->decode = {};
+        continue;  // not a character of the terminal's encoding: dropped
+      }
+      *out = wc;
+      return 1;
+    }
+  }
+
+  static unsigned char complete(EditLine* el, int) {
+    impl* self = nullptr;
+    el_get(el, EL_CLIENTDATA, &self);
+    const LineInfo* li = el_line(el);
+    std::string to_cursor(li->buffer, static_cast<size_t>(li->cursor - li->buffer));
+    std::string word = word_before_cursor(to_cursor);
+    std::vector<std::string> words = matching_words(self->source ? self->source(to_cursor, word) : std::vector<std::string>{}, word);
+    if (words.empty()) words = local_file_names(word);
+    if (words.empty()) return CC_REFRESH_BEEP;
+    std::string prefix = common_prefix(words);
+    if (words.size() == 1 && !prefix.empty() && prefix.back() != '/') prefix += ' ';
+    if (prefix.size() > word.size()) {
+      el_insertstr(el, prefix.c_str() + word.size());
+      return CC_REFRESH;
+    }
+    std::string list = "\n";
+    for (const auto& w : words) list += w + "  ";
+    list += "\n";
+    write_all(list);
+    return CC_REDISPLAY;
+  }
+};
+
+void use_terminal_encoding() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::setlocale(LC_CTYPE, "");
+    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+  });
+}
+
+line_editor::line_editor(int wake_fd, completion_source source) : impl_(std::make_unique<impl>()) {
+  impl& s = *impl_;
+  s.wake_fd = wake_fd;
+  s.source = std::move(source);
+  if (::pipe(s.redraw) != 0) s.redraw[0] = s.redraw[1] = -1;
+  s.hist = history_init();
+  history(s.hist, &s.ev, H_SETSIZE, kHistoryLines);
+  history(s.hist, &s.ev, H_SETUNIQUE, 1);
+  s.history_path = history_file_path();
+  if (!s.history_path.empty()) history(s.hist, &s.ev, H_LOAD, s.history_path.c_str());
+  s.el = el_init("mobrevist", stdin, stdout, stderr);
+  el_set(s.el, EL_CLIENTDATA, &s);
+  el_set(s.el, EL_EDITOR, "emacs");
+  el_set(s.el, EL_SIGNAL, 1);
+  el_set(s.el, EL_PROMPT, prompt_of);
+  el_set(s.el, EL_HIST, history, s.hist);
+  el_set(s.el, EL_GETCFN, &impl::get_char);
+  // The wide form keeps the names as given; the narrow one copies them and never frees the copies.
+  el_wset(s.el, EL_ADDFN, L"mobrevist-complete", L"complete a word", &impl::complete);
+  el_set(s.el, EL_BIND, "^I", "mobrevist-complete", nullptr);
+  el_source(s.el, nullptr);  // the user's ~/.editrc, as other programs using libedit do
+  std::lock_guard<std::mutex> lock(output_guard);
+  active_editor = &s;
+  last_was_status = false;
+}
+
+line_editor::~line_editor() {
+  {
+    std::lock_guard<std::mutex> lock(output_guard);
+    active_editor = nullptr;
+  }
+  el_end(impl_->el);
+  history_end(impl_->hist);
+  if (impl_->redraw[0] >= 0) {
+    ::close(impl_->redraw[0]);
+    ::close(impl_->redraw[1]);
+  }
+}
+
+std::optional<std::string> line_editor::read_line() {
+  impl& s = *impl_;
+  int count = 0;
+  {
+    std::lock_guard<std::mutex> lock(output_guard);
+    editing = true;
+  }
+  const char* got = el_gets(s.el, &count);
+  {
+    std::lock_guard<std::mutex> lock(output_guard);
+    editing = false;
+    last_was_status = false;
+  }
+  if (got == nullptr || count <= 0) return std::nullopt;
+  std::string line(got, static_cast<size_t>(count));
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  if (line.find_first_not_of(" \t") != std::string::npos && !s.history_path.empty()) {
+    history(s.hist, &s.ev, H_ENTER, line.c_str());
+    make_folders(s.history_path);
+    if (history(s.hist, &s.ev, H_SAVE, s.history_path.c_str()) >= 0) ::chmod(s.history_path.c_str(), 0600);
+  } else if (line.find_first_not_of(" \t") != std::string::npos) {
+    history(s.hist, &s.ev, H_ENTER, line.c_str());
+  }
+  return line;
+}
+
+bool line_editor_active() {
+  std::lock_guard<std::mutex> lock(output_guard);
+  return active_editor != nullptr;
+}
+
+void print_above_prompt(const std::string& text) {
+  std::lock_guard<std::mutex> lock(output_guard);
+  if (active_editor == nullptr || !editing) {
+    std::fflush(stdout);
+    write_all(text);
+    return;
+  }
+  bool status = !text.empty() && text[0] == '\r';
+  std::string out = "\r\x1b[K";
+  if (status && last_was_status) out += "\x1b[A\x1b[K";
+  out += status ? text.substr(1) : text;
+  if (out.empty() || out.back() != '\n') out += '\n';
+  std::fflush(stdout);
+  write_all(out);
+  last_was_status = status;
+  char c = 0;
+  ssize_t ignored = ::write(active_editor->redraw[1], &c, 1);
+  (void)ignored;
+}
+
+} // namespace kit::engine

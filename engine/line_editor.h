@@ -1,0 +1,50 @@
+// Line editing on a terminal (libedit): history kept in $XDG_STATE_HOME/Mobrevist/history
+// (default ~/.local/state), at most 1000 lines, and Tab completion. Used by the console
+// reader only when standard input and output are both terminals.
+#pragma once
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kit::engine {
+
+// Candidate words for Tab: (line up to the cursor, word being completed). Nothing offered
+// falls back to local file names.
+using completion_source = std::function<std::vector<std::string>(const std::string&, const std::string&)>;
+
+// Sets the character type locale from the environment (UTF-8 when it names none), as
+// libedit reads and draws characters in the terminal's encoding. Called once, on the UI
+// thread, before the first editor starts.
+void use_terminal_encoding();
+
+class line_editor {
+public:
+  // A byte becoming readable on wake_fd ends the read in progress (read_line gives nothing).
+  line_editor(int wake_fd, completion_source source);
+  ~line_editor();  // the terminal is restored
+
+  // The next line typed (without its newline), or nothing at the end of input or when woken.
+  std::optional<std::string> read_line();
+
+  line_editor(const line_editor&) = delete;
+  line_editor& operator=(const line_editor&) = delete;
+
+  struct impl;
+
+private:
+  std::unique_ptr<impl> impl_;
+};
+
+// The history file's path ("" when neither $XDG_STATE_HOME nor $HOME is set).
+std::string history_file_path();
+
+// Writes text for the console user. While a line is being edited the text goes above the
+// prompt and the prompt with the line typed so far is drawn again below it; a text starting
+// with "\r" replaces the previous such text (a progress line redrawn in place).
+void print_above_prompt(const std::string& text);
+// Whether a line editor runs (its reader thread exists).
+bool line_editor_active();
+
+} // namespace kit::engine

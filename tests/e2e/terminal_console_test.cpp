@@ -1,0 +1,119 @@
+// The default package on a real terminal, as a person uses it: the host runs in a tmux
+// pane in the demo set-up (fake phone, debug-bridge stand-in, agent-sim), commands are
+// typed, Tab completes a command name and a local file name, Up recalls the last command,
+// and the screen shows the answers, a 50 MiB push and a download with progress, and the end.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <set>
+#include <string>
+
+#include "support/nginx_fixture.h"
+#include "support/script_harness.h"
+#include "support/sysfs_fixture.h"
+#include "support/temp_dir.h"
+#include "support/tmux_session.h"
+
+using testsupport::script_install;
+using testsupport::temp_dir;
+using testsupport::tmux_session;
+
+namespace {
+
+size_t count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+  return n;
+}
+
+// Progress texts of label seen on the screen (each line's part after the label).
+void collect_progress(const std::string& screen, const std::string& label, std::set<std::string>& seen) {
+  for (size_t at = screen.find(label); at != std::string::npos; at = screen.find(label, at + 1)) {
+    size_t end = screen.find_first_of("\r\n", at);
+    seen.insert(screen.substr(at + label.size(), end == std::string::npos ? std::string::npos : end - at - label.size()));
+  }
+}
+
+} // namespace
+
+TEST(TerminalConsole, TypedCommandsHistoryCompletionAndProgress) {
+  temp_dir work;
+  testsupport::child_process agent({testsupport::bin_dir() + "/agent-sim"}, {{"AGENT_SIM_STORAGE", work / "phone"}},
+                                   work.path(), work / "agent");
+  ASSERT_TRUE(agent.wait_for_output("agent-sim ready")) << agent.err();
+  testsupport::nginx_server nginx("", "    limit_rate 4m;\n");
+
+  script_install app;
+  testsupport::sysfs_fixture fx;
+  app.copy_default_package();
+  app.add_device_database();
+  app.add_tool("adb_help");
+  app.write("adb_help.scenario", "device 0a1b2c3d device\n");
+  app.set_env("MOBREVIST_SYSFS_ROOT", fx.sys_root());
+  app.set_env("MOBREVIST_MOUNTINFO", fx.mountinfo());
+  std::string fifo = app.use_device_change_fifo();
+
+  tmux_session term({app.exe()}, app.env(), app.dir());
+  if (!term.started()) GTEST_SKIP() << "tmux is not installed";
+  ASSERT_TRUE(term.wait_for("Mobrevist host ready")) << term.screen();
+
+  fx.add_device("1-1", "18d1", "4ee7", "0a1b2c3d");
+  testsupport::notify_device_change(fifo, "arrival");
+  ASSERT_TRUE(term.wait_for("agent connected: ")) << term.screen();
+
+  // Tab completes a unique command name; the completed line runs.
+  term.type("hel");
+  term.press("Tab");
+  ASSERT_TRUE(term.wait_until([&](const std::string&) { return term.cursor_line() == "> help"; })) << term.screen();
+  term.press("Enter");
+  ASSERT_TRUE(term.wait_for("commands: ")) << term.screen();
+  EXPECT_NE(term.screen().find("  push "), std::string::npos) << term.screen();
+
+  term.type("sms");
+  term.press("Enter");
+  ASSERT_TRUE(term.wait_for("320 SMS (first 10 shown")) << term.screen();
+  // Up brings the last command back to the prompt.
+  term.press("Up");
+  ASSERT_TRUE(term.wait_until([&](const std::string&) { return term.cursor_line() == "> sms"; })) << term.screen();
+  term.press("Enter");
+  ASSERT_TRUE(term.wait_until([](const std::string& s) { return count(s, "320 SMS (first 10 shown") == 2; }))
+      << term.screen();
+
+  // A 50 MiB push: the progress changes while it runs and ends complete.
+  std::string big(50u << 20, 'm');
+  testsupport::write_file(work / "pc/big.bin", big);
+  // Tab completes a local file name after the command.
+  term.type("push " + (work / "pc/bi"));
+  term.press("Tab");
+  ASSERT_TRUE(term.wait_until([&](const std::string&) { return term.cursor_line() == "> push " + (work / "pc/big.bin"); }))
+      << term.screen();
+  term.type(" /sdcard/big.bin");
+  term.press("Enter");
+  const std::string push_label = "push /sdcard/big.bin: ";
+  std::set<std::string> seen;
+  ASSERT_TRUE(term.wait_until([&](const std::string& s) {
+    collect_progress(s, push_label, seen);
+    return s.find(push_label + "done, 50.0 MiB") != std::string::npos || s.find(push_label + "100%") != std::string::npos;
+  }, 120000)) << term.screen();
+  // At least one reading on the way besides the final one.
+  EXPECT_GE(seen.size(), 2u) << "no progress before the end:\n" << term.screen();
+  struct stat st {};
+  EXPECT_EQ(::stat((work / "phone/sdcard/big.bin").c_str(), &st), 0);
+  EXPECT_EQ(static_cast<size_t>(st.st_size), big.size());
+
+  if (nginx.started()) {
+    testsupport::write_file(nginx.root() + "/film.bin", std::string(8u << 20, 'f'));
+    term.type("download " + nginx.url("/film.bin") + " " + (work / "film.bin"));
+    term.press("Enter");
+    ASSERT_TRUE(term.wait_for("download 1 film.bin: done, 8.0 MiB", 120000)) << term.screen();
+    EXPECT_NE(term.screen().find("% of 8.0 MiB"), std::string::npos) << term.screen();
+  }
+
+  term.type("quit");
+  term.press("Enter");
+  ASSERT_TRUE(term.wait_for("[exited 0]")) << term.screen();
+  // The commands typed are kept for the next run.
+  std::string history = testsupport::read_file(app.state_dir() + "Mobrevist/history");
+  EXPECT_NE(history.find("sms"), std::string::npos) << history;
+}

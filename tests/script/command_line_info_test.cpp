@@ -1,0 +1,53 @@
+// --help and --version answer from the command line alone: exit 0 without running the
+// package, even while another instance holds the one-instance lock.
+#include <gtest/gtest.h>
+
+#include "support/script_harness.h"
+
+using testsupport::script_install;
+
+namespace {
+constexpr const char* kMarkPackage = "print('package ran')\nGetObject('Win32Shell.Object'):PostQuitMessage()\n";
+} // namespace
+
+TEST(CommandLineInfo, HelpPrintsUsageWithoutStartingTheHost) {
+  script_install app;
+  app.package(kMarkPackage);
+  for (const char* arg : {"--help", "-h"}) {
+    auto r = app.run({arg});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Usage: mobrevist"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("--version"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("package ran"), std::string::npos) << r.out;
+  }
+}
+
+TEST(CommandLineInfo, VersionComesFromConfigOrTheBuiltInOne) {
+  script_install app;
+  app.package(kMarkPackage);
+  auto r = app.run({"--version"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "mobrevist 1.0.0.1\n");
+
+  app.write("config.ini", "[Basic]\nappver = 2.3.0.7\n");
+  r = app.run({"--version"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "mobrevist 2.3.0.7\n");
+
+  app.write("config.ini", "[Basic]\nappver=\n");
+  r = app.run({"--version"});
+  EXPECT_EQ(r.out, "mobrevist 1.0.0.1\n");
+}
+
+TEST(CommandLineInfo, AnswersWhileAnotherInstanceRuns) {
+  script_install app;
+  app.package("print('ready')\nReadConsole(function(l) if l == nil or l == 'quit' then "
+              "GetObject('Win32Shell.Object'):PostQuitMessage() end end)\n");
+  auto first = app.start();
+  ASSERT_TRUE(first->wait_for_output("ready", 20000)) << first->err();
+  auto r = app.run({"--version"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "mobrevist 1.0.0.1\n");
+  first->write_stdin("quit\n");
+  EXPECT_EQ(first->wait(30000).exit_code, 0);
+}
