@@ -47,13 +47,26 @@ local function explain_unlisted(serial, stop)
   end)
 end
 
--- Runs the road for serial; on_ready() is called once the ports are forwarded.
-function M.connect(serial, on_ready)
-  if busy[serial] then return end
+local function init()
   if not initialised then
     adb:Init()
     initialised = true
   end
+end
+
+-- Installs an app from a local .apk on the phone; on_result(result) gets the bridge's
+-- result (SUCCESS or a failure code, see M.install_failure).
+function M.install(serial, path, on_result)
+  init()
+  adb:InstallAPK(serial, path, function(_, result) on_result(result) end)
+end
+
+M.SUCCESS = SUCCESS
+
+-- Runs the road for serial; on_ready() is called once the ports are forwarded.
+function M.connect(serial, on_ready)
+  if busy[serial] then return end
+  init()
   busy[serial] = true
   local function stop(line)
     busy[serial] = nil

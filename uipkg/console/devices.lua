@@ -30,6 +30,14 @@ commands.add("devices", "devices                   list the attached phones", fu
   if count == 0 then print("no devices") end
 end)
 
+-- The serials of the attached phones, sorted.
+function M.serials()
+  local out = {}
+  for serial in pairs(attached) do out[#out + 1] = serial end
+  table.sort(out)
+  return out
+end
+
 -- Starts detection; the phones already attached are reported as arrivals.
 function M.start()
   if GetObject("Device.Manager"):Init(on_device) then print("device database missing: no device detection") end
