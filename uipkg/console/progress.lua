@@ -10,6 +10,8 @@ local M = {}
 local shell = GetObject("Win32Shell.Object")
 M.terminal = shell:IsTerminal() == true
 
+M.REDRAW_MS = 100
+
 local active = {} -- running bars, in the order they started
 local drawn = 0   -- lines of the block on screen; the cursor stays at the end of its last one
 
@@ -63,6 +65,8 @@ local function bar_text(b)
   return M.line(b.label, b.done, b.total, b.rate)
 end
 
+-- Rewrites the block from its first line; a bar that started since the last redraw gets
+-- a new line below the others.
 local function redraw()
   local out = {}
   if drawn > 1 then out[1] = string.format("\27[%dA", drawn - 1) end
@@ -95,11 +99,10 @@ function Bar:update(done, total)
   local elapsed = shell:GetTickCount() - self.began
   if elapsed > 0 then self.rate = (done - self.base) * 1000 / elapsed end
   if M.terminal then
-    -- A redraw at most every 100 ms keeps a fast transfer from flooding the terminal.
+    -- A redraw at most every REDRAW_MS keeps a fast transfer from flooding the terminal.
     local now = shell:GetTickCount()
-    if self.shown and now - self.shown < 100 then return end
+    if self.shown and now - self.shown < M.REDRAW_MS then return end
     self.shown = now
-    if drawn ~= #active then close_block() end
     return redraw()
   end
   local tenth = math.floor((M.percent(done, self.total) or 0) / 10)
