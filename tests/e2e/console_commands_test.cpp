@@ -211,6 +211,7 @@ TEST(ConsoleCommands, WithoutAPhoneEveryCommandSaysWhatToDo) {
   testsupport::write_file(work / "a.txt", "text");
   auto host = app.start();
   ASSERT_TRUE(host->wait_for_output("Mobrevist host ready")) << host->err();
+  TYPE_AND_SEE(host, "devices", "no devices: no phone is connected: plug one in and allow debugging on its screen\n");
   TYPE_AND_SEE(host, "sms", "so no phone is connected: plug one in and allow debugging on its screen");
   TYPE_AND_SEE(host, "install " + (work / "a.apk"),
                "install: no phone is connected: plug one in and allow debugging on its screen\n");

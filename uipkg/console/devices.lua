@@ -27,7 +27,7 @@ commands.add("devices", "devices                   list the attached phones", fu
     print(string.format("%s %s %s vid %s pid %s drives: %s", serial, info:GetBrand(), info:GetType(), info:GetVID(),
       info:GetPID(), table.concat(info:GetDriverList(), " ")))
   end
-  if count == 0 then print("no devices") end
+  if count == 0 then print("no devices: no phone is connected: plug one in and allow debugging on its screen") end
 end)
 
 -- The serials of the attached phones, sorted.
