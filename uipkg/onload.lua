@@ -8,10 +8,14 @@ local devices = require("console.devices")
 local bridge = require("console.bridge")
 local agent = require("console.agent")
 require("console.phone_data")
+require("console.phone_media")
+require("console.phone_actions")
+require("console.phone_apps")
 require("console.transfer")
 require("console.backup")
 require("console.downloads")
 require("console.update")
+require("console.desktop")
 
 local ARRIVED = 1
 

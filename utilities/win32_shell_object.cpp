@@ -1,6 +1,7 @@
 #include "utilities/win32_shell_object.h"
 
 #include <chrono>
+#include <unistd.h>
 #include <thread>
 
 #include "host/lua_async_callback.h"
@@ -41,6 +42,14 @@ int GetTickCount(lua_State* L) {
   return 1;
 }
 
+// Whether standard output (fd 1) is a terminal: console scripts then redraw progress in
+// place; piped or redirected output gets whole lines instead.
+int IsTerminal(lua_State* L) {
+  if (!is_shell(L)) return 0;
+  lua_pushboolean(L, ::isatty(1) == 1);
+  return 1;
+}
+
 int Sleep(lua_State* L) {
   if (!is_shell(L)) return 0;
   int64_t ms = kit::script::to_delay_ms(luaL_checknumber(L, 2));
@@ -75,6 +84,7 @@ const UIS_Method kMethods[] = {
     {"FileDialog", FileDialog, 0},
     {"PostQuitMessage", PostQuitMessage, 0},
     {"GetTickCount", GetTickCount, 0},
+    {"IsTerminal", IsTerminal, 0},
     {"GetTmpDir", GetTmpDir, 0},
     {"Rename", Rename, 0},
     {"OpenDir", OpenDir, 0},

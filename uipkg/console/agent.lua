@@ -15,7 +15,8 @@ local function init()
 end
 
 local function unreachable()
-  print("agent: no answer on 127.0.0.1:12300 (is the phone connected? see 'help')")
+  print("agent: no answer on 127.0.0.1:12300, so no phone is connected: plug one in and allow debugging on its"
+    .. " screen ('devices' lists what is attached)")
 end
 
 -- An agent that takes the connection but never answers would leave a request waiting
@@ -38,7 +39,8 @@ local function request(kind, args, on_frame)
   timer = SetTimer(WAIT_MS, function()
     timer = nil
     socket:CancleTask(id)
-    print(string.format("agent: no answer within %d s (request %d)", WAIT_MS / 1000, kind))
+    print(string.format("agent: no answer within %d s (request %d): the agent app on the phone is not responding;"
+      .. " unlock the phone, open the agent app or replug the cable, then try again", WAIT_MS / 1000, kind))
   end)
 end
 

@@ -14,6 +14,18 @@ local function agent_apk()
   return dir .. "/agent/agent.apk"
 end
 
+-- What a failed install means, with what to do next.
+function M.install_failure(result)
+  local reasons = {
+    [2000] = "the phone has too little free storage; free some space and try again",
+    [2001] = "the phone says the package is not a valid app; check the .apk file",
+    [2002] = "the app needs a newer Android version than the phone has",
+    [2003] = "the .apk file was not found; check its path",
+    [2004] = "the phone's storage is not available; unmount it from the PC or insert the card",
+  }
+  return reasons[result] or "the debug bridge gave no reason; unlock the phone, replug it and try again"
+end
+
 local initialised = false
 local busy = {}
 
@@ -26,20 +38,35 @@ local function explain_unlisted(serial, stop)
     for line in tostring(output or ""):gmatch("[^\n]+") do
       if line:sub(1, #serial) == serial and line:find("no permissions", 1, true) then
         return stop("adb: phone " .. serial .. " is seen but this user may not open it (\"no permissions\"):"
-          .. " install udev rules for Android phones (Debian: android-sdk-platform-tools-common), then replug it")
+          .. " install udev rules for Android phones (Debian: android-sdk-platform-tools-common), then replug it;"
+          .. " the debug bridge reports 'no permissions': see README, USB permissions")
       end
     end
-    stop("adb: phone " .. serial .. " not listed as authorised by the debug bridge: no agent connection")
+    stop("adb: phone " .. serial .. " not listed as authorised by the debug bridge: no agent connection;"
+      .. " unlock the phone and allow USB debugging when it asks, or replug the cable")
   end)
 end
 
--- Runs the road for serial; on_ready() is called once the ports are forwarded.
-function M.connect(serial, on_ready)
-  if busy[serial] then return end
+local function init()
   if not initialised then
     adb:Init()
     initialised = true
   end
+end
+
+-- Installs an app from a local .apk on the phone; on_result(result) gets the bridge's
+-- result (SUCCESS or a failure code, see M.install_failure).
+function M.install(serial, path, on_result)
+  init()
+  adb:InstallAPK(serial, path, function(_, result) on_result(result) end)
+end
+
+M.SUCCESS = SUCCESS
+
+-- Runs the road for serial; on_ready() is called once the ports are forwarded.
+function M.connect(serial, on_ready)
+  if busy[serial] then return end
+  init()
   busy[serial] = true
   local function stop(line)
     busy[serial] = nil
@@ -52,16 +79,23 @@ function M.connect(serial, on_ready)
       return on_ready()
     end
     adb[forwards[n]](adb, serial, function(_, result)
-      if result ~= SUCCESS then return stop("adb: port forwarding " .. n .. " failed (" .. tostring(result) .. ")") end
+      if result ~= SUCCESS then
+        return stop("adb: port forwarding " .. n .. " failed (" .. tostring(result) .. "): another program may hold port "
+          .. (12299 + n) .. "; close it or restart the debug bridge, then replug the phone")
+      end
       forward(n + 1)
     end)
   end
 
   local function start()
     adb:StartAPK(serial, AGENT_ACTIVITY, function(_, result)
-      if result ~= SUCCESS then return stop("adb: starting the agent failed (" .. tostring(result) .. ")") end
+      if result ~= SUCCESS then
+        return stop("adb: starting the agent failed (" .. tostring(result) .. "): unlock the phone and replug it")
+      end
       adb:StartBroadCast(serial, function(_, broadcast)
-        if broadcast ~= SUCCESS then return stop("adb: the agent did not take the connect broadcast") end
+        if broadcast ~= SUCCESS then
+          return stop("adb: the agent did not take the connect broadcast: open the agent app on the phone and replug it")
+        end
         print("agent started")
         forward(1)
       end)
@@ -76,11 +110,14 @@ function M.connect(serial, on_ready)
     if state == nil then
       return explain_unlisted(serial, stop)
     elseif state ~= "device" then
-      return stop("adb: phone " .. serial .. " is " .. tostring(state) .. ": no agent connection")
+      return stop("adb: phone " .. serial .. " is " .. tostring(state) .. ": no agent connection; unlock the phone,"
+        .. " allow USB debugging when it asks, then replug it")
     end
     print("adb: phone " .. serial .. " authorised")
     adb:InstallAPK(serial, agent_apk(), function(_, result)
-      if result ~= SUCCESS then return stop("adb: installing the agent failed (" .. tostring(result) .. ")") end
+      if result ~= SUCCESS then
+        return stop("adb: installing the agent failed (" .. tostring(result) .. "): " .. M.install_failure(result))
+      end
       print("agent installed")
       start()
     end)

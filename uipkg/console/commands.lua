@@ -37,12 +37,8 @@ function M.quit()
 end
 
 M.add("quit", "quit                      end the program", M.quit)
-M.add("help", "help                      list the commands", function()
-  local names = {}
-  for name in pairs(handlers) do names[#names + 1] = name end
-  table.sort(names)
-  print("commands: " .. table.concat(names, " "))
-  for _, name in ipairs(names) do print("  " .. usage[name]) end
+M.add("help", "help [COMMAND]            list the commands, or show one with an example", function(rest)
+  require("console.help").show(rest, usage)
 end)
 
 -- A question answered by the next line: 'yes' runs on_yes, anything else cancels it.

@@ -27,8 +27,16 @@ commands.add("devices", "devices                   list the attached phones", fu
     print(string.format("%s %s %s vid %s pid %s drives: %s", serial, info:GetBrand(), info:GetType(), info:GetVID(),
       info:GetPID(), table.concat(info:GetDriverList(), " ")))
   end
-  if count == 0 then print("no devices") end
+  if count == 0 then print("no devices: no phone is connected: plug one in and allow debugging on its screen") end
 end)
+
+-- The serials of the attached phones, sorted.
+function M.serials()
+  local out = {}
+  for serial in pairs(attached) do out[#out + 1] = serial end
+  table.sort(out)
+  return out
+end
 
 -- Starts detection; the phones already attached are reported as arrivals.
 function M.start()

@@ -3,37 +3,17 @@
 -- listed at start-up and continue with 'resume ID'. A running download shows a progress
 -- line that is rewritten in place on a terminal, and one line per 10% otherwise.
 local commands = require("console.commands")
+local progress = require("console.progress")
 local text = require("console.text")
 
-local shell = GetObject("Win32Shell.Object")
 local manager = GetObject("DownloadManger.Manager")
 
 local STATE_NAMES = { [0] = "waiting", [1] = "downloading", [3] = "stopped", [4] = "failed", [5] = "done" }
 local TYPE_CONSOLE = 1
 
--- Whether standard output is a terminal (progress is then rewritten in place).
-local function output_is_terminal()
-  local ok, ffi = pcall(require, "ffi")
-  if not ok then return false end
-  local declared = pcall(ffi.cdef, "int isatty(int fd);")
-  if not declared then return false end
-  local yes, result = pcall(function() return ffi.C.isatty(1) end)
-  return yes and result == 1
-end
-local terminal = output_is_terminal()
-
--- id -> { name, path, url, state, pos, size, speed, tick, tick_pos, tenth, last_run }
+-- id -> { name, path, url, state, pos, size, bar, last_run }
 local tasks = {}
-local open_line = false  -- a progress line is on screen without its line end
-
-local function say(line)
-  if open_line then
-    io.stdout:write("\n")
-    io.stdout:flush()
-    open_line = false
-  end
-  print(line)
-end
+local say = progress.say
 
 local function percent(t)
   if not t.size or t.size <= 0 then return 0 end
@@ -41,11 +21,7 @@ local function percent(t)
 end
 
 local function speed(t)
-  return t.speed and (text.bytes(t.speed) .. "/s") or "-"
-end
-
-local function progress_line(id, t)
-  return string.format("download %d %s: %d%% of %s, %s", id, t.name, percent(t), text.bytes(t.size), speed(t))
+  return t.bar and t.bar.rate and (text.bytes(t.bar.rate) .. "/s") or "-"
 end
 
 -- The manager runs one download at a time, the waiting one with the lowest id first; the
@@ -59,35 +35,28 @@ local function mark_next_running()
   if next_id then tasks[next_id].state = 1 end
 end
 
-local function show_progress(id, t)
-  if terminal then
-    io.stdout:write("\r" .. progress_line(id, t) .. "   ")
-    io.stdout:flush()
-    open_line = true
-    return
-  end
-  local tenth = math.floor(percent(t) / 10)
-  if tenth > (t.tenth or 0) then
-    t.tenth = tenth
-    print(progress_line(id, t))
-  end
+-- Why a download failed, in words: the file of the download manager says nothing more.
+local function failure(id, t)
+  return string.format("download %d %s: failed at %s: the server or the network stopped answering;"
+    .. " check the address and your connection, then 'resume %d' continues it", id, t.name, text.bytes(t.pos), id)
 end
 
 local function report(id, pos, size, state)
   local t = tasks[id]
   if not t then return end
-  local now = shell:GetTickCount()
   if state == 1 then
-    if t.tick and now > t.tick then t.speed = (pos - t.tick_pos) * 1000 / (now - t.tick) end
-    if not t.tick or now - t.tick >= 500 then t.tick, t.tick_pos = now, pos end
     t.state, t.pos, t.size = 1, pos, size
-    show_progress(id, t)
+    if not t.bar then t.bar = progress.start(string.format("download %d %s", id, t.name), size, pos) end
+    t.bar:update(pos, size)
   elseif state == 5 then
-    t.state, t.pos, t.size, t.speed = 5, pos, size, nil
-    say(string.format("download %d %s: done, %s to %s", id, t.name, text.bytes(size), t.path))
+    t.state, t.pos, t.size = 5, pos, size
+    local line = string.format("download %d %s: done, %s to %s", id, t.name, text.bytes(size), t.path)
+    if t.bar then t.bar:done_line(line) else say(line) end
+    t.bar = nil
   else
-    t.state, t.pos, t.size, t.speed = state, pos, size, nil
-    say(string.format("download %d %s: failed at %s ('resume %d' continues it)", id, t.name, text.bytes(pos), id))
+    t.state, t.pos, t.size = state, pos, size
+    if t.bar then t.bar:finish(failure(id, t)) else say(failure(id, t)) end
+    t.bar = nil
   end
   mark_next_running()
 end
@@ -142,9 +111,11 @@ commands.add("stop", "stop ID                   stop a download (resume continue
   with_task(rest, "stop <id>", function(id, t)
     if t.last_run or t.state == 5 then return print(string.format("download %d is not running", id)) end
     manager:StopTask(id)
-    t.state, t.speed = 3, nil
+    t.state = 3
     mark_next_running()
-    say(string.format("download %d %s: stopped at %d%%", id, t.name, percent(t)))
+    local line = string.format("download %d %s: stopped at %d%%", id, t.name, percent(t))
+    if t.bar then t.bar:finish(line) else say(line) end
+    t.bar = nil
   end)
 end)
 
@@ -157,7 +128,7 @@ commands.add("resume", "resume ID                 continue a stopped, failed or 
     else
       manager:RestartTask(id)
     end
-    t.state, t.tick, t.tenth = 0, nil, math.floor(percent(t) / 10)
+    t.state = 0
     mark_next_running()
     say(string.format("download %d %s: resumed at %d%%", id, t.name, percent(t)))
   end)
@@ -170,7 +141,8 @@ commands.add("cancel", "cancel ID [keep]          drop a download (keep: leave i
       manager:CancleTask(id, keep)
       tasks[id] = nil
       mark_next_running()
-      say(string.format("download %d %s: cancelled%s", id, t.name, keep and ", kept for the next run" or ""))
+      local line = string.format("download %d %s: cancelled%s", id, t.name, keep and ", kept for the next run" or "")
+      if t.bar then t.bar:finish(line) else say(line) end
     end)
   end)
 

@@ -1,0 +1,83 @@
+-- copy, paste and tray: the desktop's clipboard (text, or a list of files when every
+-- argument of 'copy' is an existing file) and the program's icon in the desktop's tray.
+local commands = require("console.commands")
+
+-- Both objects are fetched when first used: a console without a desktop never needs them.
+local function clipboard() return GetObject("ClipBoardData.Manager") end
+local function tray() return GetObject("Tray.Manager") end
+
+local NO_DESKTOP = "no desktop session is available (DISPLAY is not set): copy and paste work inside a desktop"
+  .. " session; run the program from a terminal of your desktop"
+
+local function have_desktop()
+  local display = os.getenv("DISPLAY")
+  return display ~= nil and display ~= ""
+end
+
+local function is_file(path)
+  local f = io.open(path, "rb")
+  if not f then return false end
+  f:close()
+  return true
+end
+
+local function absolute(path)
+  if path:sub(1, 1) == "/" then return path end
+  return (os.getenv("PWD") or ".") .. "/" .. path
+end
+
+local COPY_FILES = 2
+
+commands.add("copy", "copy TEXT | copy FILE...  put text, or a list of files, on the clipboard", function(rest)
+  if rest == "" then return print("usage: copy <text>  or  copy <file>...") end
+  if not have_desktop() then return print("copy: " .. NO_DESKTOP) end
+  local w = commands.words(rest)
+  local all_files = #w > 0
+  for _, word in ipairs(w) do
+    if not is_file(word) then all_files = false end
+  end
+  if all_files then
+    local list = { type = COPY_FILES }
+    for i, word in ipairs(w) do list[i] = absolute(word) end
+    clipboard():SetHdropData(list)
+    return print(string.format("copied %d file%s to the clipboard", #w, #w == 1 and "" or "s"))
+  end
+  local text = rest:match('^"(.*)"$') or rest
+  clipboard():SetTxtData(text)
+  print(string.format("copied %d bytes of text to the clipboard", #text))
+end)
+
+commands.add("paste", "paste                     show what the clipboard holds (text or files)", function()
+  if not have_desktop() then return print("paste: " .. NO_DESKTOP) end
+  local files = clipboard():GetHdropData() or {}
+  if #files > 0 then
+    print(string.format("clipboard: %d file%s", #files, #files == 1 and "" or "s"))
+    for _, path in ipairs(files) do print("  " .. path) end
+    return
+  end
+  local text = clipboard():GetTxtData() or ""
+  if text == "" then return print("the clipboard is empty") end
+  print("clipboard: " .. text)
+end)
+
+local shown = false
+
+commands.add("tray", "tray on|off               show or hide the program's icon in the tray", function(rest)
+  local word = rest:match("^%s*(%S+)%s*$")
+  if word == "on" then
+    if not shown then
+      tray():CreateNotifyTray()
+      tray():ModifyTrayTips("Mobrevist")
+      shown = true
+    end
+    print("tray icon on (it shows when your desktop has a tray)")
+  elseif word == "off" then
+    if shown then
+      tray():DeleteNotifyTray()
+      shown = false
+    end
+    print("tray icon off")
+  else
+    print("usage: tray on|off")
+  end
+end)

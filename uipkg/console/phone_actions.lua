@@ -1,0 +1,79 @@
+-- info, send, add-contact and delete-contact: the phone's summary and the changes the
+-- agent makes on the phone, each answered with one line.
+local agent = require("console.agent")
+local commands = require("console.commands")
+local text = require("console.text")
+
+local SUMMARY, SEND_SMS, DELETE_CONTACT = 40, 50, 71
+
+local function storage(free, total)
+  if not total or total <= 0 then return "none" end
+  return string.format("%s free of %s", text.bytes(free), text.bytes(total))
+end
+
+commands.add("info", "info                      the phone's model, Android version, battery, storage, counts",
+  function()
+    agent.request(SUMMARY, {}, function(contacts, sdk, battery, signal, card, sms, apps, free, card_free, total,
+                                        card_total, android, model)
+      print(string.format("model:    %s", model))
+      print(string.format("android:  %s (SDK %d)", android, sdk))
+      print(string.format("battery:  %d%%   signal: %d", battery, signal))
+      print(string.format("storage:  %s", storage(free, total)))
+      print(string.format("card:     %s", card ~= 0 and storage(card_free, card_total) or "none"))
+      print(string.format("counts:   %d SMS, %d contacts, %d apps", sms, contacts, apps))
+    end)
+  end)
+
+-- A phone number: digits with an optional leading +, and blanks, dashes or brackets.
+local function is_number(s)
+  return s:match("^%+?[%d%s%-%(%)]+$") ~= nil and s:find("%d") ~= nil
+end
+
+commands.add("send", "send NUMBER TEXT          send an SMS from the phone", function(rest)
+  -- A number with blanks in it comes in double quotes.
+  local number, message = rest:match('^%s*"([^"]*)"%s+(.-)%s*$')
+  if not number then number, message = rest:match("^%s*(%S+)%s+(.-)%s*$") end
+  if not number or message == "" then return print("usage: send <number> <text>") end
+  message = message:match('^"(.*)"$') or message
+  if not is_number(number) then
+    return print("send: '" .. number .. "' is not a phone number: use digits, with + for an international one")
+  end
+  local answered = false
+  agent.request(SEND_SMS, { number, message }, function(status)
+    if status == 1 and not answered then
+      answered = true
+      print("SMS sent to " .. number)
+    elseif status == 0 and not answered then
+      answered = true
+      print("SMS to " .. number .. " not sent: the phone refused it; check the number and that the phone has signal")
+    end
+  end)
+end)
+
+commands.add("add-contact", "add-contact NAME NUMBER   add a contact on the phone", function(rest)
+  local w = commands.words(rest)
+  if #w ~= 2 then return print("usage: add-contact <name> <number>  (quote a name with blanks: \"Li Na\")") end
+  if not is_number(w[2]) then
+    return print("add-contact: '" .. w[2] .. "' is not a phone number: use digits, with + for an international one")
+  end
+  agent.add_contact(w[1], w[2], function(ok)
+    if ok then
+      print(string.format("contact added: %s %s", w[1], w[2]))
+    else
+      print("contact " .. w[1] .. " not added: the phone did not confirm it; try again with the phone unlocked")
+    end
+  end)
+end)
+
+commands.add("delete-contact", "delete-contact ID         delete a contact (its ID as 'contacts' shows it)",
+  function(rest)
+    local id = rest:match("^%s*(%S+)%s*$")
+    if not id then return print("usage: delete-contact <id>  ('contacts' shows the ids)") end
+    agent.request(DELETE_CONTACT, { id }, function(status)
+      if status == 1 then
+        print("contact " .. id .. " deleted")
+      else
+        print("no contact " .. id .. " on the phone: 'contacts all' lists the ids")
+      end
+    end)
+  end)
