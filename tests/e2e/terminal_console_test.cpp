@@ -39,8 +39,11 @@ void collect_progress(const std::string& screen, const std::string& label, std::
 
 TEST(TerminalConsole, TypedCommandsHistoryCompletionAndProgress) {
   temp_dir work;
-  testsupport::child_process agent({testsupport::bin_dir() + "/agent-sim"}, {{"AGENT_SIM_STORAGE", work / "phone"}},
-                                   work.path(), work / "agent");
+  // The agent takes the push in paced pieces, so its progress line is on the screen for
+  // seconds rather than for the few milliseconds a loopback copy takes.
+  testsupport::child_process agent({testsupport::bin_dir() + "/agent-sim"},
+                                   {{"AGENT_SIM_STORAGE", work / "phone"}, {"AGENT_SIM_TRANSFER", "slow"}}, work.path(),
+                                   work / "agent");
   ASSERT_TRUE(agent.wait_for_output("agent-sim ready")) << agent.err();
   testsupport::nginx_server nginx("", "    limit_rate 4m;\n");
 
