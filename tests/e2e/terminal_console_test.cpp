@@ -64,6 +64,8 @@ TEST(TerminalConsole, TypedCommandsHistoryCompletionAndProgress) {
   fx.add_device("1-1", "18d1", "4ee7", "0a1b2c3d");
   testsupport::notify_device_change(fifo, "arrival");
   ASSERT_TRUE(term.wait_for("agent connected: ")) << term.screen();
+  // Typing starts once the agent's greeting notices are on the screen.
+  ASSERT_TRUE(term.wait_for("notice: SMS to 10086 failed")) << term.screen();
 
   // Tab completes a unique command name; the completed line runs.
   term.type("hel");
