@@ -1,24 +1,19 @@
 #include "app/host_config.h"
 
 #include "app/script_objects.h"
-#include "backup/backup_functions.h"
 #include "common/singleton_ex.h"
 #include "device/android_connect_manager.h"
 #include "device/device_manager.h"
 #include "device/driver_manager.h"
 #include "engine/console_input.h"
-#include "host/backup_methods.h"
 #include "host/app_paths.h"
 #include "host/host_startup.h"
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
-#include "host/update_check.h"
-#include "host/update_package.h"
+#include "app/update_check.h"
 #include "net/task_store.h"
-#include "net/update_fetch.h"
 #include "platform/dbus_buses.h"
 #include "platform/x11_display.h"
-#include "utilities/extract_archive.h"
 #include "utilities/icon_imager.h"
 
 using kit::design_pattern::singleton_ex;
@@ -43,14 +38,8 @@ kit::host::host_config MakeHostConfig() {
   config.managers.push_back({[] { singleton_ex<CDeviceManager>::acquire(); },
                              [] { singleton_ex<CDeviceManager>::release(); }});
   config.register_objects = RegisterScriptObjects;
-  // AppHelp.Object's backup methods run the work of backup/, a library above host/.
-  kit::host::set_backup_methods(kit::backup::script_backup_methods());
-  // Self-update: the network check and the unpacker live above host/.
-  kit::host::set_newest_version_fetcher(kit::net::fetch_newest_version);
-  kit::host::set_archive_extractor(
-      [](const std::string& archive, const std::string& destination) { return kit::archive::extract_archive(archive, destination); });
   // Start-up step 11: after the package has loaded, before the message loop.
-  config.update_check = [] { kit::host::run_update_check(GetAppPaths()->GetExeDir()); };
+  config.update_check = [] { kit::app::run_update_check(GetAppPaths()->GetExeDir()); };
   // What owns a thread, a child process or a socket stops here, before the managers above
   // are released and the message window goes.
   // 1. The console reader: standard input is read no more.

@@ -5,7 +5,7 @@
 #include "device/android_con_object.h"
 #include "device/driver_manager_object.h"
 #include "device/lua_device_manager.h"
-#include "host/app_help_object.h"
+#include "app/app_help_object.h"
 #include "net/asyn_http_file_object.h"
 #include "net/asyn_http_object.h"
 #include "net/data_report_manager.h"

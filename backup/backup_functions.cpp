@@ -22,21 +22,26 @@ uint32_t tick_count() {
 
 } // namespace
 
-kit::host::backup_methods script_backup_methods() {
-  kit::host::backup_methods m;
-  m.write_sms_csv = [](const std::string& path, const csv_cells& header, const std::vector<csv_cells>& rows) {
-    write_csv_file(path, header, rows, csv_quoting::every_cell);
-  };
-  m.write_contact_csv = [](const std::string& path, const csv_cells& header, const std::vector<csv_cells>& rows) {
-    write_csv_file(path, header, rows, csv_quoting::where_needed);
-  };
-  m.backup_contacts = [](const std::string& title, const std::vector<contact_record>& contacts) {
-    profile_backups().backup(title, contacts, std::time(nullptr), tick_count());
-  };
-  m.list_backups = [] { return profile_backups().list(); };
-  m.restore_backup = [](const std::string& date) { return profile_backups().restore(date); };
-  m.read_contacts_csv = [](const std::string& path) { return read_contacts_csv_file(path); };
-  return m;
+bool write_sms_csv(const std::string& path, const csv_cells& header, const std::vector<csv_cells>& rows) {
+  return write_csv_file(path, header, rows, csv_quoting::every_cell);
+}
+
+bool write_contact_csv(const std::string& path, const csv_cells& header, const std::vector<csv_cells>& rows) {
+  return write_csv_file(path, header, rows, csv_quoting::where_needed);
+}
+
+std::optional<std::string> backup_contacts(const std::string& title, const std::vector<contact_record>& contacts) {
+  return profile_backups().backup(title, contacts, std::time(nullptr), tick_count());
+}
+
+std::optional<std::vector<std::optional<backup_list_entry>>> list_backups() { return profile_backups().list(); }
+
+std::optional<std::vector<contact_record>> restore_backup(const std::string& date) {
+  return profile_backups().restore(date);
+}
+
+std::optional<std::vector<contact_record>> read_contacts_csv(const std::string& path) {
+  return read_contacts_csv_file(path);
 }
 
 } // namespace kit::backup

@@ -10,11 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "host/backup_methods.h"
+#include "backup/backup_records.h"
 
 namespace kit::backup {
 
-using kit::host::contact_record;
 
 std::string backup_xml(const std::string& time_stamp, const std::string& title,
                        const std::vector<contact_record>& contacts);

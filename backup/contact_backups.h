@@ -9,12 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "host/backup_methods.h"
+#include "backup/backup_records.h"
 
 namespace kit::backup {
 
-using kit::host::backup_list_entry;
-using kit::host::contact_record;
 
 inline constexpr const char* kIndexFileName = "contactRecord.xml";
 

@@ -13,11 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "host/backup_methods.h"
+#include "backup/backup_records.h"
 
 namespace kit::backup {
 
-using kit::host::contact_record;
 using csv_record = std::vector<std::u16string>;
 
 // Every line of the text as its cells, the header first.

@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "host/backup_methods.h"
+#include "backup/backup_records.h"
 
 namespace kit::backup {
 
-using kit::host::csv_cells;
 
 enum class csv_quoting {
   every_cell,  // SMS rows: each cell in double quotes, inner quotes doubled

@@ -10,7 +10,7 @@
 
 #include <boost/asio/posix/stream_descriptor.hpp>
 
-#include "device/sysfs_source.h"
+#include "platform/sysfs_source.h"
 #include "host/message_handler.h"
 #include "host/message_window.h"
 #include "platform/ui_loop_asio.h"
@@ -82,7 +82,7 @@ private:
 class mount_source {
 public:
   explicit mount_source(CMessageWindow* window) : window_(window), sd_(kit::platform::ui_io_context()) {
-    path_ = sysfs::mountinfo_path();
+    path_ = platform::sysfs::mountinfo_path();
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     boost::system::error_code ec;

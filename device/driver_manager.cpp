@@ -10,7 +10,7 @@
 #include "host/message_window.h"
 #include "platform/process.h"
 #include "platform/process_info.h"
-#include "utilities/extract_archive.h"
+#include "archive/extract_archive.h"
 
 using lock_guard = std::lock_guard<kit::multithread::critical_section>;
 

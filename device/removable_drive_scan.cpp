@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "device/sysfs_source.h"
+#include "platform/sysfs_source.h"
 #include "device/usb_instance_scan.h"
 
 namespace kit::device {
@@ -52,7 +52,7 @@ std::string usb_ancestor(const std::string& block_path, const std::string& sys_r
     size_t slash = p.find_last_of('/');
     if (slash == std::string::npos) break;
     p.erase(slash);
-    if (sysfs::exists(p + "/idVendor") && sysfs::exists(p + "/idProduct")) return p;
+    if (platform::sysfs::exists(p + "/idVendor") && platform::sysfs::exists(p + "/idProduct")) return p;
   }
   return {};
 }
@@ -84,22 +84,22 @@ std::map<std::string, std::string> read_mount_points(const std::string& mountinf
 
 std::vector<removable_drive> enumerate_removable_drives() {
   std::vector<removable_drive> drives;
-  const std::string sys_root = sysfs::canonical(sysfs::root());
+  const std::string sys_root = platform::sysfs::canonical(platform::sysfs::root());
   if (sys_root.empty()) return drives;
-  const std::string block = sysfs::root() + "/block";
-  std::vector<std::string> disks = sysfs::list_dir(block);
-  std::sort(disks.begin(), disks.end(), sysfs::natural_less);
-  std::map<std::string, std::string> mounts = read_mount_points(sysfs::mountinfo_path());
+  const std::string block = platform::sysfs::root() + "/block";
+  std::vector<std::string> disks = platform::sysfs::list_dir(block);
+  std::sort(disks.begin(), disks.end(), platform::sysfs::natural_less);
+  std::map<std::string, std::string> mounts = read_mount_points(platform::sysfs::mountinfo_path());
 
   for (const std::string& disk : disks) {
-    std::string path = sysfs::canonical(block + "/" + disk);
-    if (path.empty() || sysfs::read_attribute(path + "/removable") != "1") continue;
+    std::string path = platform::sysfs::canonical(block + "/" + disk);
+    if (path.empty() || platform::sysfs::read_attribute(path + "/removable") != "1") continue;
     std::string usb = usb_ancestor(path, sys_root);
     if (usb.empty()) continue;
 
-    std::string device_path = std::string("\\\\?\\usbstor#disk&ven_") + id_field(sysfs::read_attribute(path + "/device/vendor")) +
-                              "&prod_" + id_field(sysfs::read_attribute(path + "/device/model")) + "&rev_" +
-                              id_field(sysfs::read_attribute(path + "/device/rev")) + "#" +
+    std::string device_path = std::string("\\\\?\\usbstor#disk&ven_") + id_field(platform::sysfs::read_attribute(path + "/device/vendor")) +
+                              "&prod_" + id_field(platform::sysfs::read_attribute(path + "/device/model")) + "&rev_" +
+                              id_field(platform::sysfs::read_attribute(path + "/device/rev")) + "#" +
                               lower(usb_serial_or_stable_id(usb, base_name(usb))) + "&0" + kDiskInterfaceSuffix;
     // The storage id is the part between the "\\?\" prefix and the interface class.
     std::string storage_id = device_path.substr(4, device_path.size() - 4 - std::char_traits<char>::length(kDiskInterfaceSuffix));
@@ -107,14 +107,14 @@ std::vector<removable_drive> enumerate_removable_drives() {
     // The whole disk (a volume without partition table) first, then its partitions.
     std::vector<std::string> volumes{path};
     std::vector<std::string> parts;
-    for (const std::string& entry : sysfs::list_dir(path)) {
-      if (sysfs::exists(path + "/" + entry + "/partition")) parts.push_back(entry);
+    for (const std::string& entry : platform::sysfs::list_dir(path)) {
+      if (platform::sysfs::exists(path + "/" + entry + "/partition")) parts.push_back(entry);
     }
-    std::sort(parts.begin(), parts.end(), sysfs::natural_less);
+    std::sort(parts.begin(), parts.end(), platform::sysfs::natural_less);
     for (const std::string& part : parts) volumes.push_back(path + "/" + part);
 
     for (const std::string& volume : volumes) {
-      auto m = mounts.find(sysfs::read_attribute(volume + "/dev"));
+      auto m = mounts.find(platform::sysfs::read_attribute(volume + "/dev"));
       if (m == mounts.end() || m->second.empty()) continue;
       std::string root = m->second;
       if (root.back() != '/') root += '/';

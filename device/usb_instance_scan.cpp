@@ -4,7 +4,7 @@
 #include <cctype>
 #include <map>
 
-#include "device/sysfs_source.h"
+#include "platform/sysfs_source.h"
 
 namespace kit::device {
 
@@ -52,15 +52,15 @@ std::string parent_dir(const std::string& path) {
 } // namespace
 
 std::string usb_serial_or_stable_id(const std::string& usb_dir, const std::string& name) {
-  std::string serial = sysfs::read_attribute(usb_dir + "/serial");
+  std::string serial = platform::sysfs::read_attribute(usb_dir + "/serial");
   return usable_serial(serial) ? serial : stable_id(name);
 }
 
 std::vector<usb_node> enumerate_usb_nodes() {
-  const std::string bus = sysfs::root() + "/bus/usb/devices";
-  std::vector<std::string> names = sysfs::list_dir(bus);
+  const std::string bus = platform::sysfs::root() + "/bus/usb/devices";
+  std::vector<std::string> names = platform::sysfs::list_dir(bus);
   std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return sysfs::natural_less(tree_key(a), tree_key(b)); });
+            [](const std::string& a, const std::string& b) { return platform::sysfs::natural_less(tree_key(a), tree_key(b)); });
 
   std::vector<usb_node> nodes;
   std::map<std::string, size_t> by_path;
@@ -68,13 +68,13 @@ std::vector<usb_node> enumerate_usb_nodes() {
     if (name.find(':') != std::string::npos) continue;  // interfaces come with their device
     usb_node node;
     node.name = name;
-    node.path = sysfs::canonical(bus + "/" + name);
+    node.path = platform::sysfs::canonical(bus + "/" + name);
     if (node.path.empty()) continue;
-    std::string vid = upper(sysfs::read_attribute(node.path + "/idVendor"));
-    std::string pid = upper(sysfs::read_attribute(node.path + "/idProduct"));
-    std::string cls = sysfs::read_attribute(node.path + "/bDeviceClass");
+    std::string vid = upper(platform::sysfs::read_attribute(node.path + "/idVendor"));
+    std::string pid = upper(platform::sysfs::read_attribute(node.path + "/idProduct"));
+    std::string cls = platform::sysfs::read_attribute(node.path + "/bDeviceClass");
     if (name.rfind("usb", 0) == 0) {
-      std::string version = sysfs::read_attribute(node.path + "/version");
+      std::string version = platform::sysfs::read_attribute(node.path + "/version");
       const char* kind = version.rfind("3", 0) == 0 ? "ROOT_HUB30" : version.rfind("2", 0) == 0 ? "ROOT_HUB20" : "ROOT_HUB";
       node.instance_id = std::string("USB\\") + kind + "\\4&BUS" + name.substr(3) + "&0";
       node.description = "USB Root Hub";
@@ -92,13 +92,13 @@ std::vector<usb_node> enumerate_usb_nodes() {
     // A device with several interfaces is composite: each interface is a node of its own.
     if (cls == "09" || name.rfind("usb", 0) == 0) continue;
     std::vector<std::string> interfaces;
-    for (const std::string& entry : sysfs::list_dir(node.path)) {
+    for (const std::string& entry : platform::sysfs::list_dir(node.path)) {
       if (entry.rfind(name + ":", 0) == 0) interfaces.push_back(entry);
     }
     if (interfaces.size() < 2) continue;
-    std::sort(interfaces.begin(), interfaces.end(), sysfs::natural_less);
+    std::sort(interfaces.begin(), interfaces.end(), platform::sysfs::natural_less);
     for (const std::string& entry : interfaces) {
-      std::string number = upper(sysfs::read_attribute(node.path + "/" + entry + "/bInterfaceNumber"));
+      std::string number = upper(platform::sysfs::read_attribute(node.path + "/" + entry + "/bInterfaceNumber"));
       if (number.empty()) continue;
       usb_node mi;
       mi.name = entry;

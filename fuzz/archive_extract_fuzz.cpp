@@ -10,7 +10,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "utilities/extract_archive.h"
+#include "archive/extract_archive.h"
 
 namespace {
 const char* const kExtensions[] = {"zip", "7z", "gz", "tar", "bz2", "xz", "rar", "cab", "bin", ""};

@@ -12,7 +12,7 @@
 #include "net/http_message.h"
 #include "net/idle_timer.h"
 #include "net/response_parser.h"
-#include "phonelink/asyn_tcp_socket.h"
+#include "platform/asyn_tcp_socket.h"
 
 namespace kit::net {
 
@@ -32,7 +32,7 @@ public:
   }
 };
 
-class asyn_http : private asyn_tcp_socket_event {
+class asyn_http : private platform::asyn_tcp_socket_event {
 public:
   static constexpr int kMaxRedirects = 5;
   // The most body bytes kept in memory for one response; a longer body kept in memory fails
@@ -71,7 +71,7 @@ private:
   void timed_out();
 
   asyn_http_event* sink_;
-  asyn_tcp_socket socket_;
+  platform::asyn_tcp_socket socket_;
   // Shared with every call in progress: false once this object is gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   std::chrono::milliseconds idle_limit_{60000};

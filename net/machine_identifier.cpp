@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "device/sysfs_source.h"
+#include "platform/sysfs_source.h"
 
 namespace kit::net {
 
@@ -55,14 +55,14 @@ bool contains_any(const std::string& text, std::initializer_list<const char*> pa
 
 std::vector<adapter_record> read_adapters() {
   std::vector<adapter_record> adapters;
-  std::string base = device::sysfs::root() + "/class/net/";
-  for (const std::string& name : device::sysfs::list_dir(base)) {
+  std::string base = platform::sysfs::root() + "/class/net/";
+  for (const std::string& name : platform::sysfs::list_dir(base)) {
     if (name == "lo") continue;
     adapter_record record;
-    if (!parse_address(device::sysfs::read_attribute(base + name + "/address"), &record.address)) continue;
+    if (!parse_address(platform::sysfs::read_attribute(base + name + "/address"), &record.address)) continue;
     record.name = name;
     std::string driver = link_name(base + name + "/device/driver");
-    std::string alias = device::sysfs::read_attribute(base + name + "/ifalias");
+    std::string alias = platform::sysfs::read_attribute(base + name + "/ifalias");
     record.description = driver.empty() || alias.empty() ? driver + alias : driver + " " + alias;
     adapters.push_back(std::move(record));
   }

@@ -23,7 +23,7 @@ CLuaGetFile::~CLuaGetFile() {
 void CLuaGetFile::Init() {
   if (initialised_) return;
   initialised_ = true;
-  socket_ = std::make_unique<kit::net::asyn_tcp_socket>(this);
+  socket_ = std::make_unique<kit::platform::asyn_tcp_socket>(this);
   socket_->create("127.0.0.1", kit::agent::kPullPort.local);
 }
 

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "engine/ui_engine.h"
-#include "phonelink/asyn_tcp_socket.h"
+#include "platform/asyn_tcp_socket.h"
 
-class CLuaGetFile : public kit::net::asyn_tcp_socket_event {
+class CLuaGetFile : public kit::platform::asyn_tcp_socket_event {
 public:
   static constexpr const char* kGlobalName = "GetFile.Manager";
   static constexpr const char* kClassName = "GetFile.Manager.Class";
@@ -93,7 +93,7 @@ private:
   void fail_in_flight();
 
   bool initialised_ = false;
-  std::unique_ptr<kit::net::asyn_tcp_socket> socket_;
+  std::unique_ptr<kit::platform::asyn_tcp_socket> socket_;
   std::deque<task> tasks_;
   uint32_t counter_ = 0;
   uint64_t connection_ = 1;  // changes whenever the connection is dropped

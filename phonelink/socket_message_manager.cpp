@@ -128,7 +128,7 @@ void CLuaSocketMessageManager::Init(CLuaEvent* callback) {
     return;
   }
   initialised_ = true;
-  notify_socket_ = std::make_unique<kit::net::asyn_tcp_socket>(this);
+  notify_socket_ = std::make_unique<kit::platform::asyn_tcp_socket>(this);
   notify_socket_->create(kHost, kit::agent::kNotifyPort.local);
   notify_callback_ = callback;
 }
@@ -157,7 +157,7 @@ uint32_t CLuaSocketMessageManager::SendRequest(const uint8_t* frame, uint32_t si
   uint32_t id = ++task_counter_;
   auto* handler = new SocketMessageCallback(this, id);
   handlers_.insert(handler);
-  auto* socket = new kit::net::asyn_tcp_socket(handler);
+  auto* socket = new kit::platform::asyn_tcp_socket(handler);
   socket->create(kHost, kit::agent::kRequestPort.local);
   socket->send(frame, size);
   tasks_[id] = SocketTask{1, type, id, callback, handler, socket};

@@ -14,7 +14,7 @@
 #include "engine/ui_engine.h"
 #include "host/lua_event.h"
 #include "host/message_handler.h"
-#include "phonelink/asyn_tcp_socket.h"
+#include "platform/asyn_tcp_socket.h"
 #include "phonelink/frame_reader.h"
 #include "phonelink/script_value.h"
 
@@ -23,7 +23,7 @@ class CLuaSocketMessageManager;
 // The sink of one request connection. Its clean-up (dropping the task and the socket, then
 // the object itself) is posted through the message window when the request ends, so that a
 // socket is never destroyed from inside its own callbacks.
-class SocketMessageCallback : public kit::net::asyn_tcp_socket_event, public MessageHandler {
+class SocketMessageCallback : public kit::platform::asyn_tcp_socket_event, public MessageHandler {
 public:
   SocketMessageCallback(CLuaSocketMessageManager* manager, uint32_t task_id) : manager_(manager), task_id_(task_id) {}
 
@@ -56,10 +56,10 @@ struct SocketTask {
   uint32_t id = 0;
   CLuaEvent* callback = nullptr;            // null when no function was given
   SocketMessageCallback* handler = nullptr;  // owned
-  kit::net::asyn_tcp_socket* socket = nullptr;  // owned
+  kit::platform::asyn_tcp_socket* socket = nullptr;  // owned
 };
 
-class CLuaSocketMessageManager : public kit::net::asyn_tcp_socket_event {
+class CLuaSocketMessageManager : public kit::platform::asyn_tcp_socket_event {
 public:
   static constexpr const char* kGlobalName = "Socket.Manager";
   static constexpr const char* kClassName = "Socket.Manager.Class";
@@ -106,7 +106,7 @@ private:
   bool initialised_ = false;
   std::map<uint32_t, SocketTask> tasks_;
   uint32_t task_counter_ = 0;
-  std::unique_ptr<kit::net::asyn_tcp_socket> notify_socket_;
+  std::unique_ptr<kit::platform::asyn_tcp_socket> notify_socket_;
   CLuaEvent* notify_callback_ = nullptr;
   kit::phonelink::frame_reader notify_reader_;
   uint64_t notify_epoch_ = 0;  // changes when the notification socket goes away

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Generates host/gb2312_level2_initials.cpp: the pinyin initial of every GB2312 level-2
+"""Generates app/gb2312_level2_initials.cpp: the pinyin initial of every GB2312 level-2
 character (rows 56 to 87, 94 cells each, 3008 entries, in code order).
 
 Source: the Unihan database of the unicode-data package (/usr/share/unicode):
@@ -15,7 +15,7 @@ dropped), except
   - the entries in LEGACY below, kept as the table the UI scripts were written against has
     them, so that initials computed here match those stored by earlier versions.
 
-Usage: scripts/gen_level2_initials.py [unihan-dir] > host/gb2312_level2_initials.cpp
+Usage: scripts/gen_level2_initials.py [unihan-dir] > app/gb2312_level2_initials.cpp
 """
 import bz2
 import os
@@ -99,7 +99,7 @@ def main():
     out.write('// Pinyin initials of the GB2312 level-2 characters, rows 56 to 87, 94 per row;\n')
     out.write('// "[" marks radical forms without a reading of their own.\n')
     out.write('// %d entries, %d "[", %d differ from the first-reading initial.\n' % (len(table), brackets, differ))
-    out.write('#include "host/app_help_text.h"\n\n')
+    out.write('#include "app/app_help_text.h"\n\n')
     out.write('const char kLevel2Initials[3009] =\n')
     for i in range(0, len(table), CELLS):
         row = ''.join(table[i:i + CELLS])

@@ -5,7 +5,7 @@
 
 #include "host/lua_async_callback.h"
 #include "host/thread_pool.h"
-#include "utilities/extract_archive.h"
+#include "archive/extract_archive.h"
 
 namespace kit::archive {
 

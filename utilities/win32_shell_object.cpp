@@ -10,7 +10,7 @@
 #include "platform/process_info.h"
 #include "platform/ui_loop.h"
 #include "utilities/async_unzip.h"
-#include "utilities/extract_archive.h"
+#include "archive/extract_archive.h"
 #include "utilities/registry_store.h"
 #include "utilities/win32_shell_methods.h"
 

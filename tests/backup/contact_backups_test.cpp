@@ -13,7 +13,7 @@
 #include "support/temp_dir.h"
 
 using namespace kit::backup;
-using kit::host::contact_record;
+using kit::backup::contact_record;
 using testsupport::read_file;
 using testsupport::write_file;
 

@@ -9,7 +9,7 @@
 #include "support/temp_dir.h"
 
 using namespace kit::backup;
-using kit::host::contact_record;
+using kit::backup::contact_record;
 
 namespace {
 

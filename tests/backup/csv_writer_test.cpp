@@ -43,7 +43,7 @@ TEST(CsvWriter, ContactCellsWithSeparatorsQuotesOrLineBreaksAreQuotedAndReadBack
   EXPECT_EQ(bytes,
             "First Name,Mobile Phone\r\n\"Smith, Ann\",\"555 \"\"home\"\"\"\r\n\"two\r\nlines\",\"cr\ronly\"\r\n"
             "\"lf\nonly\",plain 1\r\n");
-  std::vector<kit::host::contact_record> expected;
+  std::vector<kit::backup::contact_record> expected;
   for (const auto& row : rows) expected.push_back({row[0], row[1]});
   EXPECT_EQ(contacts_from_csv(bytes), expected);
 }
@@ -52,7 +52,7 @@ TEST(CsvWriter, ContactWithAnEmptyLastCellKeepsItsRowOnImport) {
   std::vector<csv_cells> rows = {{"Ann", ""}, {"", ""}, {"", "5"}};
   std::string bytes = csv_file_bytes({"First Name", "Mobile Phone"}, rows, csv_quoting::where_needed);
   EXPECT_EQ(bytes, "First Name,Mobile Phone\r\nAnn,\"\"\r\n,\"\"\r\n,5\r\n");
-  EXPECT_EQ(contacts_from_csv(bytes), (std::vector<kit::host::contact_record>{{"Ann", ""}, {"", ""}, {"", "5"}}));
+  EXPECT_EQ(contacts_from_csv(bytes), (std::vector<kit::backup::contact_record>{{"Ann", ""}, {"", ""}, {"", "5"}}));
   // A one-cell row stays as given: an empty line is no cell either way.
   EXPECT_EQ(csv_line({""}, csv_quoting::where_needed), "");
 }

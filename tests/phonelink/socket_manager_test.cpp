@@ -13,7 +13,7 @@
 #include "common/singleton_ex.h"
 #include "engine/ui_engine.h"
 #include "host/message_window.h"
-#include "loopback_peer.h"
+#include "support/loopback_peer.h"
 #include "phonelink/socket_message_manager.h"
 #include "platform/ui_loop.h"
 

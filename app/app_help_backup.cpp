@@ -1,19 +1,17 @@
-#include "host/app_help_backup.h"
+#include "app/app_help_backup.h"
 
 #include <string>
 #include <vector>
 
-#include "host/app_help_object.h"
-#include "host/backup_methods.h"
+#include "app/app_help_object.h"
+#include "backup/backup_functions.h"
 #include "host/script_bridge.h"
 
-namespace kit::host {
+namespace kit::app {
 namespace {
 
-backup_methods& methods() {
-  static backup_methods m;
-  return m;
-}
+using backup::contact_record;
+using backup::csv_cells;
 
 bool is_object(lua_State* L) { return kit::script::self<CLuaAppeHelp>(L, CLuaAppeHelp::kClassName) != nullptr; }
 
@@ -81,22 +79,21 @@ void push_contacts(lua_State* L, const std::vector<contact_record>& contacts) {
   }
 }
 
-int write_csv(lua_State* L, decltype(backup_methods::write_sms_csv) write) {
+using csv_writer_fn = bool (*)(const std::string&, const csv_cells&, const std::vector<csv_cells>&);
+
+int write_csv(lua_State* L, csv_writer_fn write) {
   if (!is_object(L)) return 0;
   std::string path = kit::script::to_string(L, 2);
   csv_cells header = check_header(L);
   std::vector<csv_cells> rows = check_rows(L);
-  if (write && !path.empty()) write(path, header, rows);
+  if (!path.empty()) write(path, header, rows);
   return 0;
 }
 
 } // namespace
 
-void set_backup_methods(const backup_methods& m) { methods() = m; }
-const backup_methods& get_backup_methods() { return methods(); }
-
-int BackupSmsToCVS(lua_State* L) { return write_csv(L, methods().write_sms_csv); }
-int BackupContactToCVS(lua_State* L) { return write_csv(L, methods().write_contact_csv); }
+int BackupSmsToCVS(lua_State* L) { return write_csv(L, backup::write_sms_csv); }
+int BackupContactToCVS(lua_State* L) { return write_csv(L, backup::write_contact_csv); }
 
 int BackupContact(lua_State* L) {
   if (!is_object(L)) return 0;
@@ -115,13 +112,13 @@ int BackupContact(lua_State* L) {
     contacts.push_back(std::move(c));
     lua_pop(L, 1);
   }
-  if (methods().backup_contacts) methods().backup_contacts(title, contacts);
+  backup::backup_contacts(title, contacts);
   return 0;
 }
 
 int GetContactBackupList(lua_State* L) {
-  if (!is_object(L) || !methods().list_backups) return 0;
-  auto list = methods().list_backups();
+  if (!is_object(L)) return 0;
+  auto list = backup::list_backups();
   if (!list) return 0;
   lua_createtable(L, static_cast<int>(list->size()), 0);
   int index = 0;
@@ -141,7 +138,7 @@ int GetContactBackupList(lua_State* L) {
 // The argument is two blank-separated words (the scripts pass "title date"); the second
 // names the backup.
 int RestoreContact(lua_State* L) {
-  if (!is_object(L) || !methods().restore_backup) return 0;
+  if (!is_object(L)) return 0;
   std::string text = kit::script::to_string(L, 2);
   std::vector<std::string> words;
   size_t at = 0;
@@ -152,20 +149,20 @@ int RestoreContact(lua_State* L) {
     at = end + 1;
   }
   if (words.size() != 2) return 0;
-  auto contacts = methods().restore_backup(words[1]);
+  auto contacts = backup::restore_backup(words[1]);
   if (!contacts) return 0;
   push_contacts(L, *contacts);
   return 1;
 }
 
 int RestoreContactFromCVS(lua_State* L) {
-  if (!is_object(L) || !methods().read_contacts_csv) return 0;
+  if (!is_object(L)) return 0;
   std::string path = kit::script::to_string(L, 2);
   if (path.empty()) return 0;
-  auto contacts = methods().read_contacts_csv(path);
+  auto contacts = backup::read_contacts_csv(path);
   if (!contacts) return 0;
   push_contacts(L, *contacts);
   return 1;
 }
 
-} // namespace kit::host
+} // namespace kit::app

@@ -1,4 +1,4 @@
-#include "utilities/extract_archive.h"
+#include "archive/extract_archive.h"
 
 #include <algorithm>
 #include <optional>
@@ -6,9 +6,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "utilities/archive_callbacks.h"
-#include "utilities/archive_streams.h"
-#include "utilities/codec_library.h"
+#include "archive/archive_callbacks.h"
+#include "archive/archive_streams.h"
+#include "archive/codec_library.h"
 
 namespace kit::archive {
 

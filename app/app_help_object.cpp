@@ -1,18 +1,18 @@
-#include "host/app_help_object.h"
+#include "app/app_help_object.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "common/text_convert.h"
 #include "host/app_paths.h"
-#include "host/app_help_backup.h"
-#include "host/app_help_text.h"
+#include "app/app_help_backup.h"
+#include "app/app_help_text.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "host/share_memory.h"
-#include "host/update_package.h"
+#include "app/update_package.h"
 #include "platform/process_info.h"
 
 using kit::script::push_string;
@@ -92,7 +92,7 @@ int ExistApp(lua_State* L) {
 
 int URLDecode(lua_State* L) {
   if (!self(L)) return 0;
-  push_string(L, kit::host::url_decode(kit::script::to_string(L, 2)));
+  push_string(L, kit::app::url_decode(kit::script::to_string(L, 2)));
   return 1;
 }
 
@@ -122,12 +122,12 @@ int CreateEmptyFile(lua_State* L) {
 }
 
 int GetBytesNum(lua_State* L) {
-  kit::script::push_int32(L, static_cast<int64_t>(kit::host::cp936_byte_count(kit::script::to_string(L, 2))));
+  kit::script::push_int32(L, static_cast<int64_t>(kit::app::cp936_byte_count(kit::script::to_string(L, 2))));
   return 1;
 }
 
 int ConvertChinese(lua_State* L) {
-  push_string(L, kit::host::convert_chinese_initials(kit::script::to_string(L, 2)));
+  push_string(L, kit::app::convert_chinese_initials(kit::script::to_string(L, 2)));
   return 1;
 }
 
@@ -144,7 +144,7 @@ int UpdateAPP(lua_State* L) {
   std::string package = luaL_checkstring(L, 2);
   luaL_checkstring(L, 3);
   CAppPaths* paths = GetAppPaths();
-  kit::host::apply_update_package(package, paths->GetTempDir() + "Update/", paths->GetExeDir(),
+  kit::app::apply_update_package(package, paths->GetTempDir() + "Update/", paths->GetExeDir(),
                                   paths->GetProfileDir());
   return 0;
 }
@@ -168,12 +168,12 @@ const UIS_Method kMethods[] = {
     {"HasCharact", HasCharact, 0},
     {"PrintLog", PrintLog, 0},
     {"UpdateAPP", UpdateAPP, 0},
-    {"BackupSmsToCVS", kit::host::BackupSmsToCVS, 0},
-    {"BackupContactToCVS", kit::host::BackupContactToCVS, 0},
-    {"BackupContact", kit::host::BackupContact, 0},
-    {"GetContactBackupList", kit::host::GetContactBackupList, 0},
-    {"RestoreContact", kit::host::RestoreContact, 0},
-    {"RestoreContactFromCVS", kit::host::RestoreContactFromCVS, 0},
+    {"BackupSmsToCVS", kit::app::BackupSmsToCVS, 0},
+    {"BackupContactToCVS", kit::app::BackupContactToCVS, 0},
+    {"BackupContact", kit::app::BackupContact, 0},
+    {"GetContactBackupList", kit::app::GetContactBackupList, 0},
+    {"RestoreContact", kit::app::RestoreContact, 0},
+    {"RestoreContactFromCVS", kit::app::RestoreContactFromCVS, 0},
     {nullptr, nullptr, 0},
 };
 

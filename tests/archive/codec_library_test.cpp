@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "support/temp_dir.h"
-#include "utilities/codec_library.h"
+#include "archive/codec_library.h"
 
 using kit::archive::CodecLibrary;
 

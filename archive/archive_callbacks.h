@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "utilities/codec_abi.h"
-#include "utilities/item_target.h"
+#include "archive/codec_abi.h"
+#include "archive/item_target.h"
 
 namespace kit::archive {
 

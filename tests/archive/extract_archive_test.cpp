@@ -10,8 +10,8 @@
 
 #include "archive_maker.h"
 #include "support/temp_dir.h"
-#include "utilities/codec_library.h"
-#include "utilities/extract_archive.h"
+#include "archive/codec_library.h"
+#include "archive/extract_archive.h"
 
 using archivetest::exists_no_follow;
 using archivetest::mode_of;

@@ -2,7 +2,7 @@
 // Pinyin initials of the GB2312 level-2 characters, rows 56 to 87, 94 per row;
 // "[" marks radical forms without a reading of their own.
 // 3008 entries, 43 "[", 49 differ from the first-reading initial.
-#include "host/app_help_text.h"
+#include "app/app_help_text.h"
 
 const char kLevel2Initials[3009] =
     "CJWGNSPGCGNE[Y[BTYYZDXYKYGT[JNNJQMBSGZSCYJSYY[PGKBZGY[YWJKGKLJYWKPJQHY[W[DZLSGMRYPYWWCCKZNKYYG"

@@ -1,4 +1,4 @@
-#include "device/sysfs_source.h"
+#include "platform/sysfs_source.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -6,7 +6,7 @@
 
 namespace fs = std::filesystem;
 
-namespace kit::device::sysfs {
+namespace kit::platform::sysfs {
 
 namespace {
 std::string env_or(const char* name, const char* fallback) {
@@ -83,4 +83,4 @@ bool natural_less(const std::string& a, const std::string& b) {
   return a.size() - i < b.size() - j;
 }
 
-} // namespace kit::device::sysfs
+} // namespace kit::platform::sysfs

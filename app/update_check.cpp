@@ -1,4 +1,4 @@
-#include "host/update_check.h"
+#include "app/update_check.h"
 
 #include <unistd.h>
 
@@ -7,13 +7,13 @@
 
 #include "common/ini_file.h"
 #include "engine/console_input.h"
+#include "net/update_fetch.h"
 #include "platform/launch.h"
 #include "platform/process.h"
 
-namespace kit::host {
+namespace kit::app {
 
 namespace {
-newest_version_fetcher g_fetcher = nullptr;
 
 constexpr const char* kQuestion = "New version found, do you want ro update?";
 constexpr const char* kTitle = "Update";
@@ -46,7 +46,6 @@ update_answer ask_on_terminal() {
 }
 } // namespace
 
-void set_newest_version_fetcher(newest_version_fetcher fetcher) { g_fetcher = fetcher; }
 
 update_answer ask_about_update(const std::string& version) {
   if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) {
@@ -64,10 +63,10 @@ update_answer ask_about_update(const std::string& version) {
 int run_update_check(const std::string& exe_dir) {
   std::string config = exe_dir + "config.ini";
   std::optional<std::string> url = ini::read_value(config, "Update", "url");
-  if (!url || url->empty() || !g_fetcher) return 0;
+  if (!url || url->empty()) return 0;
   std::string installed = ini::read_value(config, "Basic", "appver").value_or("1.0.0.1");
   if (installed.size() > kMaxVersionLength) installed.resize(kMaxVersionLength);
-  std::optional<std::string> newest = g_fetcher(*url);
+  std::optional<std::string> newest = kit::net::fetch_newest_version(*url);
   if (!newest) return 0;
   if (!newest->empty() && *newest != installed && ask_about_update(*newest) == update_answer::yes) {
     std::string updater = platform::find_program(exe_dir + "LiveUpdate.exe");
@@ -76,4 +75,4 @@ int run_update_check(const std::string& exe_dir) {
   return 1;
 }
 
-} // namespace kit::host
+} // namespace kit::app

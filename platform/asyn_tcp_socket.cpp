@@ -1,4 +1,4 @@
-#include "phonelink/asyn_tcp_socket.h"
+#include "platform/asyn_tcp_socket.h"
 
 #include <arpa/inet.h>
 
@@ -11,7 +11,7 @@
 #include "platform/socket_errors.h"
 #include "platform/ui_loop_asio.h"
 
-namespace kit::net {
+namespace kit::platform {
 
 namespace asio = boost::asio;
 using asio::ip::tcp;
@@ -304,4 +304,4 @@ int asyn_tcp_socket::state() const { return impl_->state; }
 bool asyn_tcp_socket::created() const { return impl_->window; }
 uint32_t asyn_tcp_socket::pending_bytes() const { return static_cast<uint32_t>(impl_->send_buffer.size()); }
 
-} // namespace kit::net
+} // namespace kit::platform

@@ -1,8 +1,8 @@
-#include "host/app_help_text.h"
+#include "app/app_help_text.h"
 
 #include "common/text_convert.h"
 
-namespace kit::host {
+namespace kit::app {
 
 namespace {
 // Level-1 characters are ordered by reading: the first area code of each initial.
@@ -95,4 +95,4 @@ std::string url_decode(std::string_view text) {
   return out;
 }
 
-} // namespace kit::host
+} // namespace kit::app

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "utilities/codec_abi.h"
+#include "archive/codec_abi.h"
 
 namespace kit::archive {
 

@@ -14,10 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "loopback_peer.h"
-#include "phonelink/asyn_tcp_socket.h"
+#include "support/loopback_peer.h"
+#include "platform/asyn_tcp_socket.h"
 
-using kit::net::asyn_tcp_socket;
+using kit::platform::asyn_tcp_socket;
 using phonelink_test::loopback_peer;
 using phonelink_test::run_ui_loop;
 using phonelink_test::stop_ui_loop;
@@ -25,7 +25,7 @@ using phonelink_test::stop_ui_loop;
 namespace {
 
 // Records every call; each hook may act on the socket (close, delete ...).
-struct recording_sink : kit::net::asyn_tcp_socket_event {
+struct recording_sink : kit::platform::asyn_tcp_socket_event {
   std::vector<std::string> calls;
   std::string received;
   std::vector<uint32_t> recv_lengths;
@@ -291,7 +291,7 @@ TEST(AsynTcpSocket, HostNamesAreLookedUpOnceIntoTheProcessWideCache) {
   EXPECT_EQ(first.state(), asyn_tcp_socket::state_resolving);
   sink.on_send_hook = [] { stop_ui_loop(); };
   run_ui_loop();
-  EXPECT_EQ(kit::net::cached_host_address("localhost"), htonl(INADDR_LOOPBACK));
+  EXPECT_EQ(kit::platform::cached_host_address("localhost"), htonl(INADDR_LOOPBACK));
   first.destroy();
 
   asyn_tcp_socket second(&sink);
@@ -316,5 +316,5 @@ TEST(AsynTcpSocket, AnUnknownHostNameFailsWithAWinsockLookupError) {
   EXPECT_GE(error, 11001);  // WSAHOST_NOT_FOUND .. WSANO_DATA
   EXPECT_LE(error, 11004);
   EXPECT_EQ(s.state(), asyn_tcp_socket::state_idle);
-  EXPECT_EQ(kit::net::cached_host_address("no-such-host.invalid"), asyn_tcp_socket::kAddressNone);
+  EXPECT_EQ(kit::platform::cached_host_address("no-such-host.invalid"), asyn_tcp_socket::kAddressNone);
 }

@@ -1,13 +1,13 @@
 // The six backup methods of AppHelp.Object: they read the script's arguments, call the
-// functions the program handed in (host/backup_methods.h) and build the result tables.
+// functions the program handed in (backup/backup_records.h) and build the result tables.
 #pragma once
 #include "engine/ui_engine.h"
 
-namespace kit::host {
+namespace kit::app {
 int BackupSmsToCVS(lua_State* L);
 int BackupContactToCVS(lua_State* L);
 int BackupContact(lua_State* L);
 int GetContactBackupList(lua_State* L);
 int RestoreContact(lua_State* L);
 int RestoreContactFromCVS(lua_State* L);
-} // namespace kit::host
+} // namespace kit::app

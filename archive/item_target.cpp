@@ -1,4 +1,4 @@
-#include "utilities/item_target.h"
+#include "archive/item_target.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "utilities/codec_library.h"
+#include "archive/codec_library.h"
 
 #include <algorithm>
 #include <atomic>

@@ -8,7 +8,7 @@
 // order); "[" where a character has no reading of its own. Generated data.
 extern const char kLevel2Initials[3009];
 
-namespace kit::host {
+namespace kit::app {
 
 // Replaces each GB2312 Chinese character of a UTF-8 text by the upper-case initial of its
 // pinyin reading; everything else is kept. Works on the text in the ANSI code page.
@@ -22,4 +22,4 @@ size_t cp936_byte_count(std::string_view utf8);
 // characters after it. The result ends at its first NUL byte.
 std::string url_decode(std::string_view text);
 
-} // namespace kit::host
+} // namespace kit::app

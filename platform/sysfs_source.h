@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace kit::device::sysfs {
+namespace kit::platform::sysfs {
 
 // The sysfs root without a trailing "/".
 std::string root();
@@ -22,4 +22,4 @@ std::vector<std::string> list_dir(const std::string& path);
 // "1-1.10" before "1-1.2" would be wrong: compares runs of digits by value.
 bool natural_less(const std::string& a, const std::string& b);
 
-} // namespace kit::device::sysfs
+} // namespace kit::platform::sysfs

@@ -7,13 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace kit::host {
-
-// Fetches the update description at the URL and gives its newest version (empty when the
-// description names none), or nothing when the server cannot be reached in time. The
-// network code lives in a library above host/, so the program hands it in at start-up.
-using newest_version_fetcher = std::optional<std::string> (*)(const std::string& url);
-void set_newest_version_fetcher(newest_version_fetcher fetcher);
+namespace kit::app {
 
 enum class update_answer { yes, no, cancel };
 
@@ -25,4 +19,4 @@ update_answer ask_about_update(const std::string& version);
 // 0 otherwise.
 int run_update_check(const std::string& exe_dir);
 
-} // namespace kit::host
+} // namespace kit::app

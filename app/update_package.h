@@ -7,12 +7,7 @@
 #pragma once
 #include <string>
 
-namespace kit::host {
-
-// Unpacks an archive into a folder; true on success. The unpacker lives in a library
-// above host/, so the program hands it in at start-up; without it no package is applied.
-using archive_extractor = bool (*)(const std::string& archive_path, const std::string& destination);
-void set_archive_extractor(archive_extractor extractor);
+namespace kit::app {
 
 // True for a relative path ("\" counts as "/") without a ".." component: one that stays
 // inside the folder it is joined to.
@@ -23,8 +18,4 @@ bool is_contained_path(const std::string& path);
 void apply_update_package(const std::string& package, const std::string& work_dir, const std::string& exe_dir,
                           const std::string& profile_dir);
 
-// Performs the moves recorded in profile_dir + "pending-moves"; those that fail again stay
-// recorded, and the list goes when none is left.
-void apply_pending_moves(const std::string& profile_dir);
-
-} // namespace kit::host
+} // namespace kit::app

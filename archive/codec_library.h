@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "utilities/codec_abi.h"
+#include "archive/codec_abi.h"
 
 namespace kit::archive {
 

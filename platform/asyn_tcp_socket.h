@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace kit::net {
+namespace kit::platform {
 
 class asyn_tcp_socket_event {
 public:
@@ -66,4 +66,4 @@ private:
 // resolved to, or kAddressNone.
 uint32_t cached_host_address(const std::string& host);
 
-} // namespace kit::net
+} // namespace kit::platform

@@ -4,9 +4,10 @@
 #include <cstring>
 
 #include "common/text_convert.h"
-#include "host/app_help_text.h"
+#include "app/app_help_text.h"
 #include "host/command_switches.h"
 
+using namespace kit::app;
 using namespace kit::host;
 
 TEST(Level2Initials, FirstTwoRowsMatchTheEstablishedTable) {

@@ -1,9 +1,9 @@
-#include "utilities/archive_callbacks.h"
+#include "archive/archive_callbacks.h"
 
 #include <unistd.h>
 
-#include "utilities/archive_streams.h"
-#include "utilities/codec_library.h"
+#include "archive/archive_streams.h"
+#include "archive/codec_library.h"
 
 namespace kit::archive {
 

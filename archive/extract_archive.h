@@ -1,5 +1,5 @@
 // extract-archive: unpacks every item of an archive into a destination folder through the
-// codec library (utilities/codec_library.h). Safe to call from several threads at once.
+// codec library (archive/codec_library.h). Safe to call from several threads at once.
 //
 // The format is found by offering the file to each archive format in turn, those that
 // name the file's extension first. Items are written below the destination only: an item

@@ -1,4 +1,4 @@
-#include "utilities/archive_streams.h"
+#include "archive/archive_streams.h"
 
 #include <cerrno>
 #include <fcntl.h>

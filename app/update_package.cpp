@@ -1,4 +1,4 @@
-#include "host/update_package.h"
+#include "app/update_package.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,12 +12,13 @@
 
 #include "common/text_convert.h"
 #include "common/xml_document.h"
+#include "archive/extract_archive.h"
+#include "host/pending_moves.h"
 #include "platform/file_tree.h"
 
-namespace kit::host {
+namespace kit::app {
 
 namespace {
-archive_extractor g_extractor = nullptr;
 
 std::string slashed(std::string path) {
   for (char& c : path) {
@@ -75,15 +76,6 @@ bool copy_file(const std::string& source, const std::string& destination, mode_t
   return ok;
 }
 
-std::string pending_list(const std::string& profile_dir) { return profile_dir + "pending-moves"; }
-
-// One move a line: "<from>\t<to>". Paths holding a tab or a line break cannot be recorded.
-void record_pending_move(const std::string& profile_dir, const std::string& from, const std::string& to) {
-  if (from.find_first_of("\t\n") != std::string::npos || to.find_first_of("\t\n") != std::string::npos) return;
-  std::ofstream list(pending_list(profile_dir), std::ios::app | std::ios::binary);
-  list << from << '\t' << to << '\n';
-}
-
 // Installs one file. An existing target keeps its permission bits and is replaced by a
 // rename, so a reader sees the old file or the whole new one and never a part.
 void install_file(const std::string& source, const std::string& target, const std::string& profile_dir) {
@@ -100,7 +92,7 @@ void install_file(const std::string& source, const std::string& target, const st
     ::unlink(temporary.c_str());
     return;
   }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) record_pending_move(profile_dir, temporary, target);
+  if (::rename(temporary.c_str(), target.c_str()) != 0) host::record_pending_move(profile_dir, temporary, target);
 }
 
 std::string attribute_utf8(const xml::xml_element& element, std::u16string_view name, bool& present) {
@@ -109,8 +101,6 @@ std::string attribute_utf8(const xml::xml_element& element, std::u16string_view 
   return value ? slashed(text::utf16_to_utf8(*value)) : std::string();
 }
 } // namespace
-
-void set_archive_extractor(archive_extractor extractor) { g_extractor = extractor; }
 
 bool is_contained_path(const std::string& path) {
   std::string p = slashed(path);
@@ -125,13 +115,13 @@ bool is_contained_path(const std::string& path) {
 
 void apply_update_package(const std::string& package, const std::string& work_dir, const std::string& exe_dir,
                           const std::string& profile_dir) {
-  if (!g_extractor || work_dir.empty()) return;
+  if (work_dir.empty()) return;
   // A list left by an earlier package must never be applied again.
   platform::remove_tree(work_dir);
   make_parents(work_dir);
   struct stat info {};
   if (::stat(work_dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
-  if (!g_extractor(package, work_dir)) return;
+  if (!kit::archive::extract_archive(package, work_dir)) return;
   xml::xml_dom_parser parser;
   if (!parser.parse_file(work_dir + "updatelist.xml")) return;
   auto root = parser.root();
@@ -160,25 +150,5 @@ void apply_update_package(const std::string& package, const std::string& work_di
   }
 }
 
-void apply_pending_moves(const std::string& profile_dir) {
-  std::string path = pending_list(profile_dir);
-  std::ifstream list(path, std::ios::binary);
-  if (!list) return;
-  std::vector<std::string> left;
-  for (std::string line; std::getline(list, line);) {
-    size_t tab = line.find('\t');
-    if (tab == std::string::npos) continue;
-    if (::rename(line.substr(0, tab).c_str(), line.substr(tab + 1).c_str()) != 0 && errno != ENOENT) {
-      left.push_back(line);
-    }
-  }
-  list.close();
-  if (left.empty()) {
-    ::unlink(path.c_str());
-    return;
-  }
-  std::ofstream rewritten(path, std::ios::trunc | std::ios::binary);
-  for (const auto& line : left) rewritten << line << '\n';
-}
 
-} // namespace kit::host
+} // namespace kit::app
