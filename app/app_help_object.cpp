@@ -1,8 +1,5 @@
 #include "app/app_help_object.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "common/text_convert.h"
 #include "host/app_paths.h"
 #include "app/app_help_backup.h"
@@ -13,6 +10,7 @@
 #include "host/script_bridge.h"
 #include "host/share_memory.h"
 #include "app/update_package.h"
+#include "platform/file.h"
 #include "platform/process_info.h"
 
 using kit::script::push_string;
@@ -116,8 +114,8 @@ int GetTempDir(lua_State* L) {
 int CreateEmptyFile(lua_State* L) {
   std::string path = kit::script::to_string(L, 2);
   if (path.empty()) return 0;
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd >= 0) ::close(fd);
+  kit::platform::file f;
+  f.open(path, kit::platform::open_read | kit::platform::open_write | kit::platform::open_create | kit::platform::open_truncate, 0666);
   return 0;
 }
 

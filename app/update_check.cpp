@@ -1,7 +1,5 @@
 #include "app/update_check.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 
@@ -10,6 +8,8 @@
 #include "net/update_fetch.h"
 #include "platform/launch.h"
 #include "platform/process.h"
+#include "platform/process_info.h"
+#include "platform/standard_input.h"
 
 namespace kit::app {
 
@@ -24,8 +24,7 @@ std::optional<std::string> read_line() {
   std::string line;
   for (;;) {
     char c = 0;
-    ssize_t n = ::read(STDIN_FILENO, &c, 1);
-    if (n < 0 && errno == EINTR) continue;
+    int64_t n = platform::read_standard_input(&c, 1);
     if (n <= 0) return line.empty() ? std::nullopt : std::optional<std::string>(line);
     if (c == '\n') return line;
     if (c != '\r' && line.size() < 256) line.push_back(c);
@@ -48,7 +47,7 @@ update_answer ask_on_terminal() {
 
 
 update_answer ask_about_update(const std::string& version) {
-  if (!::isatty(STDIN_FILENO) || !::isatty(STDOUT_FILENO)) {
+  if (!platform::is_terminal(0) || !platform::is_terminal(1)) {
     std::fprintf(stderr, "%s: version %s is available\n", kTitle, version.c_str());
     return update_answer::no;
   }

@@ -1,9 +1,5 @@
 #include "app/update_package.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <fstream>
 #include <map>
@@ -14,6 +10,7 @@
 #include "common/xml_document.h"
 #include "archive/extract_archive.h"
 #include "host/pending_moves.h"
+#include "platform/file.h"
 #include "platform/file_tree.h"
 
 namespace kit::app {
@@ -29,70 +26,58 @@ std::string slashed(std::string path) {
 
 // Makes every missing folder of the path's parent chain.
 void make_parents(const std::string& path) {
-  for (size_t pos = path.find('/', 1); pos != std::string::npos; pos = path.find('/', pos + 1)) {
-    ::mkdir(path.substr(0, pos).c_str(), 0755);
-  }
-}
-
-bool write_all(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+  size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) platform::make_directories(path.substr(0, slash));
 }
 
 // Copies source to a new file at destination with the given permission bits and flushes
 // it to the disk.
-bool copy_file(const std::string& source, const std::string& destination, mode_t mode) {
-  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
+bool copy_file(const std::string& source, const std::string& destination, uint32_t permissions) {
+  platform::file in;
+  if (!in.open(source, platform::open_read)) return false;
   // Always a new file: whatever stood at the destination (a link above all) is not written
   // through.
-  ::unlink(destination.c_str());
-  int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (out < 0) {
-    ::close(in);
+  platform::remove_file(destination);
+  platform::file out;
+  if (!out.open(destination,
+                platform::open_write | platform::open_create | platform::open_exclusive | platform::open_no_follow, 0600)) {
     return false;
   }
   bool ok = true;
   char buffer[65536];
   for (;;) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
+    int64_t n = in.read(buffer, sizeof buffer);
     if (n < 0) ok = false;
     if (n <= 0) break;
-    if (!write_all(out, buffer, static_cast<size_t>(n))) {
+    if (!out.write_all(buffer, static_cast<size_t>(n))) {
       ok = false;
       break;
     }
   }
-  ok = ok && ::fchmod(out, mode) == 0 && ::fsync(out) == 0;
-  ::close(in);
-  if (::close(out) != 0) ok = false;
-  return ok;
+  ok = ok && out.set_permissions(permissions) && out.sync();
+  return out.close() && ok;
 }
 
 // Installs one file. An existing target keeps its permission bits and is replaced by a
-// rename, so a reader sees the old file or the whole new one and never a part.
+// rename, so a reader sees the old file or the whole new one and never a part. A target
+// that is a symbolic link becomes a regular file with the permission bits of what the link
+// pointed at (a dangling link: those of the package's file).
 void install_file(const std::string& source, const std::string& target, const std::string& profile_dir) {
-  struct stat src_info {};
-  if (::stat(source.c_str(), &src_info) != 0 || !S_ISREG(src_info.st_mode)) return;
-  struct stat target_info {};
-  if (::lstat(target.c_str(), &target_info) != 0) {
+  auto src_info = platform::path_info(source);
+  if (!src_info || src_info->kind != platform::file_kind::regular) return;
+  if (!platform::path_info(target, false)) {
     make_parents(target);
-    copy_file(source, target, src_info.st_mode & 0777);
+    copy_file(source, target, src_info->permissions);
     return;
   }
+  auto target_info = platform::path_info(target);
+  uint32_t permissions = target_info ? target_info->permissions : src_info->permissions;
   std::string temporary = target + ".tmp";
-  if (!copy_file(source, temporary, target_info.st_mode & 0777)) {
-    ::unlink(temporary.c_str());
+  if (!copy_file(source, temporary, permissions)) {
+    platform::remove_file(temporary);
     return;
   }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) host::record_pending_move(profile_dir, temporary, target);
+  if (!platform::rename_path(temporary, target)) host::record_pending_move(profile_dir, temporary, target);
 }
 
 std::string attribute_utf8(const xml::xml_element& element, std::u16string_view name, bool& present) {
@@ -118,9 +103,7 @@ void apply_update_package(const std::string& package, const std::string& work_di
   if (work_dir.empty()) return;
   // A list left by an earlier package must never be applied again.
   platform::remove_tree(work_dir);
-  make_parents(work_dir);
-  struct stat info {};
-  if (::stat(work_dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
+  if (!platform::make_directories(work_dir)) return;
   if (!kit::archive::extract_archive(package, work_dir)) return;
   xml::xml_dom_parser parser;
   if (!parser.parse_file(work_dir + "updatelist.xml")) return;
@@ -131,7 +114,7 @@ void apply_update_package(const std::string& package, const std::string& work_di
     for (size_t i = 0; i < deletions->child_count(); ++i) {
       bool present = false;
       std::string dest = attribute_utf8(*deletions->child_at(i), u"dest", present);
-      if (present && is_contained_path(dest)) ::unlink((exe_dir + dest).c_str());
+      if (present && is_contained_path(dest)) platform::remove_file(exe_dir + dest);
     }
   }
   std::map<std::string, std::string> files;  // src -> dest, the later dest wins

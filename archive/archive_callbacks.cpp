@@ -1,6 +1,5 @@
 #include "archive/archive_callbacks.h"
 
-#include <unistd.h>
 
 #include "archive/archive_streams.h"
 #include "archive/codec_library.h"
@@ -92,14 +91,13 @@ abi::HRes ArchiveExtractCallback::CryptoGetTextPassword(abi::Bstr* password) noe
 }
 
 void ArchiveExtractCallback::Discard() {
-  if (current_folder_ < 0) return;
-  ::unlinkat(current_folder_, current_name_.c_str(), 0);
+  if (!current_folder_.is_open()) return;
+  current_folder_.remove(current_name_);
   Forget();
 }
 
 void ArchiveExtractCallback::Forget() {
-  if (current_folder_ >= 0) ::close(current_folder_);
-  current_folder_ = -1;
+  current_folder_.close();
   current_name_.clear();
 }
 
@@ -117,16 +115,13 @@ abi::HRes ArchiveExtractCallback::GetStream(uint32_t index, abi::ISequentialOutS
   if (ask_mode != abi::kAskExtract || index >= plan_.size() || !plan_[index].write) return abi::kOk;
   const item_plan& item = plan_[index];
   try {
-    int folder = destination_.open_folder(item.parts, item.parts.size() - 1);
-    if (folder < 0) return abi::kOk;  // this item fails; the others go on
-    int fd = destination_folder::create_file(folder, item.parts.back(), item.mode);
-    if (fd < 0) {
-      ::close(folder);
-      return abi::kOk;
-    }
-    current_folder_ = folder;
+    platform::folder folder = open_item_folder(destination_, item.parts, item.parts.size() - 1);
+    if (!folder.is_open()) return abi::kOk;  // this item fails; the others go on
+    platform::file target;
+    if (!folder.create_file(item.parts.back(), item.mode, target)) return abi::kOk;
+    current_folder_ = std::move(folder);
     current_name_ = item.parts.back();
-    *out = new ZipFileOutStream(fd);
+    *out = new ZipFileOutStream(std::move(target));
   } catch (...) {
     Discard();
     return abi::kOutOfMemory;

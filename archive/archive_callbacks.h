@@ -56,7 +56,7 @@ struct item_plan {
 // the library confirmed are left.
 class ArchiveExtractCallback final : public abi::IArchiveExtractCallback, public abi::ICryptoGetTextPassword {
 public:
-  ArchiveExtractCallback(const C7ZipDllHandler& library, const destination_folder& destination,
+  ArchiveExtractCallback(const C7ZipDllHandler& library, const platform::folder& destination,
                          std::vector<item_plan> plan)
       : library_(library), destination_(destination), plan_(std::move(plan)) {}
 
@@ -80,10 +80,10 @@ private:
   void Forget();   // keeps the current file
   std::atomic<uint32_t> refs_{1};
   const C7ZipDllHandler& library_;
-  const destination_folder& destination_;
+  const platform::folder& destination_;
   std::vector<item_plan> plan_;
   std::mutex m_;
-  int current_folder_ = -1;  // the folder of the file being written, or -1
+  platform::folder current_folder_;  // the folder of the file being written
   std::string current_name_;
   std::atomic<bool> password_asked_{false};
 };

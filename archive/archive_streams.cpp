@@ -1,14 +1,13 @@
 #include "archive/archive_streams.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdint>
 
 namespace kit::archive {
 
 namespace {
-abi::HRes errno_result() { return static_cast<abi::HRes>(0x88000000u | static_cast<uint32_t>(errno & 0xFFFF)); }
+abi::HRes errno_result() {
+  return static_cast<abi::HRes>(0x88000000u | static_cast<uint32_t>(platform::last_system_error() & 0xFFFF));
+}
 
 // SET, CUR or END from base positions; fails before 0.
 abi::HRes seek_to(int64_t offset, uint32_t origin, uint64_t current, uint64_t end, uint64_t& result) {
@@ -34,21 +33,18 @@ std::string archive_extension(const std::string& path) {
 }
 
 ZipFileInStream* ZipFileInStream::Open(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return nullptr;
-  struct stat st{};
+  platform::file f;
+  if (!f.open(path, platform::open_read | platform::open_non_blocking)) return nullptr;
   // Only a regular file: a FIFO or a device would block or never end.
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return nullptr;
-  }
-  return new ZipFileInStream(fd, path, static_cast<uint64_t>(st.st_size));
+  auto info = f.info();
+  if (!info || info->kind != platform::file_kind::regular) return nullptr;
+  return new ZipFileInStream(std::move(f), path, info->size);
 }
 
-ZipFileInStream::ZipFileInStream(int fd, std::string path, uint64_t size)
-    : fd_(fd), path_(std::move(path)), extension_(archive_extension(path_)), size_(size) {}
+ZipFileInStream::ZipFileInStream(platform::file f, std::string path, uint64_t size)
+    : file_(std::move(f)), path_(std::move(path)), extension_(archive_extension(path_)), size_(size) {}
 
-ZipFileInStream::~ZipFileInStream() { ::close(fd_); }
+ZipFileInStream::~ZipFileInStream() = default;
 
 uint32_t ZipFileInStream::Release() noexcept {
   uint32_t left = --refs_;
@@ -74,10 +70,7 @@ abi::HRes ZipFileInStream::Read(void* data, uint32_t size, uint32_t* processed) 
   if (processed) *processed = 0;
   if (size == 0) return abi::kOk;
   std::lock_guard<std::mutex> lock(m_);
-  ssize_t n;
-  do {
-    n = ::pread(fd_, data, size, static_cast<off_t>(position_));
-  } while (n < 0 && errno == EINTR);
+  int64_t n = file_.read_at(data, size, position_);
   if (n < 0) return errno_result();
   position_ += static_cast<uint64_t>(n);
   if (processed) *processed = static_cast<uint32_t>(n);
@@ -100,7 +93,7 @@ abi::HRes ZipFileInStream::GetSize(uint64_t* size) noexcept {
   return abi::kOk;
 }
 
-ZipFileOutStream::~ZipFileOutStream() { ::close(fd_); }
+ZipFileOutStream::~ZipFileOutStream() = default;
 
 uint32_t ZipFileOutStream::Release() noexcept {
   uint32_t left = --refs_;
@@ -121,35 +114,25 @@ abi::HRes ZipFileOutStream::QueryInterface(const abi::Guid& iid, void** out) noe
 
 abi::HRes ZipFileOutStream::Write(const void* data, uint32_t size, uint32_t* processed) noexcept {
   if (processed) *processed = 0;
-  const char* p = static_cast<const char*>(data);
-  uint32_t done = 0;
-  while (done < size) {
-    ssize_t n = ::write(fd_, p + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (processed) *processed = done;
-      return n < 0 ? errno_result() : abi::kFail;
-    }
-    done += static_cast<uint32_t>(n);
-  }
-  if (processed) *processed = done;
+  if (!file_.write_all(data, size)) return errno_result();
+  if (processed) *processed = size;
   return abi::kOk;
 }
 
 abi::HRes ZipFileOutStream::Seek(int64_t offset, uint32_t origin, uint64_t* position) noexcept {
-  off_t current = ::lseek(fd_, 0, SEEK_CUR);
-  struct stat st{};
-  if (current < 0 || ::fstat(fd_, &st) != 0) return errno_result();
+  auto current = file_.position();
+  auto info = file_.info();
+  if (!current || !info) return errno_result();
   uint64_t to = 0;
-  abi::HRes r = seek_to(offset, origin, static_cast<uint64_t>(current), static_cast<uint64_t>(st.st_size), to);
+  abi::HRes r = seek_to(offset, origin, *current, info->size, to);
   if (abi::failed(r)) return r;
-  if (::lseek(fd_, static_cast<off_t>(to), SEEK_SET) < 0) return errno_result();
+  if (!file_.seek(to)) return errno_result();
   if (position) *position = to;
   return abi::kOk;
 }
 
 abi::HRes ZipFileOutStream::SetSize(uint64_t size) noexcept {
-  if (size > static_cast<uint64_t>(INT64_MAX) || ::ftruncate(fd_, static_cast<off_t>(size)) != 0) return errno_result();
+  if (size > static_cast<uint64_t>(INT64_MAX) || !file_.truncate(size)) return errno_result();
   return abi::kOk;
 }
 

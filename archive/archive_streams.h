@@ -8,6 +8,7 @@
 #include <string>
 
 #include "archive/codec_abi.h"
+#include "platform/file.h"
 
 namespace kit::archive {
 
@@ -56,10 +57,10 @@ public:
   uint64_t size() const { return size_; }
 
 private:
-  ZipFileInStream(int fd, std::string path, uint64_t size);
+  ZipFileInStream(platform::file f, std::string path, uint64_t size);
   ~ZipFileInStream();
   std::atomic<uint32_t> refs_{1};
-  int fd_;
+  platform::file file_;
   std::string path_;
   std::string extension_;
   uint64_t size_;
@@ -67,10 +68,10 @@ private:
   uint64_t position_ = 0;
 };
 
-// One item's target file, adopted as an open write descriptor.
+// One item's target file, adopted open for writing.
 class ZipFileOutStream final : public abi::IOutStream {
 public:
-  explicit ZipFileOutStream(int fd) : fd_(fd) {}
+  explicit ZipFileOutStream(platform::file f) : file_(std::move(f)) {}
 
   abi::HRes QueryInterface(const abi::Guid& iid, void** out) noexcept override;
   uint32_t AddRef() noexcept override { return ++refs_; }
@@ -82,7 +83,7 @@ public:
 private:
   ~ZipFileOutStream();
   std::atomic<uint32_t> refs_{1};
-  int fd_;
+  platform::file file_;
 };
 
 // The text after the last "." of a path's file name, or "7z" when the name has no dot.

@@ -3,13 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <dirent.h>
-#include <dlfcn.h>
-#include <limits.h>
-#include <link.h>
 #include <mutex>
-#include <sys/stat.h>
 
+#include "platform/file.h"
 #include "platform/process_info.h"
 
 namespace kit::archive {
@@ -18,11 +14,6 @@ bool abi::operator==(const Guid& a, const Guid& b) { return std::memcmp(&a, &b, 
 
 namespace {
 std::atomic<int> g_loads{0};
-
-template <class Fn>
-Fn symbol(void* module, const char* name) {
-  return reinterpret_cast<Fn>(::dlsym(module, name));
-}
 
 std::string folder_of(const std::string& path) {
   auto slash = path.find_last_of('/');
@@ -99,23 +90,24 @@ std::wstring utf8_to_wide(const std::string& text) {
 }
 
 std::unique_ptr<C7ZipDllHandler> C7ZipDllHandler::Load(const std::string& path) {
-  void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) return nullptr;
-  std::unique_ptr<C7ZipDllHandler> h(new C7ZipDllHandler(module, path));
-  h->create_object = symbol<abi::CreateObjectFn>(module, "CreateObject");
-  h->number_of_formats = symbol<abi::GetNumberOfFormatsFn>(module, "GetNumberOfFormats");
-  h->handler_property2 = symbol<abi::GetHandlerProperty2Fn>(module, "GetHandlerProperty2");
-  h->handler_property = symbol<abi::GetHandlerPropertyFn>(module, "GetHandlerProperty");
-  h->number_of_methods = symbol<abi::GetNumberOfMethodsFn>(module, "GetNumberOfMethods");
-  h->method_property = symbol<abi::GetMethodPropertyFn>(module, "GetMethodProperty");
-  h->set_large_page_mode = symbol<abi::SetLargePageModeFn>(module, "SetLargePageMode");
-  h->alloc_string = symbol<abi::SysAllocStringFn>(module, "SysAllocString");
-  h->free_string = symbol<abi::SysFreeStringFn>(module, "SysFreeString");
-  h->string_byte_len = symbol<abi::SysStringByteLenFn>(module, "SysStringByteLen");
-  h->variant_clear = symbol<abi::VariantClearFn>(module, "VariantClear");
+  auto loaded = platform::dynamic_library::open(path);
+  if (!loaded) return nullptr;
+  const platform::dynamic_library& module = *loaded;
+  std::unique_ptr<C7ZipDllHandler> h(new C7ZipDllHandler(std::move(loaded), path));
+  h->create_object = module.function<abi::CreateObjectFn>("CreateObject");
+  h->number_of_formats = module.function<abi::GetNumberOfFormatsFn>("GetNumberOfFormats");
+  h->handler_property2 = module.function<abi::GetHandlerProperty2Fn>("GetHandlerProperty2");
+  h->handler_property = module.function<abi::GetHandlerPropertyFn>("GetHandlerProperty");
+  h->number_of_methods = module.function<abi::GetNumberOfMethodsFn>("GetNumberOfMethods");
+  h->method_property = module.function<abi::GetMethodPropertyFn>("GetMethodProperty");
+  h->set_large_page_mode = module.function<abi::SetLargePageModeFn>("SetLargePageMode");
+  h->alloc_string = module.function<abi::SysAllocStringFn>("SysAllocString");
+  h->free_string = module.function<abi::SysFreeStringFn>("SysFreeString");
+  h->string_byte_len = module.function<abi::SysStringByteLenFn>("SysStringByteLen");
+  h->variant_clear = module.function<abi::VariantClearFn>("VariantClear");
   // A library without the type report has the old layout (virtual destructor in the base
   // interface): every method slot would be off, so it is refused like any other type.
-  auto module_prop = symbol<abi::GetModulePropFn>(module, "GetModuleProp");
+  auto module_prop = module.function<abi::GetModulePropFn>("GetModuleProp");
   if (!module_prop || !h->create_object || !h->alloc_string || !h->free_string || !h->variant_clear ||
       !h->string_byte_len) {
     return nullptr;
@@ -131,16 +123,9 @@ std::unique_ptr<C7ZipDllHandler> C7ZipDllHandler::Load(const std::string& path) 
   return h;
 }
 
-C7ZipDllHandler::~C7ZipDllHandler() {
-  if (module_) ::dlclose(module_);
-}
+C7ZipDllHandler::~C7ZipDllHandler() = default;
 
-std::string C7ZipDllHandler::folder() const {
-  // Asked of the dynamic loader: a library found through the search has no folder in its name.
-  char origin[PATH_MAX + 1] = {};
-  if (::dlinfo(module_, RTLD_DI_ORIGIN, origin) != 0) return folder_of(path_);
-  return std::string(origin) + "/";
-}
+std::string C7ZipDllHandler::folder() const { return module_->folder(); }
 
 void C7ZipDllHandler::clear(abi::PropVariant& value) const {
   if (variant_clear) variant_clear(&value);
@@ -200,22 +185,17 @@ void CodecLibrary::Add(std::unique_ptr<C7ZipDllHandler> handler) {
 // unloaded again.
 void CodecLibrary::AddPlugins(const std::string& folder, int depth) {
   if (depth > 8) return;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  std::vector<std::string> names;
-  while (dirent* e = ::readdir(dir)) {
-    std::string name = e->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  ::closedir(dir);
+  auto listed = platform::list_directory(folder);
+  if (!listed) return;
+  std::vector<std::string> names = std::move(*listed);
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     std::string path = folder + name;
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
+    auto info = platform::path_info(path);
+    if (!info) continue;
+    if (info->kind == platform::file_kind::directory) {
       AddPlugins(path + "/", depth + 1);
-    } else if (S_ISREG(st.st_mode)) {
+    } else if (info->kind == platform::file_kind::regular) {
       if (auto plugin = C7ZipDllHandler::Load(path)) Add(std::move(plugin));
     }
   }

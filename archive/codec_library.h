@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/codec_abi.h"
+#include "platform/dynamic_library.h"
 
 namespace kit::archive {
 
@@ -47,8 +48,9 @@ public:
   std::string text(const abi::PropVariant& value) const;
 
 private:
-  C7ZipDllHandler(void* module, std::string path) : module_(module), path_(std::move(path)) {}
-  void* module_;
+  C7ZipDllHandler(std::unique_ptr<platform::dynamic_library> module, std::string path)
+      : module_(std::move(module)), path_(std::move(path)) {}
+  std::unique_ptr<platform::dynamic_library> module_;
   std::string path_;
 };
 

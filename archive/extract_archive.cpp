@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "archive/archive_callbacks.h"
@@ -85,10 +83,12 @@ std::optional<item_facts> read_item(const C7ZipDllHandler& lib, abi::IInArchive*
   if (get(abi::kpidHardLink) && v.vt == abi::VT_BSTR && !lib.text(v).empty()) facts.is_link = true;
   lib.clear(v);
   if (facts.mode) {
-    unsigned type = *facts.mode & S_IFMT;
-    if (type == S_IFDIR) facts.is_dir = true;
+    // The file-type bits of the Unix mode an archive records.
+    constexpr unsigned kTypeMask = 0170000, kDirectory = 0040000, kRegular = 0100000;
+    unsigned type = *facts.mode & kTypeMask;
+    if (type == kDirectory) facts.is_dir = true;
     // Links, devices, pipes and sockets are never created.
-    else if (type != 0 && type != S_IFREG) facts.is_link = true;
+    else if (type != 0 && type != kRegular) facts.is_link = true;
   }
   return facts;
 }
@@ -156,7 +156,8 @@ bool extract_archive(const std::string& archive_path, const std::string& destina
 
     uint32_t count = 0;
     if (abi::failed(archive->GetNumberOfItems(&count))) return false;
-    destination_folder dest(forward_slashes(destination));
+    platform::folder dest;
+    dest.open_path(forward_slashes(destination));
     std::vector<item_plan> plan;
     for (uint32_t i = 0; i < count; ++i) {
       std::optional<item_facts> facts = read_item(lib, archive.get(), i);
@@ -166,13 +167,11 @@ bool extract_archive(const std::string& archive_path, const std::string& destina
       std::optional<std::vector<std::string>> parts = item_components(facts->path);
       if (!parts || facts->is_link) continue;  // would land outside the destination, or a link
       if (facts->is_dir) {
-        int fd = dest.open_folder(*parts, parts->size());
-        if (fd >= 0) ::close(fd);
+        open_item_folder(dest, *parts, parts->size());
         continue;
       }
       // The folder chain is made now, also when the file itself fails later.
-      int fd = dest.open_folder(*parts, parts->size() - 1);
-      if (fd >= 0) ::close(fd);
+      open_item_folder(dest, *parts, parts->size() - 1);
       plan.back().write = true;
       plan.back().parts = std::move(*parts);
       plan.back().mode = item_file_mode(facts->mode);

@@ -1,10 +1,5 @@
 #include "archive/item_target.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace kit::archive {
 
 std::optional<std::vector<std::string>> item_components(const std::string& item_path) {
@@ -34,61 +29,13 @@ int item_file_mode(std::optional<unsigned> recorded_mode) {
   return static_cast<int>(*recorded_mode & 0777u);
 }
 
-destination_folder::destination_folder(const std::string& path) {
-  if (path.empty()) return;
-  // The destination itself is the caller's choice: its own chain may pass through links.
-  std::string built = path[0] == '/' ? "/" : "";
-  size_t at = 0;
-  while (at < path.size()) {
-    size_t end = path.find('/', at);
-    if (end == std::string::npos) end = path.size();
-    if (end > at) {
-      built += path.substr(at, end - at);
-      ::mkdir(built.c_str(), 0777);
-      built += "/";
-    }
-    at = end + 1;
-  }
-  fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
-
-destination_folder::~destination_folder() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-int destination_folder::open_folder(const std::vector<std::string>& components, size_t count) const {
-  if (fd_ < 0) return -1;
-  int current = ::dup(fd_);
-  for (size_t i = 0; current >= 0 && i < count && i < components.size(); ++i) {
-    const std::string& name = components[i];
-    if (::mkdirat(current, name.c_str(), 0777) != 0 && errno != EEXIST) {
-      ::close(current);
-      return -1;
-    }
-    // O_NOFOLLOW with O_DIRECTORY: a link here (even to a folder) is refused.
-    int next = ::openat(current, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    ::close(current);
-    current = next;
+platform::folder open_item_folder(const platform::folder& destination, const std::vector<std::string>& components,
+                                  size_t count) {
+  platform::folder current = destination.child(".");
+  for (size_t i = 0; current.is_open() && i < count && i < components.size(); ++i) {
+    current = current.child(components[i]);
   }
   return current;
-}
-
-int destination_folder::create_file(int folder_fd, const std::string& name, int mode) {
-  struct stat st{};
-  if (::fstatat(folder_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (!S_ISREG(st.st_mode)) return -1;
-    // A new file rather than truncating the old one: the old name may be a hard link to
-    // a file elsewhere.
-    if (::unlinkat(folder_fd, name.c_str(), 0) != 0) return -1;
-  }
-  int fd = ::openat(folder_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return -1;
-  if (mode >= 0 && ::fchmod(fd, static_cast<mode_t>(mode)) != 0) {
-    ::close(fd);
-    ::unlinkat(folder_fd, name.c_str(), 0);
-    return -1;
-  }
-  return fd;
 }
 
 } // namespace kit::archive

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder.h"
+
 namespace kit::archive {
 
 // The components of an item path ("/" and "\" both separate; empty and "." components are
@@ -19,24 +21,10 @@ std::optional<std::vector<std::string>> item_components(const std::string& item_
 // the umask).
 int item_file_mode(std::optional<unsigned> recorded_mode);
 
-class destination_folder {
-public:
-  // Creates the folder chain of path when missing and opens it; ok() tells whether that worked.
-  explicit destination_folder(const std::string& path);
-  ~destination_folder();
-  destination_folder(const destination_folder&) = delete;
-  destination_folder& operator=(const destination_folder&) = delete;
-  bool ok() const { return fd_ >= 0; }
 
-  // Opens (creating what is missing) the folder named by the first count components;
-  // -1 when a component is a link, not a folder, or cannot be created. The caller closes it.
-  int open_folder(const std::vector<std::string>& components, size_t count) const;
-  // Creates the file name in the open folder, replacing a regular file of that name (a
-  // link or a folder of that name is left alone and the call fails). -1 on failure.
-  static int create_file(int folder_fd, const std::string& name, int mode);
-
-private:
-  int fd_ = -1;
-};
+// Opens (creating what is missing) the folder named by the first count components below
+// the destination; not open when a component is a link, not a folder, or cannot be made.
+platform::folder open_item_folder(const platform::folder& destination, const std::vector<std::string>& components,
+                                  size_t count);
 
 } // namespace kit::archive

@@ -1,9 +1,9 @@
 #include "backup/contact_backups.h"
 
-#include <sys/stat.h>
 
 #include "backup/contact_backup_file.h"
 #include "backup/file_io.h"
+#include "platform/file.h"
 #include "common/text_convert.h"
 #include "common/xml_document.h"
 
@@ -16,8 +16,7 @@ namespace kit::backup {
 namespace {
 
 bool exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;  // a dangling link is taken too
+  return platform::path_info(path, false).has_value();  // a dangling link is taken too
 }
 
 // More backups than this in one second are refused rather than searched for a free name.

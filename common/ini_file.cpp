@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <fstream>
-#include <unistd.h>
 #include <vector>
 
 #include "common/text_convert.h"
+#include "platform/file.h"
 
 namespace kit::ini {
 namespace {
@@ -162,16 +162,15 @@ std::optional<std::string> read_value(const std::string& path, std::string_view 
 
 bool write_value(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
   std::string text;
-  if (::access(path.c_str(), F_OK) == 0) {
+  if (platform::path_info(path, false)) {
     std::optional<std::string> existing = read_file(path);
     if (!existing) return false;  // never replace a file that could not be read whole
     text = std::move(*existing);
   }
   std::string updated = with_value(text, section, key, value);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
-  return static_cast<bool>(out.flush());
+  // A new file beside the old one, renamed over it once it is on the disk whole: a full disk
+  // or a crash leaves the old settings, never half of them.
+  return platform::replace_file(path, updated);
 }
 
 int32_t parse_profile_int(std::string_view text) {

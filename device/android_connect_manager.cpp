@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <mutex>
-#include <poll.h>
 
 #include "common/text_convert.h"
 #include "host/host_startup.h"
@@ -32,7 +31,7 @@ void CAndroidConnectManager::UnInit() {
   {
     lock_guard lock(lock_);
     tasks_.clear();
-    wake_.set();
+    notify_work();
   }
   // The stop request also kills a command still running, so the join never waits for
   // a program that does not end.
@@ -48,7 +47,7 @@ int32_t CAndroidConnectManager::AddTask(const std::u16string& command_line, int3
   task.command_line = command_line;
   task.callback = callback;
   task.timeout_ms = timeout_ms;
-  wake_.set();
+  notify_work();
   return id;
 }
 
@@ -119,22 +118,11 @@ bool CAndroidConnectManager::TakeNextTask(kit::platform::process& proc, CommandT
   return false;
 }
 
-void CAndroidConnectManager::WaitForWork() {
-  pollfd fds[2] = {{wake_.fd(), POLLIN, 0}, {stop_fd(), POLLIN, 0}};
-  while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
-  }
-}
-
-void CAndroidConnectManager::run() {
-  while (!stop_requested()) {
-    // Reset before looking, so a task added after the look wakes the wait below.
-    wake_.reset();
-    kit::platform::process proc;
-    CommandTask task;
-    if (!TakeNextTask(proc, task)) {
-      WaitForWork();
-      continue;
-    }
+CAndroidConnectManager::step CAndroidConnectManager::run_next() {
+  kit::platform::process proc;
+  CommandTask task;
+  if (!TakeNextTask(proc, task)) return step::idle;
+  {
     kit::platform::process_result result = proc.run(kit::text::utf16_to_utf8(task.command_line), task.timeout_ms);
     lock_guard lock(lock_);
     running_ = nullptr;
@@ -148,6 +136,7 @@ void CAndroidConnectManager::run() {
     }
     // A task cancelled meanwhile is gone: nothing is delivered for it.
   }
+  return step::ran;
 }
 
 void CAndroidConnectManager::on_stop_requested() {

@@ -30,7 +30,7 @@ struct CommandTask {
   int32_t timeout_ms = -1;  // negative: no limit
 };
 
-class CAndroidConnectManager : public kit::multithread::thread, public MessageHandler {
+class CAndroidConnectManager : public kit::multithread::queue_worker, public MessageHandler {
 public:
   CAndroidConnectManager();
   ~CAndroidConnectManager() override;
@@ -54,19 +54,17 @@ public:
   size_t TaskCount();
 
 protected:
-  void run() override;
+  step run_next() override;
   void on_stop_requested() override;
 
 private:
   // Takes the first queued task and registers proc as its runner; false when none.
   bool TakeNextTask(kit::platform::process& proc, CommandTask& copy);
-  void WaitForWork();
 
   kit::multithread::critical_section lock_;
   std::map<int32_t, std::map<int32_t, CommandTask>> tasks_;  // priority -> task id -> task
   int32_t last_task_id_ = 0;
   bool started_ = false;
-  kit::multithread::stop_event wake_;  // reset by the worker before it looks for work
   kit::platform::process* running_ = nullptr;
   int32_t running_task_ = 0;
 };

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/text_convert.h"
-#include "device/device_change_monitor.h"
+#include "platform/device_change_monitor.h"
 #include "device/removable_drive_scan.h"
 #include "device/usb_instance_scan.h"
 #include "host/app_paths.h"
@@ -40,8 +40,8 @@ HRESULT CDeviceManager::Start(kit::device::DeviceManagerCallback* callback) {
   CMessageWindow* window = GetMessageWindow();
   if (window) {
     cookie_ = window->AddMessageHandler(this);
-    monitor_ = std::make_unique<kit::device::device_change_monitor>();
-    monitor_->start(window);
+    monitor_ = std::make_unique<kit::platform::device_change_monitor>();
+    monitor_->start([window](uintptr_t wparam) { window->PostWindowMessage(WM_DEVICECHANGE, wparam, 0); });
   }
   CAppPaths* paths = GetAppPaths();
   std::string program_dir = paths ? paths->GetExeDir() : std::string();

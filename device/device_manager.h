@@ -14,7 +14,7 @@
 #include "host/lua_event.h"
 #include "host/message_handler.h"
 
-namespace kit::device {
+namespace kit::platform {
 class device_change_monitor;
 }
 
@@ -51,5 +51,5 @@ private:
   DeviceMap current_;
   DeviceMap previous_;
   int started_ = 0;
-  std::unique_ptr<kit::device::device_change_monitor> monitor_;
+  std::unique_ptr<kit::platform::device_change_monitor> monitor_;
 };

@@ -2,12 +2,11 @@
 
 #include <cerrno>
 #include <mutex>
-#include <poll.h>
-#include <sys/stat.h>
 
 #include "host/app_paths.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "platform/process_info.h"
 #include "archive/extract_archive.h"
@@ -18,16 +17,6 @@ namespace {
 constexpr int32_t kNothingRan = 0;
 
 std::string quoted(const std::string& s) { return "\"" + s + "\""; }
-
-// Creates every missing folder of path; true when it is a folder afterwards.
-bool make_folders(const std::string& path) {
-  for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-    ::mkdir(path.substr(0, at).c_str(), 0755);
-  }
-  ::mkdir(path.c_str(), 0755);
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 std::string folder_of(const std::string& path) {
   auto slash = path.find_last_of('/');
@@ -77,7 +66,7 @@ void CDriverManager::UnInit() {
   {
     lock_guard lock(lock_);
     tasks_.clear();
-    wake_.set();
+    notify_work();
   }
   // The stop request also ends a running installer, so the join never waits for a
   // program that does not end.
@@ -115,7 +104,7 @@ int32_t CDriverManager::AddTask(const std::string& archive_path, const std::stri
   task.extra = extra;
   task.callback = callback;
   task.task_id = id;
-  wake_.set();
+  notify_work();
   return id;
 }
 
@@ -178,7 +167,7 @@ int32_t CDriverManager::Install(const DriverTask& task) {
     program_dir = program_dir_;
   }
   // Without a temporary folder, or when the unpack folder cannot be made, nothing runs.
-  if (temp.empty() || !make_folders(folder.substr(0, folder.size() - 1))) return kNothingRan;
+  if (temp.empty() || !kit::platform::make_directories(folder.substr(0, folder.size() - 1))) return kNothingRan;
   if (!kit::archive::extract_archive(task.archive_path, folder, {})) return kNothingRan;
   std::string line = CommandLine(task.mode, installer, folder, task.file_name, task.extra);
   if (line.empty()) return kNothingRan;
@@ -198,29 +187,17 @@ int32_t CDriverManager::Install(const DriverTask& task) {
   return result.how == kit::platform::process_result::ending::not_started ? kNothingRan : result.exit_code;
 }
 
-void CDriverManager::WaitForWork() {
-  pollfd fds[2] = {{wake_.fd(), POLLIN, 0}, {stop_fd(), POLLIN, 0}};
-  while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
-  }
-}
-
-void CDriverManager::run() {
-  while (!stop_requested()) {
-    // Reset before looking, so a task added after the look wakes the wait below.
-    wake_.reset();
-    DriverTask task;
-    if (!TakeNextTask(task)) {
-      WaitForWork();
-      continue;
-    }
-    int32_t result = Install(task);
-    lock_guard lock(lock_);
-    auto it = tasks_.find(task.task_id);
-    // A task removed meanwhile is gone: nothing is delivered for it.
-    if (it == tasks_.end()) continue;
-    it->second.result = result;
-    if (CMessageWindow* window = GetMessageWindow()) window->PostCallHandler(this, static_cast<uint32_t>(task.task_id));
-  }
+CDriverManager::step CDriverManager::run_next() {
+  DriverTask task;
+  if (!TakeNextTask(task)) return step::idle;
+  int32_t result = Install(task);
+  lock_guard lock(lock_);
+  auto it = tasks_.find(task.task_id);
+  // A task removed meanwhile is gone: nothing is delivered for it.
+  if (it == tasks_.end()) return step::ran;
+  it->second.result = result;
+  if (CMessageWindow* window = GetMessageWindow()) window->PostCallHandler(this, static_cast<uint32_t>(task.task_id));
+  return step::ran;
 }
 
 void CDriverManager::on_stop_requested() {

@@ -38,7 +38,7 @@ struct DriverTask {
   int32_t result = 0;
 };
 
-class CDriverManager : public kit::multithread::thread, public MessageHandler {
+class CDriverManager : public kit::multithread::queue_worker, public MessageHandler {
 public:
   CDriverManager();
   ~CDriverManager() override;
@@ -77,13 +77,12 @@ public:
   void SetFolders(const std::string& program_dir, const std::string& temp_dir);
 
 protected:
-  void run() override;
+  step run_next() override;
   void on_stop_requested() override;
 
 private:
   bool TakeNextTask(DriverTask& copy);
   int32_t Install(const DriverTask& task);
-  void WaitForWork();
 
   kit::multithread::critical_section lock_;
   std::map<int32_t, DriverTask> tasks_;
@@ -93,6 +92,5 @@ private:
   bool folders_set_ = false;
   std::string program_dir_;
   std::string temp_dir_;
-  kit::multithread::stop_event wake_;  // reset by the worker before it looks for work
   kit::platform::process* running_ = nullptr;
 };

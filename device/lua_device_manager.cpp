@@ -1,8 +1,5 @@
 #include "device/lua_device_manager.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -10,6 +7,9 @@
 #include "device/device_manager.h"
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
+#include "platform/calendar.h"
+#include "platform/file.h"
+#include "platform/user_dirs.h"
 #include "platform/process_info.h"
 
 using kit::device::DeviceProperty;
@@ -177,35 +177,21 @@ bool CLuaDeviceManager::DeleteInfo(DeviceInfo* info) {
 }
 
 std::string CLuaDeviceManager::LogPath() {
-  std::string base;
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
-    base = state;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    base = std::string(home) + "/.local/state";
-  } else {
-    return {};
-  }
-  if (base.back() != '/') base += '/';
-  return base + "Mobrevist/log";
+  std::string base = kit::platform::user_state_dir();
+  return base.empty() ? std::string() : base + "Mobrevist/log";
 }
 
 void CLuaDeviceManager::WriteLog(const std::string& bytes) {
   std::string path = LogPath();
   if (path.empty()) return;
   // Create the folders on the way (the state folder may not exist yet).
-  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-    ::mkdir(path.substr(0, slash).c_str(), 0700);
-  }
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  kit::platform::make_directories(path.substr(0, path.find_last_of('/')), 0700);
+  kit::platform::file log;
+  if (!log.open(path, kit::platform::open_write | kit::platform::open_create | kit::platform::open_append)) return;
+  std::tm local = kit::platform::local_time(std::time(nullptr));
   char clock[32];
   std::strftime(clock, sizeof clock, "%H:%M:%S     ", &local);
   // One write per line, so lines of several writers never interleave.
   std::string line = std::string(clock) + std::to_string(kit::platform::tick_count()) + "  " + bytes + "\n";
-  ssize_t ignored = ::write(fd, line.data(), line.size());
-  (void)ignored;
-  ::close(fd);
+  log.write_all(line.data(), line.size());
 }

@@ -2,48 +2,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace kit::multithread {
-
-stop_event::stop_event() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-stop_event::~stop_event() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-void stop_event::set() {
-  if (set_.exchange(true)) return;
-  uint64_t one = 1;
-  ssize_t n = ::write(fd_, &one, sizeof one);
-  (void)n;
-}
-
-void stop_event::reset() {
-  if (!set_.exchange(false)) return;
-  uint64_t value;
-  ssize_t n = ::read(fd_, &value, sizeof value);
-  (void)n;
-}
-
-bool stop_event::wait(int timeout_ms) const {
-  if (set_) return true;
-  pollfd p{fd_, POLLIN, 0};
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
-  for (;;) {
-    int left = -1;
-    if (timeout_ms >= 0) {
-      auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      left = rest.count() < 0 ? 0 : static_cast<int>(rest.count());
-    }
-    int rc = ::poll(&p, 1, left);
-    if (rc > 0 || set_) return true;
-    if (rc == 0) return false;
-    if (errno != EINTR) return set_;
-  }
-}
 
 thread::~thread() {
   // A derived class stops its thread in its own destructor (run() is gone by now); this
@@ -96,6 +56,21 @@ bool thread::stop_with_deadline(int deadline_ms) {
   bool in_time = finished_;
   worker_.join();
   return in_time;
+}
+
+void queue_worker::run() {
+  while (!stop_requested()) {
+    // Reset before looking, so work added after the look wakes the wait below.
+    work_.reset();
+    step s = run_next();
+    if (s == step::quit) break;
+    if (s == step::idle) {
+      on_idle();
+      const platform::wait_event* events[] = {&work_, &stop_event()};
+      platform::wait_event::wait_any(events, 2, -1);
+    }
+  }
+  on_idle();
 }
 
 } // namespace kit::multithread

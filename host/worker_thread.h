@@ -1,32 +1,15 @@
 // A restartable worker thread with a stop request. Threads are never killed: a stop
-// request wakes every interruptible wait of the thread (wait_stop, and poll() on
-// stop_fd()), and on_stop_requested() lets the derived class break other blocking calls
+// request wakes every interruptible wait of the thread (wait_stop, and waits that include
+// stop_event()), and on_stop_requested() lets the derived class break other blocking calls
 // (close a socket, end a child process); then the thread is joined.
 #pragma once
 #include <atomic>
 #include <mutex>
 #include <thread>
 
+#include "platform/wait_event.h"
+
 namespace kit::multithread {
-
-// A manual-reset event usable in poll(): its descriptor is readable while it is set.
-class stop_event {
-public:
-  stop_event();
-  ~stop_event();
-  stop_event(const stop_event&) = delete;
-  stop_event& operator=(const stop_event&) = delete;
-  void set();
-  void reset();
-  bool is_set() const { return set_; }
-  // Waits until set or timeout_ms passed (< 0: no limit). True when set.
-  bool wait(int timeout_ms) const;
-  int fd() const { return fd_; }
-
-private:
-  int fd_;
-  std::atomic<bool> set_{false};
-};
 
 class thread {
 public:
@@ -53,14 +36,34 @@ protected:
   bool stop_requested() const { return stop_.is_set(); }
   // Sleeps up to timeout_ms; true when the stop was requested meanwhile.
   bool wait_stop(int timeout_ms) const { return stop_.wait(timeout_ms); }
-  int stop_fd() const { return stop_.fd(); }
+  // Set while a stop is requested: for waits that must also end then.
+  const platform::wait_event& stop_event() const { return stop_; }
 
 private:
   void request_stop();
-  stop_event stop_;
+  platform::wait_event stop_;
   std::thread worker_;
   std::mutex control_;
   std::atomic<bool> finished_{false};
+};
+
+// A worker thread that runs queued work one piece at a time. The owner adds work under its
+// own lock and calls notify_work(); the thread takes the next piece in run_next() and, when
+// there was none, waits until notified or stopped.
+class queue_worker : public thread {
+protected:
+  enum class step { ran, idle, quit };
+  // Callable from any thread.
+  void notify_work() { work_.set(); }
+  // Takes and runs the next piece of work: ran, idle when there was none, or quit to end
+  // the thread.
+  virtual step run_next() = 0;
+  // Called before the thread waits for work and when it ends (to free buffers, say).
+  virtual void on_idle() {}
+
+private:
+  void run() final;
+  platform::wait_event work_;
 };
 
 } // namespace kit::multithread

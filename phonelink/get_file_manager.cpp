@@ -17,7 +17,7 @@ CLuaGetFile::CLuaGetFile() { kit::platform::ui_loop::instance(); }
 CLuaGetFile::~CLuaGetFile() {
   // As UnInit: the connection goes, and with it a reply file that can never be completed.
   UnInit();
-  close_local_file(file_);
+  file_.close();
 }
 
 void CLuaGetFile::Init() {
@@ -33,7 +33,7 @@ void CLuaGetFile::UnInit() {
   socket_.reset();  // allowed from inside the socket's own callbacks
   ++connection_;
   // A reply that can no longer arrive leaves no half-written file behind.
-  if (file_ >= 0) {
+  if (file_.is_open()) {
     if (task* t = find(file_owner_)) remove_local_file(t->local);
   }
   reset_reply();
@@ -134,7 +134,7 @@ void CLuaGetFile::reset_reply() {
   need_header_ = true;
   remaining_ = 0;
   done_ = false;
-  close_local_file(file_);
+  file_.close();
   file_owner_ = 0;
   ++epoch_;
 }
@@ -209,16 +209,15 @@ void CLuaGetFile::on_recv(const uint8_t* data, uint32_t length, uint32_t* consum
 
   const uint32_t id = t->id;
   const uint64_t epoch = epoch_;
-  if (file_ < 0 && t->state != cancel_requested) {
-    file_ = create_local_file(t->local);
-    if (file_ >= 0) {
+  if (!file_.is_open() && t->state != cancel_requested) {
+    if (create_local_file(t->local, file_)) {
       t->file_created = true;
       file_owner_ = id;
       total_ = 0;
     }
   }
-  if (file_ >= 0) {
-    size_t written = write_local_file(file_, data + header, n);
+  if (file_.is_open()) {
+    size_t written = file_.write_all(data + header, n) ? n : 0;
     total_ += written;
     if (t->state != cancel_requested) {
       call(id, kProgress, written);
@@ -244,7 +243,7 @@ void CLuaGetFile::on_recv(const uint8_t* data, uint32_t length, uint32_t* consum
   bool created = t->file_created;
   done_ = false;
   remaining_ = 0;
-  close_local_file(file_);
+  file_.close();
   file_owner_ = 0;
   need_header_ = true;
   // Replies carry nothing that ties them to their request: bytes the agent sends after a

@@ -12,6 +12,7 @@
 
 #include "engine/ui_engine.h"
 #include "platform/asyn_tcp_socket.h"
+#include "platform/file.h"
 
 class CLuaGetFile : public kit::platform::asyn_tcp_socket_event {
 public:
@@ -102,7 +103,7 @@ private:
   bool need_header_ = true;
   uint32_t remaining_ = 0;
   bool done_ = false;
-  int file_ = -1;
+  kit::platform::file file_;
   uint32_t file_owner_ = 0;  // the task whose reply file_ belongs to
   uint64_t total_ = 0;
 };

@@ -1,10 +1,5 @@
 #include "phonelink/local_file.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace kit::transfer {
 
 namespace {
@@ -16,33 +11,16 @@ std::string normalised(const std::string& path) {
 }
 } // namespace
 
-int create_local_file(const std::string& path) {
+bool create_local_file(const std::string& path, platform::file& out) {
   std::string p = normalised(path);
-  if (p.empty() || p.back() == '/') return -1;
+  if (p.empty() || p.back() == '/') return false;
   for (size_t slash = p.find('/', 1); slash != std::string::npos; slash = p.find('/', slash + 1)) {
     if (p[slash - 1] == '/') continue;
-    ::mkdir(p.substr(0, slash).c_str(), 0755);  // an existing folder is fine; a failure shows below
+    platform::make_directory(p.substr(0, slash));  // an existing folder is fine; a failure shows below
   }
-  return ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return out.open(p, platform::open_write | platform::open_create | platform::open_truncate);
 }
 
-size_t write_local_file(int fd, const void* data, size_t length) {
-  const char* p = static_cast<const char*>(data);
-  size_t done = 0;
-  while (done < length) {
-    ssize_t n = ::write(fd, p + done, length - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
-}
-
-void close_local_file(int& fd) {
-  if (fd >= 0) ::close(fd);
-  fd = -1;
-}
-
-void remove_local_file(const std::string& path) { ::unlink(normalised(path).c_str()); }
+void remove_local_file(const std::string& path) { platform::remove_file(normalised(path)); }
 
 } // namespace kit::transfer

@@ -1,16 +1,13 @@
 #include "phonelink/send_file_manager.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "common/singleton_ex.h"
 #include "host/agent_ports.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
 #include "phonelink/transfer_frames.h"
+#include "platform/file.h"
 #include "platform/ui_loop.h"
 
 using kit::design_pattern::singleton_ex;
@@ -20,37 +17,30 @@ namespace {
 // The source file of one push, closed on every path out.
 class source_file {
 public:
-  ~source_file() {
-    if (fd_ >= 0) ::close(fd_);
-  }
   // Opens an existing regular file for reading; false when that is impossible.
   bool open(const std::string& path, uint64_t& size) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return false;
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    size = static_cast<uint64_t>(st.st_size);
+    if (!file_.open(path, kit::platform::open_read)) return false;
+    auto info = file_.info();
+    if (!info || info->kind != kit::platform::file_kind::regular) return false;
+    size = info->size;
     return true;
   }
   // Up to max bytes; 0 at the end of the file or when reading fails.
   size_t read(char* buffer, size_t max) {
-    for (;;) {
-      ssize_t n = ::read(fd_, buffer, max);
-      if (n >= 0) return static_cast<size_t>(n);
-      if (errno != EINTR) return 0;
-    }
+    int64_t n = file_.read(buffer, max);
+    return n > 0 ? static_cast<size_t>(n) : 0;
   }
 
 private:
-  int fd_ = -1;
+  kit::platform::file file_;
 };
 
 // Whether the push header can announce the file: 4 + destination length + file size must
 // fit its 32-bit length. A file that cannot be examined is left to the open that follows.
 bool announceable(const std::string& source, const std::string& destination) {
-  struct stat st {};
-  if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
-  return 4 + uint64_t(destination.size()) + uint64_t(st.st_size) <= 0xFFFFFFFFu;
+  auto info = kit::platform::path_info(source);
+  if (!info || info->kind != kit::platform::file_kind::regular) return true;
+  return 4 + uint64_t(destination.size()) + info->size <= 0xFFFFFFFFu;
 }
 
 bool is_final(uint32_t status) {
@@ -81,9 +71,8 @@ CLuaSendFile::~CLuaSendFile() {
 void CLuaSendFile::Init() {
   if (initialised_) return;
   initialised_ = true;
-  ::inet_pton(AF_INET, "127.0.0.1", &address_);
   window_ = singleton_ex<CMessageWindow>::acquire();
-  socket_.set_stop_fd(stop_fd());
+  socket_.set_stop_event(&stop_event());
   start();
 }
 
@@ -264,7 +253,7 @@ uint32_t CLuaSendFile::transfer(const job& j, uint32_t& bytes) {
   bytes = 0;
   if (!buffer_) buffer_.reset(new char[kChunkSize]);
   struct closer {
-    kit::net::blocking_tcp_client& s;
+    kit::platform::blocking_tcp_client& s;
     ~closer() { s.close(); }
   } close_socket{socket_};
   // A failure caused by our own cancel or stop is reported as such, not as a fault.
@@ -279,7 +268,7 @@ uint32_t CLuaSendFile::transfer(const job& j, uint32_t& bytes) {
   // before anything is sent.
   if (!announceable(j.source, j.destination)) return kOpenFailed;
   if (!socket_.open()) return failed(kSocketFailed);
-  if (!socket_.connect(address_, port_)) return failed(kConnectFailed);
+  if (!socket_.connect("127.0.0.1", port_)) return failed(kConnectFailed);
 
   source_file file;
   uint64_t size = 0;

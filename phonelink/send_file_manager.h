@@ -16,7 +16,7 @@
 #include "host/locks.h"
 #include "host/message_handler.h"
 #include "host/worker_thread.h"
-#include "phonelink/blocking_tcp_client.h"
+#include "platform/blocking_tcp_client.h"
 
 class CMessageWindow;
 
@@ -106,7 +106,6 @@ private:
   void finish_stop();
 
   bool initialised_ = false;
-  uint32_t address_ = 0;  // network order
   uint16_t port_;
   CMessageWindow* window_ = nullptr;  // a reference held from Init to destruction
 
@@ -116,7 +115,7 @@ private:
   status_record current_;
 
   std::atomic<bool> cancel_{false};
-  kit::net::blocking_tcp_client socket_;
+  kit::platform::blocking_tcp_client socket_;
   std::unique_ptr<char[]> buffer_;  // held only while there is work
 
   std::mutex work_m_;

@@ -20,6 +20,12 @@ std::string join_command_line(const std::string& program, const std::vector<std:
 // $TMPDIR when set, else /tmp; with a trailing "/".
 std::string temp_path();
 
+// The operating system's number of this process.
+int current_process_id();
+
+// Whether the standard stream (0 input, 1 output, 2 error) is a terminal.
+bool is_terminal(int stream);
+
 // Milliseconds since an arbitrary fixed point (the system's start), wrapping at 2^32.
 unsigned tick_count();
 

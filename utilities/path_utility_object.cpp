@@ -7,10 +7,14 @@
 #include "platform/process_info.h"
 #include "utilities/filesystem_objects.h"
 #include "utilities/path_text.h"
-#include "utilities/well_known_dirs.h"
+#include "platform/well_known_dirs.h"
 
 namespace kit::utilities {
 namespace {
+
+using platform::common_appdata_dir;
+using platform::current_module_path;
+using platform::user_appdata_dir;
 
 // Both names share one native object; each name has its own class.
 struct path_utility {};

@@ -73,3 +73,11 @@ unsigned tick_count() {
 }
 
 } // namespace kit::platform
+
+namespace kit::platform {
+
+int current_process_id() { return static_cast<int>(::getpid()); }
+
+bool is_terminal(int stream) { return stream >= 0 && stream <= 2 && ::isatty(stream) == 1; }
+
+} // namespace kit::platform

@@ -36,7 +36,7 @@ public:
 
 protected:
   void run() override {
-    pollfd p[2] = {{fds_[0], POLLIN, 0}, {stop_fd(), POLLIN, 0}};
+    pollfd p[2] = {{fds_[0], POLLIN, 0}, {static_cast<int>(stop_event().native_handle()), POLLIN, 0}};
     while (::poll(p, 2, -1) < 0) {
     }
     saw_stop = (p[1].revents & POLLIN) != 0;

@@ -1,4 +1,4 @@
-#include "phonelink/blocking_tcp_client.h"
+#include "platform/blocking_tcp_client.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -6,9 +6,12 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <arpa/inet.h>
 #include <unistd.h>
 
-namespace kit::net {
+#include "platform/wait_event.h"
+
+namespace kit::platform {
 
 bool blocking_tcp_client::open() {
   close();
@@ -25,15 +28,17 @@ bool blocking_tcp_client::is_open() const {
   return fd_ >= 0;
 }
 
-bool blocking_tcp_client::wait(short events) {
+bool blocking_tcp_client::wait(bool for_writing) {
+  int stop_fd = stop_ ? static_cast<int>(stop_->native_handle()) : -1;
+  short events = for_writing ? POLLOUT : POLLIN;
   for (;;) {
-    pollfd p[2] = {{fd_, events, 0}, {stop_fd_, POLLIN, 0}};
-    int n = ::poll(p, stop_fd_ >= 0 ? 2 : 1, -1);
+    pollfd p[2] = {{fd_, events, 0}, {stop_fd, POLLIN, 0}};
+    int n = ::poll(p, stop_fd >= 0 ? 2 : 1, -1);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (stop_fd_ >= 0 && (p[1].revents & POLLIN)) return false;
+    if (stop_fd >= 0 && (p[1].revents & POLLIN)) return false;
     {
       std::lock_guard<std::mutex> lock(m_);
       if (aborted_) return false;
@@ -42,15 +47,15 @@ bool blocking_tcp_client::wait(short events) {
   }
 }
 
-bool blocking_tcp_client::connect(uint32_t address, uint16_t port) {
+bool blocking_tcp_client::connect(const std::string& address, uint16_t port) {
   if (fd_ < 0) return false;
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(port);
-  to.sin_addr.s_addr = address;
+  if (::inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1) return false;
   if (::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) return true;
   if (errno != EINPROGRESS) return false;
-  if (!wait(POLLOUT)) return false;
+  if (!wait(true)) return false;
   int error = 0;
   socklen_t len = sizeof error;
   if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) return false;
@@ -69,7 +74,7 @@ bool blocking_tcp_client::send_all(const void* data, size_t length) {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!wait(POLLOUT)) return false;
+      if (!wait(true)) return false;
       continue;
     }
     return false;
@@ -88,7 +93,7 @@ bool blocking_tcp_client::receive_one() {
     }
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-    if (!wait(POLLIN)) return false;
+    if (!wait(false)) return false;
   }
 }
 
@@ -104,4 +109,4 @@ void blocking_tcp_client::close() {
   fd_ = -1;
 }
 
-} // namespace kit::net
+} // namespace kit::platform

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-namespace kit::utilities {
+namespace kit::platform {
 
 // The real path of the module (executable or shared object) holding this code.
 std::string current_module_path();
@@ -13,4 +13,4 @@ std::string user_appdata_dir();
 // folder, + "/Zezazo/", made when missing; "" when there is none.
 std::string common_appdata_dir();
 
-} // namespace kit::utilities
+} // namespace kit::platform

@@ -1,29 +1,31 @@
-// A blocking TCP client for a worker thread. Every wait (connect, send, receive) is a
-// poll() on the socket together with the worker's stop descriptor, so a stop request
-// ends it; abort() from another thread shuts the connection down, which ends a blocked
+// A blocking TCP client for a worker thread. Every wait (connect, send, receive) also
+// watches the worker's stop event, so a stop request ends it; abort() from another thread shuts the connection down, which ends a blocked
 // call of the worker at once. Only the owning worker opens and closes the descriptor.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
-namespace kit::net {
+namespace kit::platform {
+
+class wait_event;
 
 class blocking_tcp_client {
 public:
-  // stop_fd: readable once the worker must stop (-1: none).
-  explicit blocking_tcp_client(int stop_fd = -1) : stop_fd_(stop_fd) {}
+  // stop: set once the worker must stop (none: no such event).
+  explicit blocking_tcp_client(const wait_event* stop = nullptr) : stop_(stop) {}
   ~blocking_tcp_client() { close(); }
   blocking_tcp_client(const blocking_tcp_client&) = delete;
   blocking_tcp_client& operator=(const blocking_tcp_client&) = delete;
 
-  void set_stop_fd(int fd) { stop_fd_ = fd; }
+  void set_stop_event(const wait_event* stop) { stop_ = stop; }
 
   // Creates the socket; false when none could be made.
   bool open();
-  // Connects to an IPv4 address (network order) and port (host order); false on failure,
-  // refusal, abort or stop.
-  bool connect(uint32_t address, uint16_t port);
+  // Connects to a dotted IPv4 address and a port; false on a bad address, failure, refusal,
+  // abort or stop.
+  bool connect(const std::string& address, uint16_t port);
   // Sends every byte; false when the connection failed, was aborted or the stop came.
   bool send_all(const void* data, size_t length);
   // Waits for one byte. True when a byte arrived or the peer closed in order; false on an
@@ -36,13 +38,13 @@ public:
   bool is_open() const;
 
 private:
-  // Waits until the socket has events (POLLIN/POLLOUT); false on stop, abort or error.
-  bool wait(short events);
+  // Waits until the socket can be read (or written); false on stop, abort or error.
+  bool wait(bool for_writing);
 
-  int stop_fd_;
+  const wait_event* stop_;
   int fd_ = -1;
   bool aborted_ = false;
   mutable std::mutex m_;  // guards fd_ against abort() during close()
 };
 
-} // namespace kit::net
+} // namespace kit::platform

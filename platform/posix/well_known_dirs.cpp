@@ -1,4 +1,4 @@
-#include "utilities/well_known_dirs.h"
+#include "platform/well_known_dirs.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -10,7 +10,7 @@
 
 #include "platform/process_info.h"
 
-namespace kit::utilities {
+namespace kit::platform {
 namespace {
 
 int first_object_base(dl_phdr_info* info, size_t, void* out) {
@@ -49,7 +49,7 @@ std::string current_module_path() {
     char real[PATH_MAX];
     if (::realpath(info.dli_fname, real)) return real;
   }
-  return kit::platform::executable_path();  // this code is part of the program itself
+  return executable_path();  // this code is part of the program itself
 }
 
 std::string user_appdata_dir() {
@@ -72,4 +72,4 @@ std::string common_appdata_dir() {
   return {};
 }
 
-} // namespace kit::utilities
+} // namespace kit::platform

@@ -1,4 +1,4 @@
-#include "device/device_change_monitor.h"
+#include "platform/device_change_monitor.h"
 
 #include <fcntl.h>
 #include <libudev.h>
@@ -11,17 +11,15 @@
 #include <boost/asio/posix/stream_descriptor.hpp>
 
 #include "platform/sysfs_source.h"
-#include "host/message_handler.h"
-#include "host/message_window.h"
 #include "platform/ui_loop_asio.h"
 
-namespace kit::device {
+namespace kit::platform {
 
 namespace {
 using boost::asio::posix::stream_descriptor;
 
-void post_notice(CMessageWindow* window, uintptr_t wparam) {
-  if (window) window->PostWindowMessage(WM_DEVICECHANGE, wparam, 0);
+void post_notice(const device_notice_fn& notify, uintptr_t wparam) {
+  if (notify) notify(wparam);
 }
 
 size_t count_lines(const std::string& path) {
@@ -36,7 +34,7 @@ size_t count_lines(const std::string& path) {
 // is released, not closed, by the Asio object.
 class udev_source {
 public:
-  explicit udev_source(CMessageWindow* window) : window_(window), sd_(kit::platform::ui_io_context()) {
+  explicit udev_source(device_notice_fn notify) : notify_(std::move(notify)), sd_(ui_io_context()) {
     udev_ = udev_new();
     if (!udev_) return;
     monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
@@ -62,15 +60,15 @@ private:
       while (udev_device* dev = udev_monitor_receive_device(monitor_)) {
         const char* action = udev_device_get_action(dev);
         std::string a = action ? action : "";
-        if (a == "add") post_notice(window_, DBT_DEVICEARRIVAL);
-        if (a == "remove") post_notice(window_, DBT_DEVICEREMOVECOMPLETE);
+        if (a == "add") post_notice(notify_, kDeviceArrival);
+        if (a == "remove") post_notice(notify_, kDeviceRemoved);
         udev_device_unref(dev);
       }
       arm();
     });
   }
 
-  CMessageWindow* window_;
+  device_notice_fn notify_;
   udev* udev_ = nullptr;
   udev_monitor* monitor_ = nullptr;
   stream_descriptor sd_;
@@ -81,7 +79,7 @@ private:
 // device appeared (the desktop mounts it a moment later) is an arrival of its own.
 class mount_source {
 public:
-  explicit mount_source(CMessageWindow* window) : window_(window), sd_(kit::platform::ui_io_context()) {
+  explicit mount_source(device_notice_fn notify) : notify_(std::move(notify)), sd_(ui_io_context()) {
     path_ = platform::sysfs::mountinfo_path();
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
@@ -105,13 +103,13 @@ private:
     sd_.async_wait(stream_descriptor::wait_error, [this, alive](const boost::system::error_code& ec) {
       if (ec || alive.expired()) return;
       size_t lines = count_lines(path_);
-      if (lines != lines_) post_notice(window_, lines > lines_ ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE);
+      if (lines != lines_) post_notice(notify_, lines > lines_ ? kDeviceArrival : kDeviceRemoved);
       lines_ = lines;
       arm();
     });
   }
 
-  CMessageWindow* window_;
+  device_notice_fn notify_;
   std::string path_;
   size_t lines_ = 0;
   stream_descriptor sd_;
@@ -121,7 +119,7 @@ private:
 // The test trigger: lines written to a FIFO become notices.
 class fifo_source {
 public:
-  fifo_source(CMessageWindow* window, const std::string& path) : window_(window), sd_(kit::platform::ui_io_context()) {
+  fifo_source(device_notice_fn notify, const std::string& path) : notify_(std::move(notify)), sd_(ui_io_context()) {
     // Opened for writing too, so the FIFO never reports an end when a writer closes it.
     int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return;
@@ -150,18 +148,18 @@ private:
         pending_.erase(0, end + 1);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line == "arrival") {
-          post_notice(window_, DBT_DEVICEARRIVAL);
+          post_notice(notify_, kDeviceArrival);
         } else if (line == "removal") {
-          post_notice(window_, DBT_DEVICEREMOVECOMPLETE);
+          post_notice(notify_, kDeviceRemoved);
         } else if (!line.empty()) {
-          post_notice(window_, static_cast<uintptr_t>(std::strtoul(line.c_str(), nullptr, 0)));
+          post_notice(notify_, static_cast<uintptr_t>(std::strtoul(line.c_str(), nullptr, 0)));
         }
       }
       arm();
     });
   }
 
-  CMessageWindow* window_;
+  device_notice_fn notify_;
   stream_descriptor sd_;
   char buffer_[256];
   std::string pending_;
@@ -178,12 +176,12 @@ struct device_change_monitor::impl {
 device_change_monitor::device_change_monitor() : impl_(std::make_unique<impl>()) {}
 device_change_monitor::~device_change_monitor() { stop(); }
 
-void device_change_monitor::start(CMessageWindow* window) {
+void device_change_monitor::start(device_notice_fn notify) {
   stop();
-  impl_->udev = std::make_unique<udev_source>(window);
-  impl_->mounts = std::make_unique<mount_source>(window);
+  impl_->udev = std::make_unique<udev_source>(notify);
+  impl_->mounts = std::make_unique<mount_source>(notify);
   const char* fifo = std::getenv("MOBREVIST_DEVICECHANGE_FIFO");
-  if (fifo && *fifo) impl_->fifo = std::make_unique<fifo_source>(window, fifo);
+  if (fifo && *fifo) impl_->fifo = std::make_unique<fifo_source>(notify, fifo);
 }
 
 void device_change_monitor::stop() {
@@ -192,4 +190,4 @@ void device_change_monitor::stop() {
   impl_->udev.reset();
 }
 
-} // namespace kit::device
+} // namespace kit::platform
