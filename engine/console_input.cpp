@@ -11,16 +11,17 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <poll.h>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "engine/console_input.h"
 #include "engine/engine_state.h"
 #include "engine/function_ref.h"
-#include "engine/line_editor.h"
+#include "platform/line_editor.h"
+#include "platform/process_info.h"
+#include "platform/standard_input.h"
+#include "platform/wait_event.h"
 #include "platform/ui_loop.h"
 
 namespace kit::engine {
@@ -32,10 +33,10 @@ public:
 
   void start() {
     if (thread_.joinable()) return;
-    if (::pipe(wake_) != 0) return;
+    wake_.reset();
     stopping_ = false;
-    bool terminal = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
-    if (terminal) use_terminal_encoding();
+    bool terminal = platform::is_terminal(0) && platform::is_terminal(1);
+    if (terminal) platform::use_terminal_encoding();
     thread_ = std::thread([this, terminal] { terminal ? edit_loop() : read_loop(); });
   }
 
@@ -46,13 +47,8 @@ public:
       stopping_ = true;
     }
     words_ready_.notify_all();
-    char c = 0;
-    ssize_t ignored = ::write(wake_[1], &c, 1);
-    (void)ignored;
+    wake_.set();
     thread_.join();
-    ::close(wake_[0]);
-    ::close(wake_[1]);
-    wake_[0] = wake_[1] = -1;
   }
 
   bool running() const { return thread_.joinable(); }
@@ -62,7 +58,7 @@ public:
 
 private:
   void edit_loop() {
-    line_editor editor(wake_[0], [this](const std::string& line, const std::string& word) {
+    platform::line_editor editor(wake_, [this](const std::string& line, const std::string& word) {
       return words_from_script(line, word);
     });
     for (;;) {
@@ -85,8 +81,7 @@ private:
       if (stopping_) return;
     }
     // Woken by stop(): deliver nothing more; else the terminal's input has ended.
-    pollfd wake{wake_[0], POLLIN, 0};
-    if (::poll(&wake, 1, 0) > 0) return;
+    if (wake_.is_set()) return;
     deliver({}, false);
   }
 
@@ -131,15 +126,8 @@ private:
     std::string pending;
     char buf[4096];
     for (;;) {
-      pollfd fds[2] = {{0, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-      int rc = ::poll(fds, 2, -1);
-      if (rc < 0) {
-        if (errno == EINTR) continue;
-        break;
-      }
-      if (fds[1].revents) return;  // stopped: deliver nothing more
-      ssize_t n = ::read(0, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
+      int64_t n = platform::read_standard_input(buf, sizeof buf, &wake_);
+      if (wake_.is_set()) return;  // stopped: deliver nothing more
       if (n <= 0) break;
       pending.append(buf, static_cast<size_t>(n));
       size_t nl;
@@ -168,7 +156,7 @@ private:
   }
 
   std::thread thread_;
-  int wake_[2] = {-1, -1};
+  platform::wait_event wake_;
   std::mutex words_guard_;
   std::condition_variable words_ready_;
   bool stopping_ = false;
@@ -195,7 +183,7 @@ int script_set_console_completer(lua_State* L) {
 int script_print_above_prompt(lua_State* L) {
   size_t len = 0;
   const char* text = luaL_checklstring(L, 1, &len);
-  print_above_prompt(std::string(text, len));
+  platform::print_above_prompt(std::string(text, len));
   return 0;
 }
 } // namespace

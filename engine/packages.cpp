@@ -2,12 +2,11 @@
 // script is onload.lua.
 #include <algorithm>
 #include <cctype>
-#include <dirent.h>
 #include <string>
-#include <sys/stat.h>
 
 #include "common/text_convert.h"
 #include "engine/engine_state.h"
+#include "platform/file.h"
 
 namespace {
 bool same_name_ignoring_case(const std::string& a, const std::string& b) {
@@ -16,26 +15,15 @@ bool same_name_ignoring_case(const std::string& a, const std::string& b) {
          });
 }
 
-bool is_dir(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 std::string find_package(const std::string& name) {
   for (const auto& root : kit::engine::get().search_paths) {
-    DIR* d = ::opendir(root.c_str());
-    if (!d) continue;
-    std::string found;
-    while (dirent* e = ::readdir(d)) {
-      std::string entry = e->d_name;
-      if (entry == "." || entry == "..") continue;
-      if (same_name_ignoring_case(entry, name) && is_dir(root + "/" + entry)) {
-        found = root + "/" + entry;
-        break;
+    auto entries = kit::platform::list_directory(root);
+    if (!entries) continue;
+    for (const std::string& entry : *entries) {
+      if (same_name_ignoring_case(entry, name) && kit::platform::is_directory(root + "/" + entry)) {
+        return root + "/" + entry;
       }
     }
-    ::closedir(d);
-    if (!found.empty()) return found;
   }
   return {};
 }

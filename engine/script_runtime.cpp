@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/engine_state.h"
-#include "engine/line_editor.h"
+#include "platform/line_editor.h"
 #include "engine/script_memory.h"
 
 namespace kit::engine {
@@ -105,8 +105,8 @@ int script_print(lua_State* L) {
   }
   line += '\n';
   // While a line is edited on the terminal the text goes above the prompt.
-  if (line_editor_active()) {
-    print_above_prompt(line);
+  if (platform::line_editor_active()) {
+    platform::print_above_prompt(line);
     return 0;
   }
   std::fwrite(line.data(), 1, line.size(), stdout);

@@ -1,9 +1,5 @@
 #include "net/asyn_http_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +8,8 @@
 
 #include "common/text_convert.h"
 #include "net/http_errors.h"
+#include "platform/calendar.h"
+#include "platform/file.h"
 
 namespace kit::net {
 
@@ -19,9 +17,7 @@ std::string http_date(int64_t unix_seconds) {
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  time_t t = static_cast<time_t>(unix_seconds);
-  struct tm tm {};
-  if (!gmtime_r(&t, &tm)) return {};
+  std::tm tm = platform::utc_time(static_cast<std::time_t>(unix_seconds));
   char text[64];
   std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday % 7], tm.tm_mday,
                 kMonths[tm.tm_mon % 12], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
@@ -60,18 +56,17 @@ bool range_start_of(const header_list& headers, uint64_t* start) {
 
 // Modification time of an existing regular file that can be opened for reading.
 bool modification_time(const std::string& path, int64_t* seconds) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  if (ok) *seconds = st.st_mtim.tv_sec;
-  return ok;
+  platform::file f;
+  if (!f.open(path, platform::open_read | platform::open_non_blocking)) return false;
+  auto info = f.info();
+  if (!info || info->kind != platform::file_kind::regular) return false;
+  *seconds = info->modified;
+  return true;
 }
 
 bool exists_not_directory(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  auto info = platform::path_info(path);
+  return info && info->kind != platform::file_kind::directory;
 }
 } // namespace
 
@@ -91,14 +86,13 @@ bool asyn_http_file::request_file(const header_list& headers, const std::u16stri
   url_ = url;
   path_ = path;
   temp_path_ = destination + ".tmp";
-  fd_ = -1;
+  file_.close();
   written_ = total_ = range_start_ = 0;
   return true;
 }
 
 void asyn_http_file::reset() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  file_.close();
   id_ = 0;
   url_.clear();
   path_.clear();
@@ -132,23 +126,20 @@ void asyn_http_file::report_failure(int error) {
 // ".tmp"'s end would leave a hole of zeros and is refused with 416, the file untouched.
 // Returns 0, an errno value, or 416.
 int asyn_http_file::open_temp(const http_response& response) {
-  int fd = ::open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
+  platform::file f;
+  if (!f.open(temp_path_, platform::open_write | platform::open_create)) return platform::last_system_error();
   int error = 0;
-  struct stat st {};
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0) {
-    error = errno;
+  std::optional<platform::file_info> info;
+  if (!f.try_lock() || !(info = f.info())) {
+    error = platform::last_system_error();
   } else if (!response.headers.find_nocase("Content-Range")) {
-    if (::ftruncate(fd, 0) != 0) error = errno;
-  } else if (range_start_ > static_cast<uint64_t>(st.st_size)) {
+    if (!f.truncate(0)) error = platform::last_system_error();
+  } else if (range_start_ > info->size) {
     error = kRangeNotSatisfiable;
   }
-  if (!error && ::lseek(fd, static_cast<off_t>(range_start_), SEEK_SET) < 0) error = errno;
-  if (error) {
-    ::close(fd);
-    return error;
-  }
-  fd_ = fd;
+  if (!error && !f.seek(range_start_)) error = platform::last_system_error();
+  if (error) return error;
+  file_ = std::move(f);
   return 0;
 }
 
@@ -162,21 +153,16 @@ void asyn_http_file::on_body(int32_t, http_response& response, const char* data,
   }
   total_ = range_start_ + header_number(response.headers, "Content-Length");
   written_ += length;
-  if (fd_ < 0) {
+  if (!file_.is_open()) {
     if (int error = open_temp(response)) {
       report_failure(error);
       return;
     }
   }
-  while (length > 0) {
-    ssize_t n = ::write(fd_, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      report_failure(n < 0 ? errno : EIO);
-      return;
-    }
-    data += n;
-    length -= static_cast<size_t>(n);
+  if (!file_.write_all(data, length)) {
+    int error = platform::last_system_error();
+    report_failure(error ? error : EIO);
+    return;
   }
   sink_->on_progress(id_, range_start_, written_, total_);
 }
@@ -189,21 +175,19 @@ void asyn_http_file::on_response(int32_t, http_response& response) {
     if (written_ > 0) {
       // The bytes reach the disk before the name does, and one rename replaces the older
       // destination: at every moment the destination is either the old or the new file.
-      int error = ::fdatasync(fd_) == 0 ? 0 : errno;
-      ::close(fd_);
-      fd_ = -1;
-      if (!error && ::rename(temp_path_.c_str(), destination.c_str()) != 0) error = errno;
+      int error = file_.sync() ? 0 : platform::last_system_error();
+      file_.close();
+      if (!error && !platform::rename_path(temp_path_, destination)) error = platform::last_system_error();
       if (error) {
         report_failure(error);
         return;
       }
     } else {
-      int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-      if (fd < 0) {
-        report_failure(errno);
+      platform::file empty;
+      if (!empty.open(destination, platform::open_write | platform::open_create | platform::open_truncate)) {
+        report_failure(platform::last_system_error());
         return;
       }
-      ::close(fd);
     }
     report_ready(range_start_ + total_, asyn_http_file_event::kDownloaded);
   } else if (status == 304) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file.h"
+
 #include "net/asyn_http.h"
 
 namespace kit::net {
@@ -62,7 +64,7 @@ private:
   std::string url_;
   std::u16string path_;
   std::string temp_path_;  // UTF-8
-  int fd_ = -1;
+  platform::file file_;
   uint64_t written_ = 0;
   uint64_t total_ = 0;
   uint64_t range_start_ = 0;

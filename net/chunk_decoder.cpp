@@ -1,5 +1,7 @@
 #include "net/chunk_decoder.h"
 
+#include "common/percent_encoding.h"
+
 #include <string_view>
 
 #include "net/header_block.h"
@@ -18,13 +20,6 @@ std::string_view trim(std::string_view s, std::string_view chars) {
   return s.substr(b, e - b + 1);
 }
 
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // The hexadecimal size at the start of line (leading blanks skipped, up to the first
 // non-hex character, kept to 32 bits); false when no digit was read.
 bool read_chunk_size(std::string_view line, uint32_t* size) {
@@ -33,7 +28,7 @@ bool read_chunk_size(std::string_view line, uint32_t* size) {
   uint32_t value = 0;
   bool any = false;
   for (; i < line.size(); ++i) {
-    int d = hex_digit(line[i]);
+    int d = text::hex_digit_value(line[i]);
     if (d < 0) break;
     value = (value << 4) | static_cast<uint32_t>(d);
     any = true;

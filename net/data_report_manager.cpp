@@ -1,5 +1,7 @@
 #include "net/data_report_manager.h"
 
+#include "common/percent_encoding.h"
+
 #include "common/ini_file.h"
 #include "host/app_paths.h"
 #include "host/host_startup.h"
@@ -9,29 +11,12 @@
 
 namespace kit::net {
 
-std::string percent_encode(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-                 c == '.' || c == '~';
-    if (plain) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
-  }
-  return out;
-}
-
 std::string report_url(const std::string& endpoint, const std::string& machine_id,
                        const std::map<std::string, std::string>& fields) {
   std::string url = endpoint;
   url += endpoint.find('?') == std::string::npos ? '?' : '&';
-  url += "mid=" + percent_encode(machine_id);
-  for (const auto& [name, value] : fields) url += "&" + percent_encode(name) + "=" + percent_encode(value);
+  url += "mid=" + text::percent_encode(machine_id);
+  for (const auto& [name, value] : fields) url += "&" + text::percent_encode(name) + "=" + text::percent_encode(value);
   return url;
 }
 

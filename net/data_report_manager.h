@@ -14,8 +14,6 @@
 
 namespace kit::net {
 
-// Unreserved characters stay, every other byte becomes %XX.
-std::string percent_encode(const std::string& text);
 // The report URL: endpoint + "?" (or "&" when it has a query) + mid and the fields.
 std::string report_url(const std::string& endpoint, const std::string& machine_id,
                        const std::map<std::string, std::string>& fields);

@@ -1,11 +1,10 @@
 #include "net/download_queue.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file.h"
 #include "common/text_convert.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
@@ -26,8 +25,8 @@ void make_parent_folders(const std::u16string& path) {
 }
 
 int64_t file_size_of(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
+  auto info = platform::path_info(path);
+  return info && info->kind == platform::file_kind::regular ? static_cast<int64_t>(info->size) : 0;
 }
 } // namespace
 

@@ -1,7 +1,6 @@
 #include "net/task_store.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <ctime>

@@ -87,7 +87,9 @@ private:
 // The system's error number of the last call that failed on this thread.
 int last_system_error();
 
-// Creates one folder (its parent must exist); true when it was made or is a folder already.
+// Creates one folder (its parent must exist); true only when this call made it.
+bool create_directory(const std::string& path, uint32_t permissions = 0755);
+// The same, but also true when the path is a folder already.
 bool make_directory(const std::string& path, uint32_t permissions = 0755);
 // Creates the folder and the missing ones above it; true when it is a folder afterwards.
 bool make_directories(const std::string& path, uint32_t permissions = 0755);
@@ -95,11 +97,14 @@ bool remove_file(const std::string& path);             // a file or a link, neve
 bool remove_empty_directory(const std::string& path);
 // Renames, replacing an existing target file atomically.
 bool rename_path(const std::string& from, const std::string& to);
+// Renames only when nothing stands at the target (a link counts); false otherwise.
+bool rename_without_replacing(const std::string& from, const std::string& to);
 // Names of the folder's entries but "." and "..", unsorted; nothing when it cannot be read.
 std::optional<std::vector<std::string>> list_directory(const std::string& path);
 // The absolute path with links resolved; nothing when it does not exist.
 std::optional<std::string> real_path(const std::string& path);
 std::string current_directory();
+bool set_current_directory(const std::string& path);
 
 // The whole content of a regular file, or nothing when it is missing, is not a regular file
 // (a folder or a FIFO never blocks the caller) or is larger than max_size.

@@ -11,4 +11,9 @@ namespace kit::platform {
 // access; false, leaving it alone, when it is not.
 bool ensure_private_dir(const std::string& dir);
 
+// The folder for this program's temporary files, for this user only: the temp folder +
+// "<name>-<user id>", or, when a folder there is not safely ours, <runtime folder>/<name>.
+// With a final "/"; empty when neither can be used.
+std::string private_temp_dir(const std::string& name);
+
 } // namespace kit::platform

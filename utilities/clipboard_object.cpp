@@ -6,7 +6,7 @@
 #include "host/script_bridge.h"
 #include "platform/x11_clipboard.h"
 #include "platform/x11_display.h"
-#include "utilities/desktop_session.h"
+#include "platform/desktop_session.h"
 #include "utilities/file_list_text.h"
 
 namespace clip = kit::platform::x11::clipboard;
@@ -18,7 +18,7 @@ constexpr const char* kCopiedFiles = "x-special/gnome-copied-files";
 
 bool have_display() {
   if (kit::platform::x11::connection()) return true;
-  kit::utilities::note_no_desktop("display");
+  kit::platform::note_no_desktop("display");
   return false;
 }
 

@@ -1,12 +1,7 @@
 // kit.filesystem.dir_utility: folder tests, the working folder, making and removing folders.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
-
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
+#include "platform/file.h"
 #include "platform/file_tree.h"
 #include "utilities/filesystem_objects.h"
 #include "utilities/path_text.h"
@@ -18,22 +13,14 @@ struct dir_utility {
   static constexpr const char* kClassName = "kit.filesystem.dir_utility.class";
 };
 
-bool is_dir(const std::string& path) {
-  struct stat st;
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool is_dir(const std::string& path) { return !path.empty() && platform::is_directory(path); }
 
 bool is_empty_directory(const std::string& path) {
-  DIR* d = path.empty() ? nullptr : ::opendir(path.c_str());
-  if (!d) return false;
-  bool empty = true;
-  while (dirent* e = ::readdir(d))
-    if (e->d_name[0] != '.') {
-      empty = false;
-      break;
-    }
-  ::closedir(d);
-  return empty;
+  auto entries = path.empty() ? std::nullopt : platform::list_directory(path);
+  if (!entries) return false;
+  for (const std::string& name : *entries)
+    if (name[0] != '.') return false;
+  return true;
 }
 
 // Creates the missing parents first when the folder cannot be made at once. Each step is
@@ -41,11 +28,11 @@ bool is_empty_directory(const std::string& path) {
 bool make_dir_tree(const std::string& path) {
   if (path.empty()) return false;
   if (is_dir(path)) return true;
-  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  if (platform::create_directory(path, 0777)) return true;
   std::string parent = upper_dir(path);
   if (parent.empty() || parent.size() >= path.size()) return false;
   make_dir_tree(parent);
-  return ::mkdir(path.c_str(), 0777) == 0;
+  return platform::create_directory(path, 0777);
 }
 
 // The path argument in file-system form; an empty one sets the invalid-input error.
@@ -62,19 +49,19 @@ int boolean_method(lua_State* L) {
   return 1;
 }
 
-bool set_cwd(const std::string& p) { return !p.empty() && ::chdir(p.c_str()) == 0; }
-bool delete_dir(const std::string& p) { return !p.empty() && ::rmdir(p.c_str()) == 0; }
-bool make_dir(const std::string& p) { return !p.empty() && ::mkdir(p.c_str(), 0777) == 0; }
+bool set_cwd(const std::string& p) { return !p.empty() && platform::set_current_directory(p); }
+bool delete_dir(const std::string& p) { return !p.empty() && platform::remove_empty_directory(p); }
+bool make_dir(const std::string& p) { return !p.empty() && platform::create_directory(p, 0777); }
 // Only a real folder is removed: a symbolic link given as the path is refused.
 bool delete_dir_tree(const std::string& p) {
-  struct stat st;
-  return !p.empty() && ::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && kit::platform::remove_tree(p);
+  auto info = p.empty() ? std::nullopt : platform::path_info(p, false);
+  return info && info->kind == platform::file_kind::directory && platform::remove_tree(p);
 }
 
 int GetCurrentWorkingDirectory(lua_State* L) {
   if (!kit::script::self<dir_utility>(L, dir_utility::kClassName)) return 0;
-  char buf[PATH_MAX];
-  kit::script::push_string(L, ::getcwd(buf, sizeof buf) ? with_separator(buf) : std::string());
+  std::string cwd = platform::current_directory();
+  kit::script::push_string(L, cwd.empty() ? std::string() : with_separator(cwd));
   return 1;
 }
 

@@ -1,6 +1,8 @@
 #include "utilities/file_list_text.h"
 
-#include "utilities/portal_file_chooser.h"
+#include "common/percent_encoding.h"
+
+#include "utilities/file_dialog.h"
 
 namespace kit::utilities {
 namespace {
@@ -29,22 +31,7 @@ void add_paths(const std::vector<std::string>& lines, size_t from, std::vector<s
 
 } // namespace
 
-std::string file_uri_of(const std::string& path) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string uri = "file://";
-  for (unsigned char c : path) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-                 c == '_' || c == '~' || c == '/';
-    if (plain) {
-      uri += static_cast<char>(c);
-    } else {
-      uri += '%';
-      uri += hex[c >> 4];
-      uri += hex[c & 15];
-    }
-  }
-  return uri;
-}
+std::string file_uri_of(const std::string& path) { return "file://" + text::percent_encode(path, "/"); }
 
 std::string uri_list_text(const std::vector<std::string>& paths) {
   std::string text;

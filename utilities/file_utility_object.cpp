@@ -1,8 +1,7 @@
 // kit.filesystem.file_utility: is_file, is_file_exist, get_filesize.
-#include <dirent.h>
-#include <sys/stat.h>
 
 #include "host/owned_objects.h"
+#include "platform/file.h"
 #include "host/script_bridge.h"
 #include "utilities/filesystem_objects.h"
 #include "utilities/path_text.h"
@@ -25,23 +24,19 @@ bool is_file(const std::string& raw) {
   }
   std::string path = native_path(raw);
   std::string name = file_name(path);
-  struct stat st;
-  if (!has_wildcard(name)) return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  auto not_folder = [](const std::string& p) {
+    auto info = platform::path_info(p);
+    return info && info->kind != platform::file_kind::directory;
+  };
+  if (!has_wildcard(name)) return not_folder(path);
   std::string dir = path_dir(path);
   if (dir.empty()) dir = "./";
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return false;
-  bool found = false;
-  while (dirent* e = ::readdir(d)) {
-    std::string entry = e->d_name;
-    if (entry == "." || entry == ".." || !wildcard_match(name, entry)) continue;
-    if (::stat((dir + entry).c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
-      found = true;
-      break;
-    }
+  auto entries = platform::list_directory(dir);
+  if (!entries) return false;
+  for (const std::string& entry : *entries) {
+    if (wildcard_match(name, entry) && not_folder(dir + entry)) return true;
   }
-  ::closedir(d);
-  return found;
+  return false;
 }
 
 int IsFile(lua_State* L) {
@@ -55,10 +50,10 @@ int IsFile(lua_State* L) {
 int GetFileSize(lua_State* L) {
   if (!kit::script::self<file_utility>(L, file_utility::kClassName)) return 0;
   std::string path = native_path(kit::script::to_string(L, 2));
-  struct stat st;
   if (path.empty()) set_last_error(kInvalidPathError);
-  bool ok = !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-  lua_pushnumber(L, ok ? static_cast<lua_Number>(st.st_size) : -1);
+  auto info = path.empty() ? std::nullopt : platform::path_info(path);
+  bool ok = info && info->kind != platform::file_kind::directory;
+  lua_pushnumber(L, ok ? static_cast<lua_Number>(info->size) : -1);
   return 1;
 }
 

@@ -2,9 +2,10 @@
 
 #include <cstdlib>
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include "common/text_convert.h"
+#include "platform/file.h"
+#include "platform/user_dirs.h"
 
 namespace kit::utilities {
 namespace {
@@ -58,8 +59,8 @@ private:
 };
 
 void make_parent_dirs(const std::string& path) {
-  for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
-    ::mkdir(path.substr(0, at).c_str(), 0700);
+  size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) platform::make_directories(path.substr(0, slash), 0700);
 }
 
 } // namespace
@@ -86,11 +87,8 @@ registry_store::registry_store(const std::string& path) {
 registry_store::~registry_store() { sqlite3_close(db_); }
 
 std::string registry_store::default_path() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config && *config == '/') return std::string(config) + "/Mobrevist/registry.db";
-  const char* home = std::getenv("HOME");
-  if (home && *home == '/') return std::string(home) + "/.config/Mobrevist/registry.db";
-  return {};
+  std::string config = platform::user_config_dir();
+  return config.empty() ? std::string() : config + "Mobrevist/registry.db";
 }
 
 std::optional<int> registry_store::root_of(const std::string& name) {

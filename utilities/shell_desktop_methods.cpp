@@ -2,13 +2,18 @@
 // empty result at once.
 #include "host/script_bridge.h"
 #include "platform/x11_display.h"
-#include "utilities/desktop_session.h"
+#include "platform/desktop_session.h"
 #include "utilities/path_text.h"
-#include "utilities/portal_file_chooser.h"
-#include "utilities/x11_desktop.h"
+#include "utilities/file_dialog.h"
+#include "platform/x11_desktop.h"
 #include "utilities/win32_shell_methods.h"
 
 namespace kit::utilities::shell {
+using platform::has_display;
+using platform::note_no_desktop;
+using platform::request_reboot;
+namespace x11 = platform::x11;
+
 
 namespace {
 // The display answers; without one the first call writes a line and every call gives its

@@ -1,13 +1,8 @@
 // Win32Shell.Object: files and folders.
-#include <dirent.h>
-#include <errno.h>
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "host/script_bridge.h"
+#include "platform/file.h"
 #include "platform/file_tree.h"
 #include "platform/process_info.h"
 #include "utilities/file_walk.h"
@@ -31,10 +26,7 @@ int Rename(lua_State* L) {
   if (!is_shell(L)) return 0;
   std::string from = native_path(check_text(L, 2)), to = native_path(check_text(L, 3));
   if (from.empty() || to.empty()) return 0;
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 || errno != EINVAL) return 0;
-  // A file system without the no-replace flag: look first.
-  struct stat st;
-  if (::lstat(to.c_str(), &st) != 0) ::rename(from.c_str(), to.c_str());
+  kit::platform::rename_without_replacing(from, to);
   return 0;
 }
 
@@ -72,19 +64,15 @@ int GetExtFiles(lua_State* L) {
   if (!is_shell(L)) return 0;
   std::string dir = with_separator(native_path(check_text(L, 2)));
   std::string pattern = check_text(L, 3);
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return 0;
+  auto entries = kit::platform::list_directory(dir);
+  if (!entries) return 0;
   lua_newtable(L);
   int n = 0;
-  while (dirent* e = ::readdir(d)) {
-    std::string name = e->d_name;
-    struct stat st;
-    if (name == "." || name == ".." || !wildcard_match(pattern, name)) continue;
-    if (::stat((dir + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+  for (const std::string& name : *entries) {
+    if (!wildcard_match(pattern, name) || kit::platform::is_directory(dir + name)) continue;
     push_string(L, name);
     lua_rawseti(L, -2, ++n);
   }
-  ::closedir(d);
   if (n == 0) {
     lua_pop(L, 1);
     return 0;

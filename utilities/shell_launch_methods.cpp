@@ -1,49 +1,35 @@
-// Win32Shell.Object: opening documents and folders with the desktop's opener (xdg-open)
-// and starting programs.
-#include <sys/stat.h>
-#include <unistd.h>
+// Win32Shell.Object: opening documents and folders with the desktop's opener, and
+// starting programs.
 
 #include <cstdlib>
 
 #include "host/script_bridge.h"
 #include "platform/launch.h"
 #include "platform/process.h"
-#include "utilities/desktop_session.h"
+#include "platform/desktop_session.h"
+#include "platform/file.h"
 #include "utilities/path_text.h"
 #include "utilities/win32_shell_methods.h"
 
 namespace kit::utilities::shell {
+using platform::has_display;
+using platform::note_no_desktop;
+using platform::request_reboot;
+
 namespace {
-
-// How long a call waits for the opener's answer before it counts the request as accepted.
-constexpr int kOpenerWaitMs = 3000;
-// xdg-open's exit code for a file that does not exist.
-constexpr int kOpenerNoSuchFile = 2;
-
-// The result of handing a document or folder to the opener: accepted (also when the opener
-// says it does not exist, as the shell would), refused, or nothing to ask.
-std::optional<bool> open_document(const std::string& target) {
-  if (target.empty() || !has_display()) return std::nullopt;
-  auto r = kit::platform::launch_detached({"xdg-open", target}, {}, kOpenerWaitMs);
-  if (!r.started) return std::nullopt;
-  return !r.exited || r.exit_code == 0 || r.exit_code == kOpenerNoSuchFile;
-}
 
 // The program a ShellExecute file names: an executable file (not a folder), looked up as
 // programs are; empty for a document.
 std::string program_of(const std::string& file) {
   std::string path = kit::platform::find_program(file);
-  struct stat st;
-  if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(path.c_str(), X_OK) != 0)
-    return {};
-  return path;
+  return !path.empty() && kit::platform::is_executable_file(path) ? path : std::string();
 }
 
 } // namespace
 
 int ShellOpen(lua_State* L) {
   if (!is_shell(L)) return 0;
-  std::optional<bool> accepted = open_document(native_path(check_text(L, 2)));
+  std::optional<bool> accepted = kit::platform::open_document(native_path(check_text(L, 2)));
   if (!accepted || !*accepted) return 0;
   lua_pushboolean(L, 1);
   return 1;
@@ -52,7 +38,7 @@ int ShellOpen(lua_State* L) {
 int OpenDir(lua_State* L) {
   if (!is_shell(L)) return 0;
   std::string dir = native_path(check_text(L, 2));
-  if (!dir.empty() && has_display()) kit::platform::launch_detached({"xdg-open", dir}, {}, 0);
+  if (!dir.empty()) kit::platform::open_folder(dir);
   return 0;
 }
 
@@ -71,7 +57,7 @@ int ShellExecute(lua_State* L) {
     argv.erase(argv.begin() + 1);  // the placeholder program word
     ok = kit::platform::launch_detached(argv, dir, 0).started;
   } else {
-    ok = open_document(native_path(file)).value_or(false);
+    ok = kit::platform::open_document(native_path(file)).value_or(false);
   }
   kit::script::push_int32(L, ok ? 0 : 1);
   return 1;
@@ -80,13 +66,7 @@ int ShellExecute(lua_State* L) {
 // Rebuilds the cache of the user's application entries, so new file associations count.
 int RefreshIcon(lua_State* L) {
   if (!is_shell(L)) return 0;
-  std::string base;
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') base = data;
-  else if (const char* home = std::getenv("HOME"); home && *home == '/') base = std::string(home) + "/.local/share";
-  struct stat st;
-  std::string apps = base + "/applications";
-  if (!base.empty() && ::stat(apps.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-    kit::platform::launch_detached({"update-desktop-database", apps}, {}, 0);
+  kit::platform::refresh_file_associations();
   return 0;
 }
 

@@ -1,10 +1,14 @@
 // Win32Shell.Object: processes and the machine.
 #include "host/script_bridge.h"
 #include "platform/launch.h"
-#include "utilities/desktop_session.h"
+#include "platform/desktop_session.h"
 #include "utilities/win32_shell_methods.h"
 
 namespace kit::utilities::shell {
+using platform::has_display;
+using platform::note_no_desktop;
+using platform::request_reboot;
+
 
 int GetProcessList(lua_State* L) {
   if (!is_shell(L)) return 0;

@@ -10,7 +10,7 @@
 #include "platform/dbus_buses.h"
 #include "platform/file_type_icons.h"
 #include "platform/status_notifier.h"
-#include "utilities/desktop_session.h"
+#include "platform/desktop_session.h"
 
 using kit::platform::status_notifier;
 
@@ -106,7 +106,7 @@ void CLuaNotifyTray::Create() {
   tips_ = "Mobrevant";
   icon_ = kProgramIcon;
   if (!kit::platform::dbus::session_bus()) {
-    kit::utilities::note_no_desktop("session bus");
+    kit::platform::note_no_desktop("session bus");
     return;
   }
   item_->show(tips_, load_icon(icon_));

@@ -1,7 +1,6 @@
 #include "utilities/win32_shell_object.h"
 
 #include <chrono>
-#include <unistd.h>
 #include <thread>
 
 #include "host/lua_async_callback.h"
@@ -46,7 +45,7 @@ int GetTickCount(lua_State* L) {
 // place; piped or redirected output gets whole lines instead.
 int IsTerminal(lua_State* L) {
   if (!is_shell(L)) return 0;
-  lua_pushboolean(L, ::isatty(1) == 1);
+  lua_pushboolean(L, kit::platform::is_terminal(1));
   return 1;
 }
 

@@ -148,6 +148,8 @@ bool file::close() {
 
 int last_system_error() { return errno; }
 
+bool create_directory(const std::string& path, uint32_t permissions) { return ::mkdir(path.c_str(), permissions) == 0; }
+
 bool make_directory(const std::string& path, uint32_t permissions) {
   if (::mkdir(path.c_str(), permissions) == 0) return true;
   return errno == EEXIST && is_directory(path);
@@ -168,6 +170,14 @@ bool remove_empty_directory(const std::string& path) { return ::rmdir(path.c_str
 
 bool rename_path(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
 
+bool rename_without_replacing(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL) return false;
+  // A file system without the no-replace flag: look first.
+  struct stat st {};
+  return ::lstat(to.c_str(), &st) != 0 && std::rename(from.c_str(), to.c_str()) == 0;
+}
+
 std::optional<std::vector<std::string>> list_directory(const std::string& path) {
   DIR* dir = ::opendir(path.c_str());
   if (!dir) return std::nullopt;
@@ -187,6 +197,8 @@ std::optional<std::string> real_path(const std::string& path) {
   ::free(resolved);
   return out;
 }
+
+bool set_current_directory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
 
 std::string current_directory() {
   char buffer[PATH_MAX];

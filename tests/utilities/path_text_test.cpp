@@ -4,8 +4,8 @@
 
 #include "support/temp_dir.h"
 #include "utilities/path_text.h"
-#include "utilities/portal_file_chooser.h"
-#include "utilities/virtual_keys.h"
+#include "utilities/file_dialog.h"
+#include "platform/virtual_keys.h"
 
 using kit::utilities::wildcard_match;
 
@@ -64,7 +64,7 @@ TEST(PortalText, FiltersUrisAndStartingFolders) {
 }
 
 TEST(VirtualKeys, TableCoversTheCommonKeys) {
-  using kit::utilities::keysyms_of_virtual_key;
+  using kit::platform::keysyms_of_virtual_key;
   EXPECT_EQ(keysyms_of_virtual_key('Q'), (std::vector<uint32_t>{'q'}));
   EXPECT_EQ(keysyms_of_virtual_key('7'), (std::vector<uint32_t>{'7'}));
   EXPECT_EQ(keysyms_of_virtual_key(0x10), (std::vector<uint32_t>{0xffe1, 0xffe2}));
@@ -74,6 +74,6 @@ TEST(VirtualKeys, TableCoversTheCommonKeys) {
   EXPECT_TRUE(keysyms_of_virtual_key(0).empty());
   EXPECT_TRUE(keysyms_of_virtual_key(-65).empty());
   EXPECT_TRUE(keysyms_of_virtual_key(int64_t(1) << 40).empty());
-  EXPECT_EQ(kit::utilities::button_mask_of_virtual_key(0x01), 0x100);
-  EXPECT_EQ(kit::utilities::lock_led_of_virtual_key(0x14), 0);
+  EXPECT_EQ(kit::platform::button_mask_of_virtual_key(0x01), 0x100);
+  EXPECT_EQ(kit::platform::lock_led_of_virtual_key(0x14), 0);
 }

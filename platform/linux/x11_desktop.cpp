@@ -1,4 +1,4 @@
-#include "utilities/x11_desktop.h"
+#include "platform/x11_desktop.h"
 
 #include <unistd.h>
 #include <xcb/randr.h>
@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "platform/x11_display.h"
-#include "utilities/virtual_keys.h"
+#include "platform/virtual_keys.h"
 
-namespace kit::utilities::x11 {
+namespace kit::platform::x11 {
 namespace {
 
 template <class T>
@@ -247,4 +247,4 @@ void show_cursor(bool show) {
   xcb_flush(c);
 }
 
-} // namespace kit::utilities::x11
+} // namespace kit::platform::x11

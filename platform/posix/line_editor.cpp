@@ -1,4 +1,4 @@
-#include "engine/line_editor.h"
+#include "platform/line_editor.h"
 
 #include <atomic>
 #include <cerrno>
@@ -14,9 +14,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/completion_words.h"
+#include "platform/completion_words.h"
+#include "platform/user_dirs.h"
+#include "platform/wait_event.h"
 
-namespace kit::engine {
+namespace kit::platform {
 
 namespace {
 constexpr int kHistoryLines = 1000;
@@ -47,11 +49,8 @@ const char* prompt_of(EditLine*) { return "> "; }
 } // namespace
 
 std::string history_file_path() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state != nullptr && *state == '/') return std::string(state) + "/Mobrevist/history";
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || *home == 0) return {};
-  return std::string(home) + "/.local/state/Mobrevist/history";
+  std::string state = user_state_dir();
+  return state.empty() ? std::string() : state + "Mobrevist/history";
 }
 
 struct line_editor::impl {
@@ -131,9 +130,9 @@ void use_terminal_encoding() {
   });
 }
 
-line_editor::line_editor(int wake_fd, completion_source source) : impl_(std::make_unique<impl>()) {
+line_editor::line_editor(const wait_event& wake, completion_source source) : impl_(std::make_unique<impl>()) {
   impl& s = *impl_;
-  s.wake_fd = wake_fd;
+  s.wake_fd = static_cast<int>(wake.native_handle());
   s.source = std::move(source);
   if (::pipe(s.redraw) != 0) s.redraw[0] = s.redraw[1] = -1;
   s.hist = history_init();
@@ -221,4 +220,4 @@ void print_above_prompt(const std::string& text) {
   (void)ignored;
 }
 
-} // namespace kit::engine
+} // namespace kit::platform

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace kit::engine {
+namespace kit::platform {
+
+class wait_event;
 
 // Candidate words for Tab: (line up to the cursor, word being completed). Nothing offered
 // falls back to local file names.
@@ -21,8 +23,8 @@ void use_terminal_encoding();
 
 class line_editor {
 public:
-  // A byte becoming readable on wake_fd ends the read in progress (read_line gives nothing).
-  line_editor(int wake_fd, completion_source source);
+  // Setting wake ends the read in progress (read_line gives nothing).
+  line_editor(const wait_event& wake, completion_source source);
   ~line_editor();  // the terminal is restored
 
   // The next line typed (without its newline), or nothing at the end of input or when woken.
@@ -47,4 +49,4 @@ void print_above_prompt(const std::string& text);
 // Whether a line editor runs (its reader thread exists).
 bool line_editor_active();
 
-} // namespace kit::engine
+} // namespace kit::platform

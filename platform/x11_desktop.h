@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-namespace kit::utilities::x11 {
+namespace kit::platform::x11 {
 
 struct rect {
   int32_t left, top, right, bottom;
@@ -30,4 +30,4 @@ bool key_down(int64_t vk);
 int16_t key_state(int64_t vk);
 void show_cursor(bool show);
 
-} // namespace kit::utilities::x11
+} // namespace kit::platform::x11

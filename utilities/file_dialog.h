@@ -1,8 +1,8 @@
-// File and folder dialogs through the desktop portal's FileChooser on the session bus.
-// A call waits for the user's answer (the dialogs are modal); without a session bus or a
-// portal it gives the cancelled result at once.
+// The shell object's file and folder dialogs: the script's filter text and starting name
+// turned into a request for the desktop's file chooser, and its answer into paths.
 #pragma once
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kit::utilities {
@@ -22,7 +22,7 @@ struct file_dialog_request {
 // The chosen paths; empty when cancelled or when no dialog can be shown.
 std::vector<std::string> choose_files(const file_dialog_request& request);
 
-// The portal's filters from a "|"-separated filter text: (description, patterns) pairs,
+// The chooser's filters from a "|"-separated filter text: (description, patterns) pairs,
 // the patterns split at ";". A description without patterns is dropped.
 std::vector<std::pair<std::string, std::vector<std::string>>> parse_filter(const std::string& filter);
 // The path of a file: URI ("file:///a%20b" -> "/a b"); empty for other URIs.

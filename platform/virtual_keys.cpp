@@ -1,6 +1,6 @@
-#include "utilities/virtual_keys.h"
+#include "platform/virtual_keys.h"
 
-namespace kit::utilities {
+namespace kit::platform {
 namespace {
 
 struct key_row {
@@ -95,4 +95,4 @@ int lock_led_of_virtual_key(int64_t vk) {
   }
 }
 
-} // namespace kit::utilities
+} // namespace kit::platform

@@ -4,14 +4,14 @@
 
 #include <cstdlib>
 
-#include "engine/completion_words.h"
-#include "engine/line_editor.h"
+#include "platform/completion_words.h"
+#include "platform/line_editor.h"
 #include "support/temp_dir.h"
 
-using kit::engine::common_prefix;
-using kit::engine::local_file_names;
-using kit::engine::matching_words;
-using kit::engine::word_before_cursor;
+using kit::platform::common_prefix;
+using kit::platform::local_file_names;
+using kit::platform::matching_words;
+using kit::platform::word_before_cursor;
 using V = std::vector<std::string>;
 
 TEST(CompletionWords, WordsMatchTheTypedPrefix) {
@@ -44,9 +44,9 @@ TEST(CompletionWords, HistoryFileFollowsTheStateFolder) {
   const char* old_state = std::getenv("XDG_STATE_HOME");
   std::string saved = old_state ? old_state : "";
   setenv("XDG_STATE_HOME", "/srv/state", 1);
-  EXPECT_EQ(kit::engine::history_file_path(), "/srv/state/Mobrevist/history");
+  EXPECT_EQ(kit::platform::history_file_path(), "/srv/state/Mobrevist/history");
   setenv("XDG_STATE_HOME", "relative", 1);  // not absolute: ignored, as the XDG rules say
   setenv("HOME", std::getenv("HOME") ? std::getenv("HOME") : "/root", 1);
-  EXPECT_EQ(kit::engine::history_file_path(), std::string(std::getenv("HOME")) + "/.local/state/Mobrevist/history");
+  EXPECT_EQ(kit::platform::history_file_path(), std::string(std::getenv("HOME")) + "/.local/state/Mobrevist/history");
   if (old_state) setenv("XDG_STATE_HOME", saved.c_str(), 1); else unsetenv("XDG_STATE_HOME");
 }

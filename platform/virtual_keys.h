@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace kit::utilities {
+namespace kit::platform {
 
 // The key symbols of a virtual-key code; empty for a code without one.
 std::vector<uint32_t> keysyms_of_virtual_key(int64_t vk);
@@ -16,4 +16,4 @@ uint16_t button_mask_of_virtual_key(int64_t vk);
 // (the keyboard's LED numbers), -1 for other codes.
 int lock_led_of_virtual_key(int64_t vk);
 
-} // namespace kit::utilities
+} // namespace kit::platform

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace kit::engine {
+namespace kit::platform {
 
 // The word being completed: the text after the last blank before the cursor.
 std::string word_before_cursor(const std::string& line_to_cursor);
@@ -20,4 +20,4 @@ std::string common_prefix(const std::vector<std::string>& words);
 // At most limit names (a huge folder never fills memory).
 std::vector<std::string> local_file_names(const std::string& word, size_t limit = 2000);
 
-} // namespace kit::engine
+} // namespace kit::platform

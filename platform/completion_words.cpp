@@ -1,11 +1,12 @@
-#include "engine/completion_words.h"
+#include "platform/completion_words.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <dirent.h>
-#include <sys/stat.h>
 
-namespace kit::engine {
+#include "platform/file.h"
+#include "platform/user_dirs.h"
+
+namespace kit::platform {
 
 std::string word_before_cursor(const std::string& line_to_cursor) {
   size_t blank = line_to_cursor.find_last_of(" \t");
@@ -39,26 +40,22 @@ std::vector<std::string> local_file_names(const std::string& word, size_t limit)
   std::string name = slash == std::string::npos ? word : word.substr(slash + 1);
   std::string dir = shown_dir.empty() ? "./" : shown_dir;
   if (dir.rfind("~/", 0) == 0) {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == 0) return {};
-    dir = std::string(home) + dir.substr(1);
+    std::string home = platform::home_dir();
+    if (home.empty()) return {};
+    dir = home + dir.substr(2);
   }
   std::vector<std::string> out;
-  DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr) return out;
-  while (dirent* e = ::readdir(d)) {
-    std::string entry = e->d_name;
-    if (entry == "." || entry == "..") continue;
+  auto entries = platform::list_directory(dir);
+  if (!entries) return out;
+  for (const std::string& entry : *entries) {
     if (entry[0] == '.' && (name.empty() || name[0] != '.')) continue;
     if (entry.compare(0, name.size(), name) != 0) continue;
-    struct stat st {};
-    bool folder = ::stat((dir + entry).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    bool folder = platform::is_directory(dir + entry);
     out.push_back(shown_dir + entry + (folder ? "/" : ""));
     if (out.size() >= limit) break;
   }
-  ::closedir(d);
   std::sort(out.begin(), out.end());
   return out;
 }
 
-} // namespace kit::engine
+} // namespace kit::platform
