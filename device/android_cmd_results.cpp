@@ -55,28 +55,28 @@ std::vector<device_entry> parse_device_list(std::u16string_view output) {
 }
 
 int32_t install_result(std::u16string_view output) {
-  if (contains_no_case(output, u"success")) return kSuccess;
+  if (contains_no_case(output, u"success")) return kit::host::kTaskDone;
   struct failure {
     const char16_t* name;
     int32_t code;
   };
   static constexpr failure kFailures[] = {
-      {u"INSTALL_FAILED_INSUFFICIENT_STORAGE", kInsufficientStorage},
-      {u"INSTALL_FAILED_INVALID_APK", kInvalidApk},
-      {u"INSTALL_FAILED_OLDER_SDK", kOlderSdk},
-      {u"can't find", kFileNotFound},
-      {u"INSTALL_FAILED_MEDIA_UNAVAILABLE", kMediaUnavailable},
+      {u"INSTALL_FAILED_INSUFFICIENT_STORAGE", kit::host::kInstallNoSpace},
+      {u"INSTALL_FAILED_INVALID_APK", kit::host::kInstallInvalidApk},
+      {u"INSTALL_FAILED_OLDER_SDK", kit::host::kInstallOlderSdk},
+      {u"can't find", kit::host::kInstallFileNotFound},
+      {u"INSTALL_FAILED_MEDIA_UNAVAILABLE", kit::host::kInstallMediaUnavailable},
   };
   for (const auto& f : kFailures) {
     if (contains_no_case(output, f.name)) return f.code;
   }
-  return kFailure;
+  return kit::host::kTaskFailed;
 }
 
-int32_t error_check(std::u16string_view output) { return contains_no_case(output, u"error") ? kFailure : kSuccess; }
+int32_t error_check(std::u16string_view output) { return contains_no_case(output, u"error") ? kit::host::kTaskFailed : kit::host::kTaskDone; }
 
 int32_t broadcast_check(std::u16string_view output) {
-  return contains_no_case(output, u"result=0") ? kSuccess : kFailure;
+  return contains_no_case(output, u"result=0") ? kit::host::kTaskDone : kit::host::kTaskFailed;
 }
 
 } // namespace android_result

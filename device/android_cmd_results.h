@@ -1,20 +1,14 @@
 // Turning the debug-bridge client's output into the small results the scripts receive:
-// 5 means success and 4 failure throughout.
+// the task statuses of host/task_status.h (done, failed, the install failures).
 #pragma once
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace android_result {
+#include "host/task_status.h"
 
-constexpr int32_t kSuccess = 5;
-constexpr int32_t kFailure = 4;
-constexpr int32_t kInsufficientStorage = 2000;
-constexpr int32_t kInvalidApk = 2001;
-constexpr int32_t kOlderSdk = 2002;
-constexpr int32_t kFileNotFound = 2003;
-constexpr int32_t kMediaUnavailable = 2004;
+namespace android_result {
 
 // Whether text contains word, ignoring the case of ASCII letters; false when either is
 // empty.
@@ -30,12 +24,12 @@ struct device_entry {
 // are kept (which drops the header line and unauthorised devices).
 std::vector<device_entry> parse_device_list(std::u16string_view output);
 
-// kSuccess when the output reports success, else the code of the first known failure
-// name found, else kFailure.
+// kit::host::kTaskDone when the output reports success, else the code of the first known failure
+// name found, else kit::host::kTaskFailed.
 int32_t install_result(std::u16string_view output);
-// kFailure when the output contains "error", else kSuccess (also for no output).
+// kit::host::kTaskFailed when the output contains "error", else kit::host::kTaskDone (also for no output).
 int32_t error_check(std::u16string_view output);
-// kSuccess when the output contains "result=0", else kFailure.
+// kit::host::kTaskDone when the output contains "result=0", else kit::host::kTaskFailed.
 int32_t broadcast_check(std::u16string_view output);
 
 } // namespace android_result

@@ -3,7 +3,7 @@
 #include "common/singleton_ex.h"
 #include "common/text_convert.h"
 #include "device/android_cmd_results.h"
-#include "host/agent_ports.h"
+#include "common/agent_protocol.h"
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
 

@@ -76,7 +76,7 @@ int32_t download_queue::add_stored_task(int32_t id, const std::string& url, int6
                                         const std::u16string& path, task_listener listener) {
   make_parent_folders(path);
   task& t = tasks_[id];
-  if (t.state == kTaskDownloading) file_.close();
+  if (t.state == kTaskRunning) file_.close();
   t = task{};
   t.listener = std::move(listener);
   t.path = path;
@@ -91,7 +91,7 @@ void download_queue::cancel_task(int32_t id, bool keep_record) {
   if (!keep_record && store_) store_->delete_task(id);
   auto it = tasks_.find(id);
   if (it == tasks_.end()) return;
-  if (it->second.state == kTaskDownloading) file_.close();
+  if (it->second.state == kTaskRunning) file_.close();
   tasks_.erase(it);
   start_next_task();
 }
@@ -99,7 +99,7 @@ void download_queue::cancel_task(int32_t id, bool keep_record) {
 void download_queue::stop_task(int32_t id) {
   auto it = tasks_.find(id);
   if (it == tasks_.end()) return;
-  if (it->second.state == kTaskDownloading) file_.close();
+  if (it->second.state == kTaskRunning) file_.close();
   it->second.state = kTaskStopped;
   start_next_task();
 }
@@ -107,7 +107,7 @@ void download_queue::stop_task(int32_t id) {
 void download_queue::restart_task(int32_t id) {
   auto it = tasks_.find(id);
   if (it == tasks_.end()) return;
-  if (it->second.state == kTaskDownloading) return;  // already running: nothing to restart
+  if (it->second.state == kTaskRunning) return;  // already running: nothing to restart
   it->second.state = kTaskWaiting;
   start_next_task();
 }
@@ -125,7 +125,7 @@ void download_queue::start_next_task() {
   if (file_.is_requesting()) return;
   for (auto& [id, t] : tasks_) {
     if (t.state != kTaskWaiting) continue;
-    t.state = kTaskDownloading;
+    t.state = kTaskRunning;
     // The recorded position may be ahead of the ".tmp" (the file was cut short or removed
     // while the row stayed, say after the machine went down): never ask for bytes beyond
     // what the ".tmp" holds, which would leave a hole.
@@ -164,10 +164,10 @@ void download_queue::on_progress(int32_t id, uint64_t range_start, uint64_t writ
   t.size = static_cast<int64_t>(total);
   ++progress_events_;
   if (progress_events_ % kStoreProgressEvery == 0 && store_)
-    store_->update_task_progress(id, t.position, t.size, kTaskDownloading);
+    store_->update_task_progress(id, t.position, t.size, kTaskRunning);
   if (progress_events_ % kScriptProgressEvery == 0 && t.listener) {
     task_listener listener = t.listener;
-    listener(id, t.position, t.size, kTaskDownloading);
+    listener(id, t.position, t.size, kTaskRunning);
   }
 }
 
@@ -175,10 +175,10 @@ void download_queue::on_ready(int32_t id, const std::string&, uint64_t size, con
   auto it = tasks_.find(id);
   if (it != tasks_.end()) {
     int64_t final_size = size == 0 ? file_size_of(text::utf16_to_utf8(it->second.path)) : static_cast<int64_t>(size);
-    if (store_) store_->update_task_progress(id, final_size, final_size, kTaskComplete);
+    if (store_) store_->update_task_progress(id, final_size, final_size, kTaskDone);
     task_listener listener = std::move(it->second.listener);
     tasks_.erase(it);
-    if (listener) listener(id, final_size, final_size, kTaskComplete);
+    if (listener) listener(id, final_size, final_size, kTaskDone);
   }
   start_next_task();
 }

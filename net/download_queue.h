@@ -12,18 +12,18 @@
 #include <vector>
 
 #include "host/message_handler.h"
+#include "host/task_status.h"
 #include "net/asyn_http_file.h"
 #include "net/task_store.h"
 
 namespace kit::net {
 
-enum download_state : int32_t {
-  kTaskWaiting = 0,
-  kTaskDownloading = 1,
-  kTaskStopped = 3,
-  kTaskFailed = 4,
-  kTaskComplete = 5,
-};
+// A download's state is one of the task statuses: waiting, running, stopped, failed, done.
+using host::kTaskDone;
+using host::kTaskFailed;
+using host::kTaskRunning;
+using host::kTaskStopped;
+using host::kTaskWaiting;
 
 // (task id, position, total size, state): state 1 progress, 4 failed, 5 complete.
 using task_listener = std::function<void(int32_t, int64_t, int64_t, int32_t)>;

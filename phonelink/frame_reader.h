@@ -5,13 +5,14 @@
 #include <cstdint>
 #include <functional>
 
+#include "common/agent_protocol.h"
+
 namespace kit::phonelink {
 
-constexpr uint32_t kFrameHeaderSize = 6;
-// The longest payload a frame from the agent may announce. The agent's largest lists are
-// far below it; a longer announcement would make the host buffer without end, so it
-// breaks the connection instead.
-constexpr uint32_t kMaxFramePayload = 256u << 20;
+// A header announcing more than the protocol's longest payload would make the host buffer
+// without end, so it breaks the connection instead.
+using agent::kFrameHeaderSize;
+using agent::kMaxFramePayload;
 
 struct frame_reader {
   bool need_header = true;

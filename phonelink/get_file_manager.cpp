@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "host/agent_ports.h"
+#include "common/agent_protocol.h"
 #include "phonelink/local_file.h"
 #include "phonelink/transfer_frames.h"
 #include "platform/ui_loop.h"
@@ -116,7 +116,7 @@ void CLuaGetFile::send_next() {
   if (busy_ || !socket_ || socket_->pending_bytes() != 0) return;
   auto it = std::find_if(tasks_.begin(), tasks_.end(), [](const task& t) { return t.state == waiting; });
   if (it == tasks_.end()) return;
-  std::string frame = kit::agent::pull_request(it->type, it->remote);
+  std::string frame = kit::phonelink::pull_request(it->type, it->remote);
   if (!socket_->send(frame.data(), static_cast<uint32_t>(frame.size()))) return;
   it->state = sent;
   it->connection = connection_;
@@ -166,7 +166,7 @@ void CLuaGetFile::fail_in_flight() {
     if (!t) continue;
     std::string local = t->local;
     bool created = t->file_created;
-    call(id, kConnectionFailed, 0);
+    call(id, kit::host::kTaskConnectionFailed, 0);
     // Only a file this reply made is removed; one that was there before stays.
     if (created) remove_local_file(local);
     remove(id);
@@ -198,10 +198,10 @@ void CLuaGetFile::on_recv(const uint8_t* data, uint32_t length, uint32_t* consum
   *consumed = 0;
   uint32_t header = 0;
   if (need_header_) {
-    if (length < kit::agent::kPullReplyHeaderSize) return;  // kept for the next read
+    if (length < kit::agent::transfer::kPullReplyHeaderSize) return;  // kept for the next read
     need_header_ = false;
-    remaining_ = kit::agent::pull_reply_length(data);
-    header = kit::agent::kPullReplyHeaderSize;
+    remaining_ = kit::phonelink::pull_reply_length(data);
+    header = kit::agent::transfer::kPullReplyHeaderSize;
   }
   uint32_t n = std::min(remaining_, length - header);
   remaining_ -= n;
@@ -220,7 +220,7 @@ void CLuaGetFile::on_recv(const uint8_t* data, uint32_t length, uint32_t* consum
     size_t written = file_.write_all(data + header, n) ? n : 0;
     total_ += written;
     if (t->state != cancel_requested) {
-      call(id, kProgress, written);
+      call(id, kit::host::kTaskRunning, written);
       // The callback may have cancelled everything, stopped the manager or dropped the
       // connection; then this reply is no longer ours to finish.
       if (epoch != epoch_) return;
@@ -228,7 +228,7 @@ void CLuaGetFile::on_recv(const uint8_t* data, uint32_t length, uint32_t* consum
       if (!t) return;
     }
   } else if (t->state != cancel_requested) {
-    call(id, kCannotWrite, total_);
+    call(id, kit::host::kPullCannotWrite, total_);
     if (epoch != epoch_ || !find(id)) return;
     drop_connection();
     next_task(id);
@@ -253,6 +253,6 @@ void CLuaGetFile::on_recv(const uint8_t* data, uint32_t length, uint32_t* consum
   *consumed = length;
   if (cancelled && created) remove_local_file(local);
   uint64_t total = total_;
-  call(id, cancelled ? kCancelled : kFinished, total);
+  call(id, cancelled ? kit::host::kTaskStopped : kit::host::kTaskDone, total);
   next_task(id);
 }

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "engine/ui_engine.h"
+#include "common/agent_protocol.h"
+#include "host/task_status.h"
 #include "platform/asyn_tcp_socket.h"
 #include "platform/file.h"
 
@@ -19,19 +21,11 @@ public:
   static constexpr const char* kGlobalName = "GetFile.Manager";
   static constexpr const char* kClassName = "GetFile.Manager.Class";
 
-  // Request types of the four get methods.
-  static constexpr uint16_t kTypeFile = 1;
-  static constexpr uint16_t kTypeIcon = 101;
-  static constexpr uint16_t kTypeCompressPic = 103;
-  static constexpr uint16_t kTypeVideoShot = 104;
 
-  enum status : uint32_t {
-    kProgress = 1,         // count: bytes written by this piece
-    kCancelled = 3,        // count: total written; the local file is deleted
-    kFinished = 5,         // count: total written
-    kConnectionFailed = 6, // count: 0; the local file is deleted
-    kCannotWrite = 3000,   // count: total written; no local file could be made
-  };
+  // Statuses of the callbacks (host/task_status.h), with their counts: progress (bytes
+  // written by this piece), stopped (total written; the local file is deleted), done
+  // (total written), connection failed (0; the local file is deleted), cannot write (total
+  // written; no local file could be made).
 
   // (task id, status, local path, count), on the UI thread.
   using callback = std::function<void(uint32_t id, uint32_t status, const std::string& local, uint64_t count)>;

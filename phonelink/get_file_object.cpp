@@ -20,7 +20,7 @@ CLuaGetFile::callback make_callback(lua_State* L, int idx) {
       kit::script::push_int32(S, id);
       kit::script::push_int32(S, status);
       kit::script::push_string(S, local);
-      if (status == CLuaGetFile::kProgress || status == CLuaGetFile::kConnectionFailed) {
+      if (status == kit::host::kTaskRunning || status == kit::host::kTaskConnectionFailed) {
         kit::script::push_int32(S, static_cast<int64_t>(count));
       } else {
         lua_pushnumber(S, static_cast<lua_Number>(count));
@@ -41,10 +41,10 @@ int get(lua_State* L, uint16_t type) {
   return 1;
 }
 
-int GetFileTask(lua_State* L) { return get(L, CLuaGetFile::kTypeFile); }
-int GetIconTask(lua_State* L) { return get(L, CLuaGetFile::kTypeIcon); }
-int GetCompressPic(lua_State* L) { return get(L, CLuaGetFile::kTypeCompressPic); }
-int GetVideoShot(lua_State* L) { return get(L, CLuaGetFile::kTypeVideoShot); }
+int GetFileTask(lua_State* L) { return get(L, kit::agent::transfer::kPullFile); }
+int GetIconTask(lua_State* L) { return get(L, kit::agent::transfer::kPullIcon); }
+int GetCompressPic(lua_State* L) { return get(L, kit::agent::transfer::kPullCompressedPicture); }
+int GetVideoShot(lua_State* L) { return get(L, kit::agent::transfer::kPullVideoThumbnail); }
 
 // Kept for the scripts that call it; pushing goes through SendFile.Manager.
 int SendFileTask(lua_State*) { return 0; }

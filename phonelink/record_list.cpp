@@ -1,11 +1,15 @@
 #include "phonelink/record_list.h"
 
+#include "common/agent_protocol.h"
+
 #include <lua.hpp>
 
 #include "host/script_bridge.h"
 #include "phonelink/script_value.h"
 
 namespace kit::phonelink {
+
+namespace msg = agent::msg;
 
 enum class field_kind { u8, u16, u32, u64_integer, u64_number, string, status };
 
@@ -150,21 +154,21 @@ bool read_record(payload_reader& r, const list_layout& layout, uint8_t status, S
 
 const list_layout* list_layout_of(uint16_t type) {
   switch (type) {
-    case 4: return &kMusicList;
-    case 5: return &kPictureList;
-    case 6: return &kVideoList;
-    case 7: return &kDocumentList;
-    case 13: return &kAppList;
-    case 14: return &kContactList;
-    case 16: return &kTypedFileList;
-    case 47: return &kSmsList;
-    case 50: return &kSentSmsList;
-    case 99:
-    case 108:
-    case 109:
-    case 110:
-    case 113: return &kPathTypeList;
-    case 111: return &kFolderList;
+    case msg::kMusicList: return &kMusicList;
+    case msg::kPictureList: return &kPictureList;
+    case msg::kVideoList: return &kVideoList;
+    case msg::kDocumentList: return &kDocumentList;
+    case msg::kAppList: return &kAppList;
+    case msg::kContactList: return &kContactList;
+    case msg::kRingtoneList: return &kTypedFileList;
+    case msg::kSmsList: return &kSmsList;
+    case msg::kSendSms: return &kSentSmsList;
+    case msg::kRecordingList:
+    case msg::kDownloadList:
+    case msg::kScreenshotList:
+    case msg::kCacheFileList:
+    case msg::kBackupFileList: return &kPathTypeList;
+    case msg::kFolderList: return &kFolderList;
     default: return nullptr;
   }
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "common/agent_protocol.h"
 #include "phonelink/decoded_frame.h"
 #include "phonelink/payload_reader.h"
 #include "phonelink/record_list.h"
@@ -14,17 +15,18 @@ namespace kit::phonelink {
 namespace {
 
 using S = script_value;
+namespace msg = agent::msg;
 
 decoded_frame decode_list(uint16_t type, const list_layout& lay, const uint8_t* p, uint32_t size) {
   decoded_frame d;
   d.known = true;
   payload_reader r(p, size);
   uint8_t status = r.u8();
-  if (size == 0 || status == 2) {
+  if (size == 0 || status == agent::status::kListEnd) {
     d.call = true;
     d.ends = true;
-    d.args = {S::int32(kReplyCode), S::int32(2)};
-    if (type == 111) d.args.push_back(S::num(static_cast<double>(r.u64())));  // the total, 0 when absent
+    d.args = {S::int32(kReplyCode), S::int32(agent::status::kListEnd)};
+    if (type == agent::msg::kFolderList) d.args.push_back(S::num(static_cast<double>(r.u64())));  // the total, 0 when absent
     return d;
   }
   // The records are read when the callback's arguments are pushed.
@@ -57,14 +59,14 @@ decoded_frame decode_value(uint16_t type, const uint8_t* p, uint32_t size) {
   decoded_frame d;
   payload_reader r(p, size);
   switch (type) {
-    case 38: d.args = {S::int32(kReplyCode), S::int32(r.u32())}; break;
-    case 69:
-    case 71:
-    case 73:
-    case 76:
-    case 78: d.args = {S::int32(kReplyCode), S::int32(r.u8())}; break;
-    case 114: d.args = {S::int32(kReplyCode), S::int32(c_atoi(r.str()))}; break;
-    case 40: {
+    case msg::kSmsCount: d.args = {S::int32(kReplyCode), S::int32(r.u32())}; break;
+    case msg::kDeleteSms:
+    case msg::kDeleteContact:
+    case msg::kUninstallApp:
+    case msg::kMarkThreadRead:
+    case msg::kSetRingtone: d.args = {S::int32(kReplyCode), S::int32(r.u8())}; break;
+    case msg::kFreeStorage: d.args = {S::int32(kReplyCode), S::int32(c_atoi(r.str()))}; break;
+    case msg::kDeviceSummary: {
       uint32_t a1 = r.u32(), a2 = r.u32(), a3 = r.u32();
       uint64_t b1 = r.u64(), b2 = r.u64(), b3 = r.u64(), b4 = r.u64();
       std::string s1 = r.str(), s2 = r.str();
@@ -84,28 +86,28 @@ decoded_frame decode_value(uint16_t type, const uint8_t* p, uint32_t size) {
 decoded_frame decode_status(uint16_t type, const uint8_t* p, uint32_t size) {
   decoded_frame d;
   switch (type) {
-    case 53:
-    case 54:
-    case 57:
-    case 80:
-    case 82:
-    case 84: break;
+    case msg::kAddContact:
+    case msg::kModelName:
+    case msg::kInstallApp:
+    case msg::kSmsBackupProgress:
+    case msg::kContactBackupProgress:
+    case msg::kAppBackupProgress: break;
     default: return d;
   }
   d.known = true;
   payload_reader r(p, size);
-  uint8_t status = size == 0 ? 2 : r.u8();
-  if (status == 2) {
+  uint8_t status = size == 0 ? agent::status::kStatusEnd : r.u8();
+  if (status == agent::status::kStatusEnd) {
     d.call = d.ends = true;
-    d.args = {S::int32(kReplyCode), S::int32(2)};
+    d.args = {S::int32(kReplyCode), S::int32(agent::status::kStatusEnd)};
     return d;
   }
-  if (status > 2) return d;  // not a status this channel knows: ignored, the request stays open
+  if (status > agent::status::kStatusEnd) return d;  // not a status this channel knows: ignored, the request stays open
   d.call = true;
   d.args = {S::int32(kReplyCode), S::int32(status)};
-  if (type == 53) {
+  if (type == msg::kAddContact) {
     for (int k = 0; k < 3; ++k) d.args.push_back(S::str(r.str()));
-  } else if (type == 54 || type == 57) {
+  } else if (type == msg::kModelName || type == msg::kInstallApp) {
     d.args.push_back(S::str(r.str()));
   } else {
     d.args.push_back(S::str(r.str()));

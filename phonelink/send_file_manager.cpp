@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "common/singleton_ex.h"
-#include "host/agent_ports.h"
+#include "common/agent_protocol.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
 #include "phonelink/transfer_frames.h"
@@ -41,11 +41,6 @@ bool announceable(const std::string& source, const std::string& destination) {
   auto info = kit::platform::path_info(source);
   if (!info || info->kind != kit::platform::file_kind::regular) return true;
   return 4 + uint64_t(destination.size()) + info->size <= 0xFFFFFFFFu;
-}
-
-bool is_final(uint32_t status) {
-  return status == CLuaSendFile::kCancelled || status == CLuaSendFile::kFinished || status == 4 || status == 6 ||
-         (status >= CLuaSendFile::kOpenFailed && status <= CLuaSendFile::kSendFailed);
 }
 
 } // namespace
@@ -176,7 +171,7 @@ void CLuaSendFile::HandleMessage(uintptr_t task_id) {
   }
   if (cb && *cb) (*cb)(id, record.status, record.bytes, source);
   // A final status ends the task, failures included: nothing else would ever remove it.
-  if (is_final(record.status)) {
+  if (kit::host::is_final_status(record.status)) {
     std::lock_guard<kit::multithread::critical_section> lock(table_lock_);
     tasks_.erase(id);
   }
@@ -259,45 +254,45 @@ uint32_t CLuaSendFile::transfer(const job& j, uint32_t& bytes) {
   // A failure caused by our own cancel or stop is reported as such, not as a fault.
   auto failed = [&](uint32_t status) -> uint32_t {
     if (should_stop()) return 0;
-    if (cancel_) return kCancelled;
+    if (cancel_) return kit::host::kTaskStopped;
     return status;
   };
 
   // The announced length is 32 bits wide and covers the destination too: a file that does
   // not fit would arrive at the agent cut to the low bits of its size, so it is refused
   // before anything is sent.
-  if (!announceable(j.source, j.destination)) return kOpenFailed;
-  if (!socket_.open()) return failed(kSocketFailed);
-  if (!socket_.connect("127.0.0.1", port_)) return failed(kConnectFailed);
+  if (!announceable(j.source, j.destination)) return kit::host::kPushOpenFailed;
+  if (!socket_.open()) return failed(kit::host::kPushSocketFailed);
+  if (!socket_.connect("127.0.0.1", port_)) return failed(kit::host::kPushConnectFailed);
 
   source_file file;
   uint64_t size = 0;
-  if (!file.open(j.source, size)) return kOpenFailed;
+  if (!file.open(j.source, size)) return kit::host::kPushOpenFailed;
 
-  std::string header = kit::agent::push_header(j.type, j.destination, size);
-  if (!socket_.send_all(header.data(), header.size())) return failed(kSendFailed);
+  std::string header = kit::phonelink::push_header(j.type, j.destination, size);
+  if (!socket_.send_all(header.data(), header.size())) return failed(kit::host::kPushSendFailed);
 
   uint64_t remaining = size;
   for (;;) {
     size_t n = remaining == 0 ? 0 : file.read(buffer_.get(), remaining < kChunkSize ? static_cast<size_t>(remaining) : kChunkSize);
     if (cancel_) {
       wait_stop(100);
-      return should_stop() ? 0u : static_cast<uint32_t>(kCancelled);
+      return should_stop() ? 0u : static_cast<uint32_t>(kit::host::kTaskStopped);
     }
     if (n == 0) break;
-    if (!socket_.send_all(buffer_.get(), n)) return failed(kSendFailed);
+    if (!socket_.send_all(buffer_.get(), n)) return failed(kit::host::kPushSendFailed);
     remaining -= n;
     bytes = static_cast<uint32_t>(n);
-    if (!deliver(j.id, kChunkSent, bytes)) return 0;
+    if (!deliver(j.id, kit::host::kTaskRunning, bytes)) return 0;
   }
   // The agent reads exactly the announced count; a file that shrank (or failed to read)
   // would leave it waiting for bytes that never come, and us waiting for its answer.
-  if (remaining != 0) return failed(kSendFailed);
+  if (remaining != 0) return failed(kit::host::kPushSendFailed);
   // No acknowledgement: a cancel (or stop) made us give up on it; an agent that closed
   // the connection instead still counts as done.
   if (!socket_.receive_one()) {
     if (should_stop()) return 0;
-    if (cancel_) return kCancelled;
+    if (cancel_) return kit::host::kTaskStopped;
   }
-  return kFinished;
+  return kit::host::kTaskDone;
 }

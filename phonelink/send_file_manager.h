@@ -16,6 +16,8 @@
 #include "host/locks.h"
 #include "host/message_handler.h"
 #include "host/worker_thread.h"
+#include "common/agent_protocol.h"
+#include "host/task_status.h"
 #include "platform/blocking_tcp_client.h"
 
 class CMessageWindow;
@@ -24,24 +26,8 @@ class CLuaSendFile : public kit::multithread::thread, public MessageHandler {
 public:
   static constexpr const char* kGlobalName = "SendFile.Manager";
   static constexpr const char* kClassName = "SendFile.Manager.Class";
-  static constexpr size_t kChunkSize = 512000;
+  static constexpr size_t kChunkSize = kit::agent::transfer::kPushChunkSize;
 
-  // Request types of the five send methods.
-  static constexpr uint16_t kTypeApp = 20;
-  static constexpr uint16_t kTypeMusic = 107;
-  static constexpr uint16_t kTypePhoto = 106;
-  static constexpr uint16_t kTypeVideo = 105;
-  static constexpr uint16_t kTypeCommon = 3;
-
-  enum status : uint32_t {
-    kChunkSent = 1,
-    kCancelled = 3,
-    kFinished = 5,
-    kOpenFailed = 1000,     // the source file could not be opened
-    kSocketFailed = 1001,   // no socket could be created
-    kConnectFailed = 1002,  // the connection to the agent failed
-    kSendFailed = 1003,     // sending to the agent failed
-  };
 
   // (task id, status, byte count, source path), on the UI thread.
   using callback = std::function<void(uint32_t id, uint32_t status, uint32_t bytes, const std::string& source)>;

@@ -36,11 +36,11 @@ int send(lua_State* L, uint16_t type) {
   return 1;
 }
 
-int SendApp(lua_State* L) { return send(L, CLuaSendFile::kTypeApp); }
-int SendMusicFile(lua_State* L) { return send(L, CLuaSendFile::kTypeMusic); }
-int SendPhotoFile(lua_State* L) { return send(L, CLuaSendFile::kTypePhoto); }
-int SendVideoFile(lua_State* L) { return send(L, CLuaSendFile::kTypeVideo); }
-int SendCommonFile(lua_State* L) { return send(L, CLuaSendFile::kTypeCommon); }
+int SendApp(lua_State* L) { return send(L, kit::agent::transfer::kPushApp); }
+int SendMusicFile(lua_State* L) { return send(L, kit::agent::transfer::kPushMusic); }
+int SendPhotoFile(lua_State* L) { return send(L, kit::agent::transfer::kPushPhoto); }
+int SendVideoFile(lua_State* L) { return send(L, kit::agent::transfer::kPushVideo); }
+int SendCommonFile(lua_State* L) { return send(L, kit::agent::transfer::kPushCommon); }
 
 const UIS_Method kMethods[] = {
     {"Init", call_method<CLuaSendFile, &CLuaSendFile::Init>, 0},

@@ -1,6 +1,6 @@
 #include "phonelink/socket_message_manager.h"
 
-#include "host/agent_ports.h"
+#include "common/agent_protocol.h"
 #include "host/host_startup.h"
 #include "host/message_window.h"
 #include "host/owned_objects.h"
@@ -146,7 +146,7 @@ void CLuaSocketMessageManager::UnInit() {
 void CLuaSocketMessageManager::Connect() {
   if (!notify_socket_) return;
   CommandBytesStream frame;
-  frame.WriteShort(kConnectType);
+  frame.WriteShort(kit::agent::msg::kConnect);
   frame.WriteInt(0);
   frame.FinishFrame();
   notify_socket_->send(frame.Data(), frame.Used());  // refused while an earlier frame is pending

@@ -64,7 +64,6 @@ public:
   static constexpr const char* kGlobalName = "Socket.Manager";
   static constexpr const char* kClassName = "Socket.Manager.Class";
   static constexpr const char* kHost = "127.0.0.1";
-  static constexpr uint16_t kConnectType = 8;
 
   static void Register(UIS_Env* env);
   // The manager behind the script object, owned by the host (built on first use).

@@ -2,7 +2,7 @@
 
 #include "phonelink/command_bytes_stream.h"
 
-namespace kit::agent {
+namespace kit::phonelink {
 
 std::string push_header(uint16_t type, const std::string& destination, uint64_t file_size) {
   CommandBytesStream stream;
@@ -25,4 +25,4 @@ std::string pull_request(uint16_t type, const std::string& remote_path) {
   return std::string(reinterpret_cast<const char*>(stream.Data()), stream.Used());
 }
 
-} // namespace kit::agent
+} // namespace kit::phonelink

@@ -33,15 +33,15 @@ double host_transfers::push(const std::string& source, const std::string& destin
   loop.restart();
   uint32_t final_status = 0;
   uint64_t start = now_ns();
-  send_->AddTask(CLuaSendFile::kTypeCommon, destination, source,
+  send_->AddTask(kit::agent::transfer::kPushCommon, destination, source,
                  [&](uint32_t, uint32_t status, uint32_t, const std::string&) {
-                   if (status == CLuaSendFile::kChunkSent) return;
+                   if (status == kit::host::kTaskRunning) return;
                    final_status = status;
                    loop.stop();
                  });
   loop.run();
   double seconds = seconds_since(start);
-  return final_status == CLuaSendFile::kFinished ? seconds : -1;
+  return final_status == kit::host::kTaskDone ? seconds : -1;
 }
 
 double host_transfers::pull(const std::string& remote, const std::string& local) {
@@ -49,14 +49,14 @@ double host_transfers::pull(const std::string& remote, const std::string& local)
   loop.restart();
   uint32_t final_status = 0;
   uint64_t start = now_ns();
-  get_->AddTask(CLuaGetFile::kTypeFile, remote, local, [&](uint32_t, uint32_t status, const std::string&, uint64_t) {
-    if (status == CLuaGetFile::kProgress) return;
+  get_->AddTask(kit::agent::transfer::kPullFile, remote, local, [&](uint32_t, uint32_t status, const std::string&, uint64_t) {
+    if (status == kit::host::kTaskRunning) return;
     final_status = status;
     loop.stop();
   });
   loop.run();
   double seconds = seconds_since(start);
-  return final_status == CLuaGetFile::kFinished ? seconds : -1;
+  return final_status == kit::host::kTaskDone ? seconds : -1;
 }
 
 } // namespace transfer_bench

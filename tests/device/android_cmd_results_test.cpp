@@ -40,24 +40,24 @@ TEST(ResultCodes, CaseInsensitiveContainmentIsFalseForEmptyTexts) {
 }
 
 TEST(ResultCodes, InstallResultsInTheirOrder) {
-  EXPECT_EQ(install_result(u"Performing Streamed Install\nSuccess\n"), kSuccess);
-  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_OLDER_SDK]\nsuccess"), kSuccess);
-  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_INSUFFICIENT_STORAGE]"), kInsufficientStorage);
-  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_INVALID_APK] can't find"), kInvalidApk);
-  EXPECT_EQ(install_result(u"failure [install_failed_older_sdk]"), kOlderSdk);
-  EXPECT_EQ(install_result(u"Can't find 'x.apk' to install"), kFileNotFound);
-  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_MEDIA_UNAVAILABLE]"), kMediaUnavailable);
-  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_ALREADY_EXISTS]"), kFailure);
-  EXPECT_EQ(install_result(u""), kFailure);
+  EXPECT_EQ(install_result(u"Performing Streamed Install\nSuccess\n"), kit::host::kTaskDone);
+  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_OLDER_SDK]\nsuccess"), kit::host::kTaskDone);
+  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_INSUFFICIENT_STORAGE]"), kit::host::kInstallNoSpace);
+  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_INVALID_APK] can't find"), kit::host::kInstallInvalidApk);
+  EXPECT_EQ(install_result(u"failure [install_failed_older_sdk]"), kit::host::kInstallOlderSdk);
+  EXPECT_EQ(install_result(u"Can't find 'x.apk' to install"), kit::host::kInstallFileNotFound);
+  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_MEDIA_UNAVAILABLE]"), kit::host::kInstallMediaUnavailable);
+  EXPECT_EQ(install_result(u"Failure [INSTALL_FAILED_ALREADY_EXISTS]"), kit::host::kTaskFailed);
+  EXPECT_EQ(install_result(u""), kit::host::kTaskFailed);
 }
 
 TEST(ResultCodes, ErrorAndBroadcastChecks) {
-  EXPECT_EQ(error_check(u""), kSuccess);
-  EXPECT_EQ(error_check(u"Starting: Intent { cmp=a/.b }\n"), kSuccess);
-  EXPECT_EQ(error_check(u"Error: Activity class {a/.b} does not exist."), kFailure);
-  EXPECT_EQ(error_check(u"error: device 'x' not found"), kFailure);
-  EXPECT_EQ(broadcast_check(u"Broadcasting: Intent\nBroadcast completed: result=0\n"), kSuccess);
-  EXPECT_EQ(broadcast_check(u"Broadcast completed: RESULT=0"), kSuccess);
-  EXPECT_EQ(broadcast_check(u"Broadcast completed: result=-1"), kFailure);
-  EXPECT_EQ(broadcast_check(u""), kFailure);
+  EXPECT_EQ(error_check(u""), kit::host::kTaskDone);
+  EXPECT_EQ(error_check(u"Starting: Intent { cmp=a/.b }\n"), kit::host::kTaskDone);
+  EXPECT_EQ(error_check(u"Error: Activity class {a/.b} does not exist."), kit::host::kTaskFailed);
+  EXPECT_EQ(error_check(u"error: device 'x' not found"), kit::host::kTaskFailed);
+  EXPECT_EQ(broadcast_check(u"Broadcasting: Intent\nBroadcast completed: result=0\n"), kit::host::kTaskDone);
+  EXPECT_EQ(broadcast_check(u"Broadcast completed: RESULT=0"), kit::host::kTaskDone);
+  EXPECT_EQ(broadcast_check(u"Broadcast completed: result=-1"), kit::host::kTaskFailed);
+  EXPECT_EQ(broadcast_check(u""), kit::host::kTaskFailed);
 }

@@ -93,7 +93,7 @@ protected:
   task_listener listener() {
     return [this](int32_t id, int64_t position, int64_t size, int32_t state) {
       reports.push_back({id, position, size, state});
-      if (state != kTaskDownloading) net_test::stop_loop();
+      if (state != kTaskRunning) net_test::stop_loop();
     };
   }
   std::u16string dest(const std::string& name) { return kit::text::utf8_to_utf16(dir / name); }
@@ -159,13 +159,13 @@ TEST_F(DownloadQueue, FailureAtHalfIsStoredAndResumesFromThere) {
   ASSERT_EQ(server.requests().size(), 2u);
   EXPECT_NE(server.requests()[0].find("Range: bytes=0 -\r\n"), std::string::npos);
   EXPECT_NE(server.requests()[1].find("Range: bytes=5000 -\r\n"), std::string::npos) << server.requests()[1];
-  EXPECT_EQ(reports.back().state, kTaskComplete);
+  EXPECT_EQ(reports.back().state, kTaskDone);
   EXPECT_EQ(reports.back().position, kSize);
   EXPECT_TRUE(testsupport::read_file(dir / "a/b/file.bin") == content());
   EXPECT_FALSE(testsupport::file_exists(dir / "a/b/file.bin.tmp"));
   r = row(id);
   EXPECT_EQ(r.file_pos, kSize);
-  EXPECT_EQ(r.task_state, kTaskComplete);
+  EXPECT_EQ(r.task_state, kTaskDone);
   EXPECT_EQ(queue->state_of(id), -1);
 }
 
@@ -174,7 +174,7 @@ TEST_F(DownloadQueue, StopRestartAndCancelWithTheirRows) {
   int32_t a = queue->download_file(server.url(), dest("a.bin"), 1, u"a", u"", listener());
   int32_t b = queue->download_file(server.url(), dest("b.bin"), 1, u"b", u"", listener());
   int32_t c = queue->download_file(server.url(), dest("c.bin"), 7, u"c", u"", listener());
-  EXPECT_EQ(queue->state_of(a), kTaskDownloading);
+  EXPECT_EQ(queue->state_of(a), kTaskRunning);
   EXPECT_EQ(queue->state_of(b), kTaskWaiting);
   EXPECT_EQ(row(a).task_state, kTaskWaiting);
   EXPECT_EQ(row(b).task_state, kTaskWaiting);
@@ -184,7 +184,7 @@ TEST_F(DownloadQueue, StopRestartAndCancelWithTheirRows) {
   // Stopping the running task starts the next waiting one; the row is left as it was.
   queue->stop_task(a);
   EXPECT_EQ(queue->state_of(a), kTaskStopped);
-  EXPECT_EQ(queue->state_of(b), kTaskDownloading);
+  EXPECT_EQ(queue->state_of(b), kTaskRunning);
   EXPECT_EQ(row(a).task_state, kTaskWaiting);
   EXPECT_TRUE(testsupport::file_exists(dir / "a.bin.tmp"));
   run_until_received(2, "b.bin");
@@ -193,7 +193,7 @@ TEST_F(DownloadQueue, StopRestartAndCancelWithTheirRows) {
   queue->cancel_task(b, true);
   EXPECT_EQ(queue->state_of(b), -1);
   EXPECT_EQ(row(b).task_state, kTaskWaiting);
-  EXPECT_EQ(queue->state_of(c), kTaskDownloading);
+  EXPECT_EQ(queue->state_of(c), kTaskRunning);
   run_until_received(3, "c.bin");
 
   // a back in the queue waits behind the running c; cancelling c without a record runs a.
@@ -201,15 +201,15 @@ TEST_F(DownloadQueue, StopRestartAndCancelWithTheirRows) {
   EXPECT_EQ(queue->state_of(a), kTaskWaiting);
   server.mode = 0;
   queue->cancel_task(c, false);
-  EXPECT_EQ(queue->state_of(a), kTaskDownloading);
+  EXPECT_EQ(queue->state_of(a), kTaskRunning);
   queue->cancel_task(b, false);  // no longer queued: only the row goes
   EXPECT_EQ(row(b).task_state, -1);
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back().id, a);
-  EXPECT_EQ(reports.back().state, kTaskComplete);
+  EXPECT_EQ(reports.back().state, kTaskDone);
   EXPECT_TRUE(testsupport::read_file(dir / "a.bin") == content());
-  EXPECT_EQ(row(a).task_state, kTaskComplete);
+  EXPECT_EQ(row(a).task_state, kTaskDone);
   EXPECT_EQ(row(c).task_state, -1);
   ASSERT_EQ(server.requests().size(), 4u);
   EXPECT_NE(server.requests()[3].find("Range: bytes=100 -\r\n"), std::string::npos) << server.requests()[3];
@@ -223,7 +223,7 @@ TEST_F(DownloadQueue, ResumeNeverStartsBeyondTheTemporaryFile) {
   ASSERT_EQ(server.requests().size(), 1u);
   EXPECT_NE(server.requests()[0].find("Range: bytes=3000 -\r\n"), std::string::npos) << server.requests()[0];
   ASSERT_FALSE(reports.empty());
-  EXPECT_EQ(reports.back().state, kTaskComplete);
+  EXPECT_EQ(reports.back().state, kTaskDone);
   EXPECT_TRUE(testsupport::read_file(dir / "r.bin") == content());
 }
 
@@ -231,14 +231,14 @@ TEST_F(DownloadQueue, RefusedStartFailsTheTaskAndTheQueueGoesOn) {
   int32_t bad = queue->download_file("", dest("bad.bin"), 1, u"bad", u"", listener());
   int32_t good = queue->download_file(server.url(), dest("good.bin"), 1, u"good", u"", listener());
   EXPECT_EQ(queue->state_of(bad), kTaskFailed);
-  EXPECT_EQ(queue->state_of(good), kTaskDownloading);
+  EXPECT_EQ(queue->state_of(good), kTaskRunning);
   ASSERT_TRUE(net_test::run_loop());  // the failure is reported from the message window
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports[0].id, bad);
   EXPECT_EQ(reports[0].state, kTaskFailed);
   ASSERT_TRUE(net_test::run_loop());
   EXPECT_EQ(reports.back().id, good);
-  EXPECT_EQ(reports.back().state, kTaskComplete);
+  EXPECT_EQ(reports.back().state, kTaskDone);
   EXPECT_TRUE(testsupport::read_file(dir / "good.bin") == content());
 }
 
@@ -279,7 +279,7 @@ TEST_F(DownloadQueue, CompleteTemporaryFileIsFinishedNotRefusedForEver) {
   queue->add_stored_task(41, server.url(), kSize, kSize, dest("w.bin"), listener());
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_FALSE(reports.empty());
-  EXPECT_EQ(reports.back().state, kTaskComplete);
+  EXPECT_EQ(reports.back().state, kTaskDone);
   EXPECT_EQ(reports.back().position, kSize);
   EXPECT_TRUE(testsupport::read_file(dir / "w.bin") == content());
   EXPECT_FALSE(testsupport::file_exists(dir / "w.bin.tmp"));
@@ -293,7 +293,7 @@ TEST_F(DownloadQueue, NotModifiedCompletesWithTheExistingFilesSize) {
   int32_t id = queue->download_file(not_modified.url("/old.bin"), dest("old.bin"), 1, u"old", u"", listener());
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0].state, kTaskComplete);
+  EXPECT_EQ(reports[0].state, kTaskDone);
   EXPECT_EQ(reports[0].position, 1234);
   EXPECT_EQ(reports[0].size, 1234);
   EXPECT_EQ(row(id).file_size, 1234);

@@ -76,7 +76,7 @@ protected:
 TEST_F(GetFileReassembly, ReplySplitSixFourSixIsConsumedExactly) {
   pull.Init();
   std::string local = dir / "deep/er/file.bin";
-  uint32_t id = pull.AddTask(CLuaGetFile::kTypeFile, "/sdcard/f", local, recorder());
+  uint32_t id = pull.AddTask(kit::agent::transfer::kPullFile, "/sdcard/f", local, recorder());
   ASSERT_TRUE(wait_requests(1));
   EXPECT_EQ(feed(reply_header(10)), 6u);
   EXPECT_EQ(feed("0123"), 4u);
@@ -91,7 +91,7 @@ TEST_F(GetFileReassembly, ReplySplitSixFourSixIsConsumedExactly) {
 TEST_F(GetFileReassembly, ShortHeaderWaitsAndZeroLengthReplyMakesAnEmptyFile) {
   pull.Init();
   std::string local = dir / "empty";
-  uint32_t id = pull.AddTask(CLuaGetFile::kTypeIcon, "abc.png", local, recorder());
+  uint32_t id = pull.AddTask(kit::agent::transfer::kPullIcon, "abc.png", local, recorder());
   ASSERT_TRUE(wait_requests(1));
   EXPECT_EQ(requests[0], std::string("\x65\x00\x0B\x00\x00\x00\x07\x00\x00\x00" "abc.png", 17));
   std::string h = reply_header(0);
@@ -107,8 +107,8 @@ TEST_F(GetFileReassembly, ShortHeaderWaitsAndZeroLengthReplyMakesAnEmptyFile) {
 TEST_F(GetFileReassembly, BytesBeyondTheAnnouncedLengthNeverReachTheNextTask) {
   pull.Init();
   std::string a = dir / "a", b = dir / "b";
-  uint32_t first = pull.AddTask(CLuaGetFile::kTypeFile, "a", a, recorder());
-  uint32_t second = pull.AddTask(CLuaGetFile::kTypeFile, "b", b, recorder());
+  uint32_t first = pull.AddTask(kit::agent::transfer::kPullFile, "a", a, recorder());
+  uint32_t second = pull.AddTask(kit::agent::transfer::kPullFile, "b", b, recorder());
   // The agent announces 3 bytes and sends 9; the extra bytes come before the second
   // request could have been answered.
   ASSERT_TRUE(wait_requests(1));
@@ -126,8 +126,8 @@ TEST_F(GetFileReassembly, LocalPathThatCannotBeMadeReportsAndTheQueueMovesOn) {
   pull.Init();
   testsupport::write_file(dir / "plain", "a file, not a folder");
   std::string bad = dir / "plain/inside", good = dir / "good";
-  uint32_t first = pull.AddTask(CLuaGetFile::kTypeFile, "a", bad, recorder());
-  uint32_t second = pull.AddTask(CLuaGetFile::kTypeFile, "b", good, recorder());
+  uint32_t first = pull.AddTask(kit::agent::transfer::kPullFile, "a", bad, recorder());
+  uint32_t second = pull.AddTask(kit::agent::transfer::kPullFile, "b", good, recorder());
   ASSERT_TRUE(wait_requests(1));
   feed(reply_header(4) + "ab");
   ASSERT_EQ(calls, (std::vector<call>{{first, 3000, 0}}));
@@ -145,7 +145,7 @@ TEST_F(GetFileReassembly, LocalPathThatCannotBeMadeReportsAndTheQueueMovesOn) {
 TEST_F(GetFileReassembly, CancelOfTheTaskInFlightDeletesItsPartialFile) {
   pull.Init();
   std::string local = dir / "partial";
-  uint32_t id = pull.AddTask(CLuaGetFile::kTypeFile, "p", local, recorder());
+  uint32_t id = pull.AddTask(kit::agent::transfer::kPullFile, "p", local, recorder());
   ASSERT_TRUE(wait_requests(1));
   feed(reply_header(8) + "1234");
   EXPECT_TRUE(file_exists(local));
@@ -160,8 +160,8 @@ TEST_F(GetFileReassembly, CancelOfTheTaskInFlightDeletesItsPartialFile) {
 TEST_F(GetFileReassembly, CancelAllThenContinueDropsTheLeftoverButNoWaitingRequest) {
   pull.Init();
   std::string a = dir / "a", b = dir / "b", c = dir / "c";
-  uint32_t first = pull.AddTask(CLuaGetFile::kTypeFile, "a", a, recorder());
-  pull.AddTask(CLuaGetFile::kTypeFile, "b", b, recorder());
+  uint32_t first = pull.AddTask(kit::agent::transfer::kPullFile, "a", a, recorder());
+  pull.AddTask(kit::agent::transfer::kPullFile, "b", b, recorder());
   ASSERT_TRUE(wait_requests(1));
   feed(reply_header(100) + "part");
   pull.CancleAllTask();
@@ -170,7 +170,7 @@ TEST_F(GetFileReassembly, CancelAllThenContinueDropsTheLeftoverButNoWaitingReque
   EXPECT_EQ(pull.TaskCount(), 0u);
   // A new request after that goes out on its own connection and gets its own bytes.
   buffer.clear();
-  uint32_t third = pull.AddTask(CLuaGetFile::kTypeFile, "c", c, recorder());
+  uint32_t third = pull.AddTask(kit::agent::transfer::kPullFile, "c", c, recorder());
   ASSERT_TRUE(wait_requests(2));
   feed(reply_header(1) + "c");
   EXPECT_EQ(read_file(c), "c");

@@ -48,13 +48,13 @@ protected:
   size_t finals() const {
     size_t n = 0;
     for (const auto& c : calls)
-      if (c.status != CLuaGetFile::kProgress) ++n;
+      if (c.status != kit::host::kTaskRunning) ++n;
     return n;
   }
   uint64_t progress_sum(uint32_t id) const {
     uint64_t sum = 0;
     for (const auto& c : calls)
-      if (c.id == id && c.status == CLuaGetFile::kProgress) sum += c.count;
+      if (c.id == id && c.status == kit::host::kTaskRunning) sum += c.count;
     return sum;
   }
   ui_session ui;
@@ -84,8 +84,8 @@ TEST_F(GetFile, QueuedRequestWaitsForTheReplyInFlightAndGetsOnlyItsOwnBytes) {
   });
   CLuaGetFile pull;
   pull.Init();
-  uint32_t first = pull.AddTask(CLuaGetFile::kTypeFile, "/sdcard/big", dir / "big", recorder());
-  uint32_t second = pull.AddTask(CLuaGetFile::kTypeCompressPic, "/sdcard/small", dir / "small", recorder());
+  uint32_t first = pull.AddTask(kit::agent::transfer::kPullFile, "/sdcard/big", dir / "big", recorder());
+  uint32_t second = pull.AddTask(kit::agent::transfer::kPullCompressedPicture, "/sdcard/small", dir / "small", recorder());
   ASSERT_TRUE(ui.run_until([&] { return finals() == 2; }));
   EXPECT_FALSE(early_request);
   EXPECT_EQ(order, (std::vector<std::string>{"/sdcard/big", "/sdcard/small"}));
@@ -94,7 +94,7 @@ TEST_F(GetFile, QueuedRequestWaitsForTheReplyInFlightAndGetsOnlyItsOwnBytes) {
   EXPECT_EQ(progress_sum(first), big.size());
   EXPECT_EQ(progress_sum(second), small.size());
   EXPECT_EQ(calls.back().id, second);
-  EXPECT_EQ(calls.back().status, CLuaGetFile::kFinished);
+  EXPECT_EQ(calls.back().status, kit::host::kTaskDone);
   EXPECT_EQ(calls.back().count, small.size());
   pull.UnInit();
 }
@@ -103,12 +103,12 @@ TEST_F(GetFile, RefusedConnectionFailsTheRequestInFlightAndKeepsAnExistingFile) 
   write_file(dir / "kept", "was here before");
   CLuaGetFile pull;
   pull.Init();
-  uint32_t first = pull.AddTask(CLuaGetFile::kTypeVideoShot, "/v.mp4", dir / "kept", recorder());
-  uint32_t second = pull.AddTask(CLuaGetFile::kTypeFile, "/a", dir / "a", recorder());
+  uint32_t first = pull.AddTask(kit::agent::transfer::kPullVideoThumbnail, "/v.mp4", dir / "kept", recorder());
+  uint32_t second = pull.AddTask(kit::agent::transfer::kPullFile, "/a", dir / "a", recorder());
   ASSERT_TRUE(ui.run_until([&] { return finals() == 1; }));
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].id, first);
-  EXPECT_EQ(calls[0].status, CLuaGetFile::kConnectionFailed);
+  EXPECT_EQ(calls[0].status, kit::host::kTaskConnectionFailed);
   EXPECT_EQ(read_file(dir / "kept"), "was here before");
   EXPECT_EQ(pull.TaskCount(), 1u);  // the queue waits for the scripts
 
@@ -120,13 +120,13 @@ TEST_F(GetFile, RefusedConnectionFailsTheRequestInFlightAndKeepsAnExistingFile) 
       send_all(fd, reply.data(), reply.size());
     }
   });
-  uint32_t third = pull.AddTask(CLuaGetFile::kTypeFile, "/b", dir / "b", recorder());
+  uint32_t third = pull.AddTask(kit::agent::transfer::kPullFile, "/b", dir / "b", recorder());
   ASSERT_TRUE(ui.run_until([&] { return finals() == 3; }));
   EXPECT_EQ(calls.back().id, third);
   EXPECT_EQ(read_file(dir / "a"), "ok");
   EXPECT_EQ(read_file(dir / "b"), "ok");
   bool second_finished = false;
-  for (const auto& c : calls) second_finished |= c.id == second && c.status == CLuaGetFile::kFinished;
+  for (const auto& c : calls) second_finished |= c.id == second && c.status == kit::host::kTaskDone;
   EXPECT_TRUE(second_finished);
   pull.UnInit();
 }
@@ -140,10 +140,10 @@ TEST_F(GetFile, AgentClosingInTheMiddleOfAFileIsAFailureAndLeavesNoTruncatedFile
   });
   CLuaGetFile pull;
   pull.Init();
-  uint32_t id = pull.AddTask(CLuaGetFile::kTypeFile, "/f", dir / "sub/f", recorder());
+  uint32_t id = pull.AddTask(kit::agent::transfer::kPullFile, "/f", dir / "sub/f", recorder());
   ASSERT_TRUE(ui.run_until([&] { return finals() == 1; }));
   EXPECT_EQ(calls.back().id, id);
-  EXPECT_EQ(calls.back().status, CLuaGetFile::kConnectionFailed);
+  EXPECT_EQ(calls.back().status, kit::host::kTaskConnectionFailed);
   EXPECT_EQ(progress_sum(id), 400u);
   EXPECT_FALSE(file_exists(dir / "sub/f"));
   EXPECT_EQ(pull.TaskCount(), 0u);
@@ -166,16 +166,16 @@ TEST_F(GetFile, BytesArrivingAfterACompleteReplyNeverReachTheNextTasksFile) {
   });
   CLuaGetFile pull;
   pull.Init();
-  uint32_t first = pull.AddTask(CLuaGetFile::kTypeFile, "/a", dir / "a", recorder());
-  uint32_t second = pull.AddTask(CLuaGetFile::kTypeFile, "/b", dir / "b", recorder());
+  uint32_t first = pull.AddTask(kit::agent::transfer::kPullFile, "/a", dir / "a", recorder());
+  uint32_t second = pull.AddTask(kit::agent::transfer::kPullFile, "/b", dir / "b", recorder());
   ASSERT_TRUE(ui.run_until([&] { return finals() == 2; }));
   EXPECT_EQ(read_file(dir / "a"), "AAA");
   EXPECT_EQ(read_file(dir / "b"), "BB");
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[1].id, first);
-  EXPECT_EQ(calls[1].status, CLuaGetFile::kFinished);
+  EXPECT_EQ(calls[1].status, kit::host::kTaskDone);
   EXPECT_EQ(calls[3].id, second);
-  EXPECT_EQ(calls[3].status, CLuaGetFile::kFinished);
+  EXPECT_EQ(calls[3].status, kit::host::kTaskDone);
   EXPECT_EQ(calls[3].count, 2u);
   pull.UnInit();
 }

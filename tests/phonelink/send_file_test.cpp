@@ -75,7 +75,7 @@ protected:
   size_t finals() const {
     size_t n = 0;
     for (const auto& c : calls)
-      if (c.status != CLuaSendFile::kChunkSent) ++n;
+      if (c.status != kit::host::kTaskRunning) ++n;
     return n;
   }
   ui_session ui;
@@ -88,7 +88,7 @@ TEST_F(SendFile, FirstTaskSendsTheExactHeaderAndFileThenReportsChunkAndFinish) {
   std::string src = dir / "three.bin";
   write_file(src, "xyz");
   CLuaSendFile push;
-  EXPECT_EQ(push.AddTask(CLuaSendFile::kTypeCommon, "dest", src, recorder()), 1u);
+  EXPECT_EQ(push.AddTask(kit::agent::transfer::kPushCommon, "dest", src, recorder()), 1u);
   push.Init();
   ASSERT_TRUE(ui.run_until([&] { return finals() == 1; }));
 
@@ -111,8 +111,8 @@ TEST_F(SendFile, EmptyFileSendsOnlyTheHeaderAndLargeFileGoesInChunks) {
   write_file(big, content);
   CLuaSendFile push;
   push.Init();
-  push.AddTask(CLuaSendFile::kTypeApp, "e", empty, recorder());
-  push.AddTask(CLuaSendFile::kTypeVideo, "/sdcard/v.mp4", big, recorder());
+  push.AddTask(kit::agent::transfer::kPushApp, "e", empty, recorder());
+  push.AddTask(kit::agent::transfer::kPushVideo, "/sdcard/v.mp4", big, recorder());
   ASSERT_TRUE(ui.run_until([&] { return finals() == 2; }));
 
   auto pushes = agent.pushes();
@@ -137,17 +137,17 @@ TEST_F(SendFile, FailuresAreReportedOnceTheQueueMovesOnAndTasksEndInIdOrder) {
   push.Init();
   {
     // Nobody listens: the connection is refused.
-    push.AddTask(CLuaSendFile::kTypeCommon, "d", good, recorder());
+    push.AddTask(kit::agent::transfer::kPushCommon, "d", good, recorder());
     ASSERT_TRUE(ui.run_until([&] { return finals() == 1; }));
-    EXPECT_EQ(calls.back(), (call{1, CLuaSendFile::kConnectFailed, 0, good}));
+    EXPECT_EQ(calls.back(), (call{1, kit::host::kPushConnectFailed, 0, good}));
   }
   push_agent agent;
   calls.clear();
-  push.AddTask(CLuaSendFile::kTypeCommon, "missing", dir / "no such file", recorder());
-  push.AddTask(CLuaSendFile::kTypePhoto, "g", good, recorder());
-  push.AddTask(CLuaSendFile::kTypeMusic, "o", other, recorder());
+  push.AddTask(kit::agent::transfer::kPushCommon, "missing", dir / "no such file", recorder());
+  push.AddTask(kit::agent::transfer::kPushPhoto, "g", good, recorder());
+  push.AddTask(kit::agent::transfer::kPushMusic, "o", other, recorder());
   ASSERT_TRUE(ui.run_until([&] { return finals() == 3; }));
-  EXPECT_EQ(calls, (std::vector<call>{{2, CLuaSendFile::kOpenFailed, 0, dir / "no such file"},
+  EXPECT_EQ(calls, (std::vector<call>{{2, kit::host::kPushOpenFailed, 0, dir / "no such file"},
                                       {3, 1, 3, good},
                                       {3, 5, 3, good},
                                       {4, 1, 2, other},
@@ -167,8 +167,8 @@ TEST_F(SendFile, CancellingAWaitingTaskRemovesItSilently) {
   write_file(a, "1");
   write_file(b, "2");
   CLuaSendFile push;
-  uint32_t first = push.AddTask(CLuaSendFile::kTypeCommon, "a", a, recorder());
-  uint32_t second = push.AddTask(CLuaSendFile::kTypeCommon, "b", b, recorder());
+  uint32_t first = push.AddTask(kit::agent::transfer::kPushCommon, "a", a, recorder());
+  uint32_t second = push.AddTask(kit::agent::transfer::kPushCommon, "b", b, recorder());
   push.CancleTask(second);
   push.CancleTask(999);  // unknown ids are ignored
   push.Init();
@@ -187,11 +187,11 @@ TEST_F(SendFile, CancellingTheRunningTaskReportsCancelledAndTheNextTaskRuns) {
   CLuaSendFile push;
   push.Init();
   uint32_t id = 0;
-  id = push.AddTask(CLuaSendFile::kTypeCommon, "big", big, [&](uint32_t i, uint32_t status, uint32_t bytes, const std::string& s) {
+  id = push.AddTask(kit::agent::transfer::kPushCommon, "big", big, [&](uint32_t i, uint32_t status, uint32_t bytes, const std::string& s) {
     calls.push_back({i, status, bytes, s});
-    if (status == CLuaSendFile::kChunkSent) push.CancleTask(id);
+    if (status == kit::host::kTaskRunning) push.CancleTask(id);
   });
-  push.AddTask(CLuaSendFile::kTypeCommon, "small", small, recorder());
+  push.AddTask(kit::agent::transfer::kPushCommon, "small", small, recorder());
   ASSERT_TRUE(ui.run_until([&] { return finals() == 2; }));
   EXPECT_EQ(calls, (std::vector<call>{{1, 1, 512000, big}, {1, 3, 512000, big}, {2, 1, 1, small}, {2, 5, 1, small}}));
   EXPECT_EQ(push.TaskCount(), 0u);
@@ -207,7 +207,7 @@ TEST_F(SendFile, CancelEndsASendBlockedOnAnAgentThatStoppedReading) {
   write_file(big, std::string(CLuaSendFile::kChunkSize * 40, 'x'));
   CLuaSendFile push;
   push.Init();
-  uint32_t id = push.AddTask(CLuaSendFile::kTypeCommon, "big", big, [&](uint32_t i, uint32_t status, uint32_t bytes, const std::string& s) {
+  uint32_t id = push.AddTask(kit::agent::transfer::kPushCommon, "big", big, [&](uint32_t i, uint32_t status, uint32_t bytes, const std::string& s) {
     calls.push_back({i, status, bytes, s});
   });
   // Once the socket buffers are full the worker blocks inside a send.
@@ -215,7 +215,7 @@ TEST_F(SendFile, CancelEndsASendBlockedOnAnAgentThatStoppedReading) {
   ui.run_until([] { return false; }, 200);
   push.CancleTask(id);
   ASSERT_TRUE(ui.run_until([&] { return finals() == 1; }));
-  EXPECT_EQ(calls.back().status, CLuaSendFile::kCancelled);
+  EXPECT_EQ(calls.back().status, kit::host::kTaskStopped);
   release = true;
   push.UnInit();
 }
@@ -228,7 +228,7 @@ TEST_F(SendFile, UnInitDuringTransferNeverDeadlocks) {
     // From inside a status callback: the worker is waiting for this very call to return.
     CLuaSendFile push;
     push.Init();
-    push.AddTask(CLuaSendFile::kTypeCommon, "big", big, [&](uint32_t i, uint32_t status, uint32_t bytes, const std::string& s) {
+    push.AddTask(kit::agent::transfer::kPushCommon, "big", big, [&](uint32_t i, uint32_t status, uint32_t bytes, const std::string& s) {
       calls.push_back({i, status, bytes, s});
       push.UnInit();
     });
@@ -241,7 +241,7 @@ TEST_F(SendFile, UnInitDuringTransferNeverDeadlocks) {
     calls.clear();
     CLuaSendFile push;
     push.Init();
-    push.AddTask(CLuaSendFile::kTypeCommon, "big", big, recorder());
+    push.AddTask(kit::agent::transfer::kPushCommon, "big", big, recorder());
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     push.UnInit();
     ASSERT_TRUE(ui.run_until([&] { return !push.running(); }));
@@ -262,7 +262,7 @@ TEST_F(SendFile, UnInitWhileWaitingForTheAcknowledgementReturns) {
   write_file(src, "payload");
   CLuaSendFile push;
   push.Init();
-  push.AddTask(CLuaSendFile::kTypeCommon, "f", src, recorder());
+  push.AddTask(kit::agent::transfer::kPushCommon, "f", src, recorder());
   ASSERT_TRUE(ui.run_until([&] { return !calls.empty(); }));
   push.UnInit();
   EXPECT_FALSE(push.running());
@@ -282,9 +282,9 @@ TEST_F(SendFile, AFileWhoseLengthCannotBeAnnouncedIsRefusedBeforeConnecting) {
   write_file(small, "s");
   CLuaSendFile push;
   push.Init();
-  push.AddTask(CLuaSendFile::kTypeVideo, "v", four_gib, recorder());
-  push.AddTask(CLuaSendFile::kTypeVideo, "d", almost, recorder());
-  push.AddTask(CLuaSendFile::kTypeCommon, "s", small, recorder());
+  push.AddTask(kit::agent::transfer::kPushVideo, "v", four_gib, recorder());
+  push.AddTask(kit::agent::transfer::kPushVideo, "d", almost, recorder());
+  push.AddTask(kit::agent::transfer::kPushCommon, "s", small, recorder());
   ASSERT_TRUE(ui.run_until([&] { return finals() == 3; }));
   EXPECT_EQ(calls, (std::vector<call>{{1, 1000, 0, four_gib}, {2, 1000, 0, almost}, {3, 1, 1, small}, {3, 5, 1, small}}));
   EXPECT_EQ(agent.connections(), 1);  // the small file's alone
@@ -308,7 +308,7 @@ TEST_F(SendFile, CancelWhileWaitingForTheAcknowledgementReportsCancelled) {
   write_file(src, "payload");
   CLuaSendFile push;
   push.Init();
-  uint32_t id = push.AddTask(CLuaSendFile::kTypeCommon, "f", src, recorder());
+  uint32_t id = push.AddTask(kit::agent::transfer::kPushCommon, "f", src, recorder());
   ASSERT_TRUE(ui.run_until([&] { return !calls.empty() && got_all; }));
   // Give the worker time to start waiting for the byte that never comes.
   ui.run_until([] { return false; }, 200);

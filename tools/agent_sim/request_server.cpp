@@ -8,6 +8,7 @@
 #include <random>
 
 #include "garbage.h"
+#include "common/agent_protocol.h"
 #include "hostile.h"
 #include "options.h"
 #include "phone_data.h"
@@ -15,6 +16,8 @@
 #include "wire.h"
 
 namespace agent_sim {
+
+namespace msg = kit::agent::msg;
 
 namespace {
 
@@ -68,47 +71,47 @@ frames answer(const request& req, phone_data& d) {
   request_reader args(req.payload);
   const uint16_t t = req.type;
   switch (t) {
-    case 4:
+    case msg::kMusicList:
       return list_reply(t, d.songs.size(), [&](frame& f, size_t i) {
         const music& m = d.songs[i];
         f.u32(m.id).str(m.album).str(m.singer).str(m.path).u32(m.seconds).u64(m.size).u16(m.is_ring);
       });
-    case 5:
+    case msg::kPictureList:
       return list_reply(t, d.pictures.size(), [&](frame& f, size_t i) {
         const picture& p = d.pictures[i];
         f.u32(p.id).str(p.path).u32(p.taken).u64(p.size);
       });
-    case 6:
+    case msg::kVideoList:
       return list_reply(t, d.videos.size(), [&](frame& f, size_t i) {
         const video& v = d.videos[i];
         f.u32(v.id).str(v.path).u64(v.size);
       });
-    case 7: {
+    case msg::kDocumentList: {
       auto docs = files_of(d, "document");
       return list_reply(t, docs.size(), [&](frame& f, size_t i) { f.str(docs[i]->path).u64(docs[i]->size).u16(docs[i]->location); });
     }
-    case 13:
+    case msg::kAppList:
       return list_reply(t, d.apps.size(), [&](frame& f, size_t i) {
         const app& a = d.apps[i];
         f.u32(a.size).u16(a.location).str(a.name).str(a.package).str(a.version).str(a.version_code).u64(a.installed);
       });
-    case 14:
+    case msg::kContactList:
       return list_reply(t, d.contacts.size(), [&](frame& f, size_t i) {
         const contact& c = d.contacts[i];
         f.str(c.id).str(c.name).str(c.number);
       });
-    case 16: {
+    case msg::kRingtoneList: {
       auto rings = files_of(d, "ringtone");
       return list_reply(t, rings.size(), [&](frame& f, size_t i) { f.str(rings[i]->path).u16(rings[i]->type).u64(rings[i]->size); });
     }
-    case 47: {
+    case msg::kSmsList: {
       uint32_t thread = args.u32();  // 0 or absent: every thread
       std::vector<const sms*> picked;
       for (const auto& m : d.messages)
         if (thread == 0 || m.thread == thread) picked.push_back(&m);
       return list_reply(t, picked.size(), [&](frame& f, size_t i) { write_sms(f, *picked[i]); });
     }
-    case 50: {
+    case msg::kSendSms: {
       std::string number = args.str(), content = args.str();
       frame f(t);
       if (number.empty()) {
@@ -124,17 +127,17 @@ frames answer(const request& req, phone_data& d) {
       }
       return {f, std::move(frame(t).u8(2))};
     }
-    case 99:
-    case 108:
-    case 109:
-    case 110:
-    case 113: {
+    case msg::kRecordingList:
+    case msg::kDownloadList:
+    case msg::kScreenshotList:
+    case msg::kCacheFileList:
+    case msg::kBackupFileList: {
       static const std::map<uint16_t, std::string> lists = {
           {99, "recording"}, {108, "download"}, {109, "screenshot"}, {110, "cache"}, {113, "backup"}};
       auto found = files_of(d, lists.at(t));
       return list_reply(t, found.size(), [&](frame& f, size_t i) { f.str(found[i]->path).u8(static_cast<uint8_t>(found[i]->type)); });
     }
-    case 111: {
+    case msg::kFolderList: {
       auto folders = files_of(d, "folder");
       frames out = list_reply(t, folders.size(), [&](frame& f, size_t i) {
         std::string path = folders[i]->path;
@@ -144,36 +147,36 @@ frames answer(const request& req, phone_data& d) {
       out.back().u64(used);  // the end frame carries the bytes in use
       return out;
     }
-    case 38: return {std::move(frame(t).u32(static_cast<uint32_t>(d.messages.size())))};
-    case 69: {
+    case msg::kSmsCount: return {std::move(frame(t).u32(static_cast<uint32_t>(d.messages.size())))};
+    case msg::kDeleteSms: {
       uint32_t id = args.u32();
       auto it = std::find_if(d.messages.begin(), d.messages.end(), [&](const sms& m) { return m.id == id; });
       if (it == d.messages.end()) return value_u8(t, 0);
       d.messages.erase(it);
       return value_u8(t, 1);
     }
-    case 71: {
+    case msg::kDeleteContact: {
       std::string id = args.str();
       auto it = std::find_if(d.contacts.begin(), d.contacts.end(), [&](const contact& c) { return c.id == id; });
       if (it == d.contacts.end()) return value_u8(t, 0);
       d.contacts.erase(it);
       return value_u8(t, 1);
     }
-    case 73: {
+    case msg::kUninstallApp: {
       std::string package = args.str();
       auto it = std::find_if(d.apps.begin(), d.apps.end(), [&](const app& a) { return a.package == package; });
       if (it == d.apps.end()) return value_u8(t, 0);
       d.apps.erase(it);
       return value_u8(t, 1);
     }
-    case 76: {
+    case msg::kMarkThreadRead: {
       uint32_t thread = args.u32();
       uint8_t changed = 0;
       for (auto& m : d.messages)
         if (m.thread == thread && !m.read) m.read = 1, changed = 1;
       return value_u8(t, changed);
     }
-    case 78: {
+    case msg::kSetRingtone: {
       std::string path = args.str();
       uint8_t found = 0;
       for (const auto& f : d.files)
@@ -182,8 +185,8 @@ frames answer(const request& req, phone_data& d) {
         if (m.path == path) found = 1;
       return value_u8(t, found);
     }
-    case 114: return {std::move(frame(t).str(d.device_value("free_mb", "0")))};
-    case 40: {
+    case msg::kFreeStorage: return {std::move(frame(t).str(d.device_value("free_mb", "0")))};
+    case msg::kDeviceSummary: {
       frame f(t);
       f.u32(uint32_t(num(d.device_value("battery")))).u32(uint32_t(num(d.device_value("signal"))))
           .u32(uint32_t(num(d.device_value("sdk"))));
@@ -193,7 +196,7 @@ frames answer(const request& req, phone_data& d) {
       f.u32(uint32_t(d.messages.size())).u32(uint32_t(d.contacts.size())).u32(uint32_t(d.apps.size())).u32(1);
       return {f};
     }
-    case 53: {
+    case msg::kAddContact: {
       std::string name = args.str(), number = args.str();
       uint32_t next = 100;
       for (const auto& c : d.contacts) next = std::max<uint32_t>(next, uint32_t(num(c.id)) + 1);
@@ -201,19 +204,19 @@ frames answer(const request& req, phone_data& d) {
       d.contacts.push_back(c);
       return status_reply(t, {{0, [c](frame& f) { f.str(c.id).str(c.name).str(c.number); }}});
     }
-    case 54: {
+    case msg::kModelName: {
       std::string model = d.device_value("model");
       return status_reply(t, {{0, [model](frame& f) { f.str(model); }}});
     }
-    case 57: {
+    case msg::kInstallApp: {
       std::string path = args.str();
       uint8_t status = path.size() > 4 && path.compare(path.size() - 4, 4, ".apk") == 0 ? 1 : 0;
       std::string text = status ? "installed " + path : "not a package: " + path;
       return status_reply(t, {{status, [text](frame& f) { f.str(text); }}});
     }
-    case 80:
-    case 82:
-    case 84: {
+    case msg::kSmsBackupProgress:
+    case msg::kContactBackupProgress:
+    case msg::kAppBackupProgress: {
       static const std::map<uint16_t, std::string> what = {{80, "sms"}, {82, "contacts"}, {84, "apps"}};
       std::string label = what.at(t);
       std::vector<std::pair<uint8_t, std::function<void(frame&)>>> steps;

@@ -1,4 +1,5 @@
 #include "transfer_storage.h"
+#include "common/agent_protocol.h"
 
 #include <sys/stat.h>
 
@@ -115,15 +116,15 @@ std::string made_up_content(uint16_t type, const std::string& path, phone_data& 
     return -1;
   };
   switch (type) {
-    case 101:  // icon of an installed app, asked for by package name
+    case kit::agent::transfer::kPullIcon:  // icon of an installed app, asked for by package name
       for (const auto& a : d.apps)
         if (a.package == path) return pattern(path, 2048 + path.size() * 16, kPng);
       return {};
-    case 103:  // compressed picture
+    case kit::agent::transfer::kPullCompressedPicture:  // compressed picture
       for (const auto& p : d.pictures)
         if (p.path == path) return pattern(path, 8192 + p.id % 97, kJpeg);
       return {};
-    case 104:  // video thumbnail
+    case kit::agent::transfer::kPullVideoThumbnail:  // video thumbnail
       for (const auto& v : d.videos)
         if (v.path == path) return pattern(path, 6144 + v.id % 89, kJpeg);
       return {};

@@ -5,7 +5,7 @@ local notices = require("console.notices")
 local M = {}
 
 local socket = GetObject("Socket.Manager")
-local REPLY = 5
+local REPLY = Macro.REPLY
 local initialised = false
 
 local function init()
@@ -56,9 +56,9 @@ function M.add_contact(name, number, on_done)
     if on_done then on_done(result) end
     on_done = nil
   end
-  request(53, { name, number }, function(status)
+  request(Macro.MSG_ADD_CONTACT, { name, number }, function(status)
     if status == 0 then ok = true end
-    if status == 2 then done(ok) end
+    if status == Macro.LIST_END then done(ok) end
   end)
   -- A request that got no answer is cancelled by request() with its own line.
   timer = SetTimer(WAIT_MS + 1000, function() timer = nil done(false) end)
@@ -68,7 +68,7 @@ end
 function M.connect()
   init()
   socket:Connect()
-  request(40, {}, function(contacts, sdk, battery, signal, card, sms, apps, free, card_free, total, card_total, android,
+  request(Macro.MSG_DEVICE_SUMMARY, {}, function(contacts, sdk, battery, signal, card, sms, apps, free, card_free, total, card_total, android,
                            model)
     print(string.format("agent connected: %s, Android %s, battery %d%%, %d SMS, %d contacts, %d apps", model, android,
       battery, sms, contacts, apps))
@@ -83,7 +83,7 @@ function M.list(kind, args, on_record, on_end)
       count = count + 1
       on_record(r, count)
     end
-    if status == 2 then on_end(count) end
+    if status == Macro.LIST_END then on_end(count) end
   end)
 end
 

@@ -12,7 +12,7 @@ local SHOWN = 10
 -- The phone's contacts as {name, number} records, in the phone's order.
 local function fetch_contacts(on_done)
   local contacts = {}
-  agent.list(14, {}, function(r)
+  agent.list(Macro.MSG_CONTACT_LIST, {}, function(r)
     contacts[#contacts + 1] = { name = r.Name or "", number = r.Number or "" }
   end, function() on_done(contacts) end)
 end
@@ -99,7 +99,7 @@ end)
 
 local function export_sms(path)
   local rows = {}
-  agent.list(47, { 0 }, function(r)
+  agent.list(Macro.MSG_SMS_LIST, { 0 }, function(r)
     rows[#rows + 1] = { r.Number or "", r.Content or "", r.Date or "", tostring(r.Type or "") }
   end, function(count)
     app:BackupSmsToCVS(path, { "Number", "Body", "Date", "Type" }, rows)

@@ -4,7 +4,7 @@
 local M = {}
 
 local adb = GetObject("AndroidCon.Manager")
-local SUCCESS = 5
+local SUCCESS = Macro.TASK_DONE
 local AGENT_ACTIVITY = "com.mobrevist.agent/.MainActivity"
 
 -- The agent package shipped in this package's agent folder.

@@ -48,7 +48,7 @@ local function report(id, pos, size, state)
     t.state, t.pos, t.size = 1, pos, size
     if not t.bar then t.bar = progress.start(string.format("download %d %s", id, t.name), size, pos) end
     t.bar:update(pos, size)
-  elseif state == 5 then
+  elseif state == Macro.TASK_DONE then
     t.state, t.pos, t.size = 5, pos, size
     local line = string.format("download %d %s: done, %s to %s", id, t.name, text.bytes(size), t.path)
     if t.bar then t.bar:done_line(line) else say(line) end
@@ -109,7 +109,7 @@ end
 
 commands.add("stop", "stop ID                   stop a download (resume continues it)", function(rest)
   with_task(rest, "stop <id>", function(id, t)
-    if t.last_run or t.state == 5 then return print(string.format("download %d is not running", id)) end
+    if t.last_run or t.state == Macro.TASK_DONE then return print(string.format("download %d is not running", id)) end
     manager:StopTask(id)
     t.state = 3
     mark_next_running()
@@ -121,7 +121,7 @@ end)
 
 commands.add("resume", "resume ID                 continue a stopped, failed or last run's download", function(rest)
   with_task(rest, "resume <id>", function(id, t)
-    if t.state == 5 then return print(string.format("download %d is done", id)) end
+    if t.state == Macro.TASK_DONE then return print(string.format("download %d is done", id)) end
     if t.last_run then
       t.last_run = nil
       manager:AddDatebaseTask(id, t.url, t.pos, t.size, t.path, TYPE_CONSOLE, "", report)

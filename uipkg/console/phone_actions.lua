@@ -4,7 +4,7 @@ local agent = require("console.agent")
 local commands = require("console.commands")
 local text = require("console.text")
 
-local SUMMARY, SEND_SMS, DELETE_CONTACT = 40, 50, 71
+local SUMMARY, SEND_SMS, DELETE_CONTACT = Macro.MSG_DEVICE_SUMMARY, Macro.MSG_SEND_SMS, Macro.MSG_DELETE_CONTACT
 
 local function storage(free, total)
   if not total or total <= 0 then return "none" end

@@ -5,7 +5,7 @@ local bridge = require("console.bridge")
 local commands = require("console.commands")
 local devices = require("console.devices")
 
-local UNINSTALL = 73
+local UNINSTALL = Macro.MSG_UNINSTALL_APP
 
 local NO_PHONE = "no phone is connected: plug one in and allow debugging on its screen"
 

@@ -21,19 +21,19 @@ end
 
 commands.add("sms", "sms [THREAD|all]          list SMS (of one thread)", function(rest)
   local thread = tonumber(rest)
-  listing(47, { thread or 0 }, thread and math.huge or limit(rest), function(r)
+  listing(Macro.MSG_SMS_LIST, { thread or 0 }, thread and math.huge or limit(rest), function(r)
     return string.format("thread %d  %s  %s", r.ThreadID, r.Number, text.short(r.Content, 60))
   end, "SMS")
 end)
 
 commands.add("contacts", "contacts [all]            list contacts", function(rest)
-  listing(14, {}, limit(rest), function(r)
+  listing(Macro.MSG_CONTACT_LIST, {}, limit(rest), function(r)
     return string.format("%s  %s  %s", r.ID, r.Name, r.Number)
   end, "contacts")
 end)
 
 commands.add("apps", "apps [all]                list installed apps", function(rest)
-  listing(13, {}, limit(rest), function(r)
+  listing(Macro.MSG_APP_LIST, {}, limit(rest), function(r)
     return string.format("%s  %s  %s", r.Name, r.packName, r.ver)
   end, "apps")
 end)

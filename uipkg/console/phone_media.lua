@@ -27,33 +27,36 @@ local function listing(kind, rest, line, noun)
 end
 
 commands.add("music", "music [all]               list the songs on the phone", function(rest)
-  listing(4, rest, function(r)
+  listing(Macro.MSG_MUSIC_LIST, rest, function(r)
     return string.format("%s  %s - %s  %s  %s  %s", r.ID, r.Singer, r.Zhuanji, minutes(r.Timer), text.bytes(r.Size),
       r.Path)
   end, "songs")
 end)
 
 commands.add("photos", "photos [all]              list the photos on the phone", function(rest)
-  listing(5, rest, function(r)
+  listing(Macro.MSG_PICTURE_LIST, rest, function(r)
     return string.format("%s  %s  %s", r.ID, text.bytes(r.Size), r.FilePath)
   end, "photos")
 end)
 
 commands.add("videos", "videos [all]              list the videos on the phone", function(rest)
-  listing(6, rest, function(r)
+  listing(Macro.MSG_VIDEO_LIST, rest, function(r)
     return string.format("%s  %s  %s", r.ID, text.bytes(r.Size), r.FilePath)
   end, "videos")
 end)
 
-local FOLDERS = 111
+local FOLDERS = Macro.MSG_FOLDER_LIST
 -- The lists that hold files with a path, and the field naming it in each.
-local FILE_LISTS = { { 7, "FilePath" }, { 4, "Path" }, { 5, "FilePath" }, { 6, "FilePath" } }
+local FILE_LISTS = {
+  { Macro.MSG_DOCUMENT_LIST, "FilePath" }, { Macro.MSG_MUSIC_LIST, "Path" }, { Macro.MSG_PICTURE_LIST, "FilePath" },
+  { Macro.MSG_VIDEO_LIST, "FilePath" },
+}
 
 local function list_folders()
   local count = 0
   -- Frames with folders bring a list; the end frame brings the bytes in use instead.
   agent.request(FOLDERS, {}, function(status, records)
-    if status == 2 then
+    if status == Macro.LIST_END then
       local used = tonumber(records)
       local in_use = used and used > 0 and (", " .. text.bytes(used) .. " in use") or ""
       return print(string.format("%d folders%s ('files FOLDER' lists one)", count, in_use))

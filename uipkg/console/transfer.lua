@@ -85,10 +85,10 @@ local function push_one(source, target, ended)
   local bar = progress.start(label, file_size(source))
   local sent = 0
   send:SendCommonFile(target, source, function(_, status, bytes)
-    if status == 1 then
+    if status == Macro.TASK_RUNNING then
       sent = sent + bytes
       bar:update(sent)
-    elseif status == 5 then
+    elseif status == Macro.TASK_DONE then
       bar:done_line(string.format("%s: done, %s", label, text.bytes(sent)))
       ended(true)
     else
@@ -130,10 +130,10 @@ local function pull_one(source, target, ended)
   local bar = progress.start(label, 0)
   local got = 0
   get:GetFileTask(source, target, function(_, status, _, count)
-    if status == 1 then
+    if status == Macro.TASK_RUNNING then
       got = got + count
       bar:update(got)
-    elseif status == 5 then
+    elseif status == Macro.TASK_DONE then
       local note = count == 0 and " (empty, or no such file on the phone: check the path with 'files')" or ""
       bar:finish(string.format("%s: done, %s written to %s%s", label, text.bytes(count), target, note))
       ended(count > 0)
