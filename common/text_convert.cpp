@@ -32,6 +32,8 @@ void append_utf16(std::u16string& out, char32_t cp) {
 }
 } // namespace
 
+bool is_valid_utf8(std::string_view bytes) { return utf16_to_utf8(utf8_to_utf16(bytes)) == bytes; }
+
 std::u16string utf8_to_utf16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());

@@ -10,6 +10,8 @@ namespace kit::text {
 
 std::u16string utf8_to_utf16(std::string_view utf8);
 std::string utf16_to_utf8(std::u16string_view utf16);
+// Whether the bytes are well-formed UTF-8 (they survive a trip through UTF-16 unchanged).
+bool is_valid_utf8(std::string_view bytes);
 
 // Code page 936 (GBK, a superset of GB2312).
 std::string utf16_to_cp936(std::u16string_view utf16);

@@ -6,6 +6,7 @@
 #include "common/agent_protocol.h"
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
+#include "platform/process.h"
 
 using kit::design_pattern::singleton_ex;
 
@@ -20,7 +21,12 @@ CLuaAndroidConnectManager* self(lua_State* L) {
   return kit::script::self<CLuaAndroidConnectManager>(L, CLuaAndroidConnectManager::kClassName);
 }
 
-std::u16string arg16(lua_State* L, int idx) { return kit::text::utf8_to_utf16(luaL_checkstring(L, idx)); }
+// A string argument as the bytes the script gave (paths stay bytes on this system).
+std::string arg_bytes(lua_State* L, int idx) {
+  size_t length = 0;
+  const char* text = luaL_checklstring(L, idx, &length);
+  return std::string(text, length);
+}
 
 int32_t to_int32(lua_Integer v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 
@@ -29,9 +35,9 @@ int push_task_id(lua_State* L, int32_t id) {
   return 1;
 }
 
-const std::u16string kClient = u"adb_help.exe";
+const std::string kClient = "adb_help.exe";
 
-std::u16string serial_prefix(const std::u16string& serial) { return kClient + u" -s " + serial; }
+std::string serial_prefix(const std::string& serial) { return kClient + " -s " + serial; }
 
 int Init(lua_State* L) {
   if (!self(L)) return 0;
@@ -42,52 +48,52 @@ int Init(lua_State* L) {
 int AddAndroidCmd(lua_State* L) {
   CLuaAndroidConnectManager* o = self(L);
   if (!o) return 0;
-  std::u16string line = arg16(L, 2);
+  std::string line = arg_bytes(L, 2);
   int32_t priority = to_int32(luaL_checkinteger(L, 3));
   int32_t timeout = to_int32(luaL_checkinteger(L, 4));
   return push_task_id(L, o->Queue(line, priority, timeout, Kind::RawOutput, L, 5));
 }
 
 // Methods with only a function argument and a fixed command.
-int simple_command(lua_State* L, const char16_t* command, Kind kind) {
+int simple_command(lua_State* L, const char* command, Kind kind) {
   CLuaAndroidConnectManager* o = self(L);
   if (!o) return 0;
-  return push_task_id(L, o->Queue(kClient + u" " + command, 0, kNoTimeLimit, kind, L, 2));
+  return push_task_id(L, o->Queue(kClient + " " + command, 0, kNoTimeLimit, kind, L, 2));
 }
 
-int GetDevices(lua_State* L) { return simple_command(L, u"devices", Kind::DeviceList); }
-int StartServices(lua_State* L) { return simple_command(L, u"start-server", Kind::CompletionOnly); }
-int KillServices(lua_State* L) { return simple_command(L, u"kill-server", Kind::CompletionOnly); }
+int GetDevices(lua_State* L) { return simple_command(L, "devices", Kind::DeviceList); }
+int StartServices(lua_State* L) { return simple_command(L, "start-server", Kind::CompletionOnly); }
+int KillServices(lua_State* L) { return simple_command(L, "kill-server", Kind::CompletionOnly); }
 
-// serial, quoted argument, function
-int quoted_command(lua_State* L, const char16_t* verb, int32_t priority, int32_t timeout, Kind kind) {
+// serial, quoted argument, function. The value goes between double quotes, escaped by the
+// rules the command line is split with, so the bridge receives it byte for byte.
+int quoted_command(lua_State* L, const char* verb, int32_t priority, int32_t timeout, Kind kind) {
   CLuaAndroidConnectManager* o = self(L);
   if (!o) return 0;
-  std::u16string serial = arg16(L, 2);
-  std::u16string value = arg16(L, 3);
-  std::u16string line = serial_prefix(serial) + verb + u"\"" + value + u"\"";
+  std::string serial = arg_bytes(L, 2);
+  std::string value = arg_bytes(L, 3);
+  std::string line = serial_prefix(serial) + verb + kit::platform::quote_command_argument(value);
   return push_task_id(L, o->Queue(line, priority, timeout, kind, L, 4));
 }
 
-int InstallAPK(lua_State* L) { return quoted_command(L, u" install -r ", 2, kNoTimeLimit, Kind::InstallResult); }
-int UnInstallAPK(lua_State* L) { return quoted_command(L, u" uninstall ", 2, kNoTimeLimit, Kind::InstallResult); }
+int InstallAPK(lua_State* L) { return quoted_command(L, " install -r ", 2, kNoTimeLimit, Kind::InstallResult); }
+int UnInstallAPK(lua_State* L) { return quoted_command(L, " uninstall ", 2, kNoTimeLimit, Kind::InstallResult); }
 int StartAPK(lua_State* L) {
-  return quoted_command(L, u" shell am start -a android.intent.action.MAIN -n ", 2, 10000, Kind::ErrorCheck);
+  return quoted_command(L, " shell am start -a android.intent.action.MAIN -n ", 2, 10000, Kind::ErrorCheck);
 }
 
 int StartBroadCast(lua_State* L) {
   CLuaAndroidConnectManager* o = self(L);
   if (!o) return 0;
-  std::u16string line = serial_prefix(arg16(L, 2)) + u" shell am broadcast -a openUSBConnect";
+  std::string line = serial_prefix(arg_bytes(L, 2)) + " shell am broadcast -a openUSBConnect";
   return push_task_id(L, o->Queue(line, 0, 5000, Kind::BroadcastCheck, L, 3));
 }
 
 int forward(lua_State* L, kit::agent::port_pair ports) {
   CLuaAndroidConnectManager* o = self(L);
   if (!o) return 0;
-  std::u16string line = serial_prefix(arg16(L, 2)) + u" forward tcp:" +
-                        kit::text::utf8_to_utf16(std::to_string(ports.local)) + u" tcp:" +
-                        kit::text::utf8_to_utf16(std::to_string(ports.remote));
+  std::string line = serial_prefix(arg_bytes(L, 2)) + " forward tcp:" + std::to_string(ports.local) + " tcp:" +
+                     std::to_string(ports.remote);
   return push_task_id(L, o->Queue(line, 0, kNoTimeLimit, Kind::ErrorCheck, L, 3));
 }
 
@@ -170,7 +176,7 @@ void CLuaAndroidConnectManager::Register(UIS_Env* env) {
   UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
 }
 
-int32_t CLuaAndroidConnectManager::Queue(const std::u16string& command_line, int32_t priority, int32_t timeout_ms,
+int32_t CLuaAndroidConnectManager::Queue(const std::string& command_line, int32_t priority, int32_t timeout_ms,
                                          ResultKind kind, lua_State* L, int fn_index) {
   CAndroidConnectManager* r = runner();
   if (!r) return 0;

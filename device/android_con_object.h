@@ -23,7 +23,7 @@ public:
 
   // Queues a command whose result goes to the function at fn_index (when it is one);
   // returns the task id, or 0 when there is no runner.
-  int32_t Queue(const std::u16string& command_line, int32_t priority, int32_t timeout_ms, ResultKind kind,
+  int32_t Queue(const std::string& command_line, int32_t priority, int32_t timeout_ms, ResultKind kind,
                 lua_State* L, int fn_index);
   void Cancel(int32_t task_id);
   void CancelAll();

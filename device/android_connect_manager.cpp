@@ -38,7 +38,7 @@ void CAndroidConnectManager::UnInit() {
   stop_and_wait();
 }
 
-int32_t CAndroidConnectManager::AddTask(const std::u16string& command_line, int32_t priority, int32_t timeout_ms,
+int32_t CAndroidConnectManager::AddTask(const std::string& command_line, int32_t priority, int32_t timeout_ms,
                                         AndroidConnectCallback* callback) {
   lock_guard lock(lock_);
   int32_t id = ++last_task_id_;
@@ -123,7 +123,7 @@ CAndroidConnectManager::step CAndroidConnectManager::run_next() {
   CommandTask task;
   if (!TakeNextTask(proc, task)) return step::idle;
   {
-    kit::platform::process_result result = proc.run(kit::text::utf16_to_utf8(task.command_line), task.timeout_ms);
+    kit::platform::process_result result = proc.run(task.command_line, task.timeout_ms);
     lock_guard lock(lock_);
     running_ = nullptr;
     running_task_ = 0;

@@ -23,7 +23,7 @@ public:
 
 struct CommandTask {
   int32_t task_id = 0;
-  std::u16string command_line;
+  std::string command_line;  // bytes, as the script gave them
   int started = 0;  // 0 queued, 1 taken by the worker
   AndroidConnectCallback* callback = nullptr;
   std::u16string output;
@@ -42,7 +42,7 @@ public:
   void UnInit();
 
   // Queues a command line; returns its task id (from 1, never reused).
-  int32_t AddTask(const std::u16string& command_line, int32_t priority, int32_t timeout_ms,
+  int32_t AddTask(const std::string& command_line, int32_t priority, int32_t timeout_ms,
                   AndroidConnectCallback* callback);
   // Forgets a task; a command running for it is killed. Its callback is never called.
   void Cancel(int32_t task_id);

@@ -16,7 +16,7 @@ using lock_guard = std::lock_guard<kit::multithread::critical_section>;
 namespace {
 constexpr int32_t kNothingRan = 0;
 
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string quoted(const std::string& s) { return kit::platform::quote_command_argument(s); }
 
 std::string folder_of(const std::string& path) {
   auto slash = path.find_last_of('/');

@@ -74,11 +74,11 @@ asyn_http_file::asyn_http_file(asyn_http_file_event* sink) : sink_(sink), http_(
 
 asyn_http_file::~asyn_http_file() { close(); }
 
-bool asyn_http_file::request_file(const header_list& headers, const std::u16string& path, int32_t id,
+bool asyn_http_file::request_file(const header_list& headers, const std::string& path, int32_t id,
                                   const std::string& url) {
   if (path.empty() || url.empty() || is_requesting()) return false;
   header_list request_headers = headers;
-  std::string destination = text::utf16_to_utf8(path);
+  std::string destination = path;
   int64_t mtime = 0;
   if (modification_time(destination, &mtime)) request_headers.set("If-Modified-Since", http_date(mtime));
   if (!http_.request(id, url, request_headers)) return false;
@@ -108,7 +108,7 @@ void asyn_http_file::close() {
 void asyn_http_file::report_ready(uint64_t size, int result) {
   int32_t id = id_;
   std::string url = url_;
-  std::u16string path = path_;
+  std::string path = path_;
   reset();
   sink_->on_ready(id, url, size, path, result);
 }
@@ -171,7 +171,7 @@ void asyn_http_file::on_response(int32_t, http_response& response) {
   int status = response.status;
   if (status == 200 || status == 206) {
     total_ = header_number(response.headers, "Content-Length");
-    std::string destination = text::utf16_to_utf8(path_);
+    std::string destination = path_;
     if (written_ > 0) {
       // The bytes reach the disk before the name does, and one rename replaces the older
       // destination: at every moment the destination is either the old or the new file.
@@ -199,7 +199,7 @@ void asyn_http_file::on_response(int32_t, http_response& response) {
 }
 
 void asyn_http_file::on_error(int32_t, int error) {
-  if (exists_not_directory(text::utf16_to_utf8(path_))) {
+  if (exists_not_directory(path_)) {
     report_ready(range_start_ + total_, asyn_http_file_event::kOlderFileKept);
   } else {
     report_failure(error);

@@ -18,7 +18,7 @@ class asyn_http_file_event {
 public:
   enum result_t { kDownloaded = 0, kNotModified = 1, kOlderFileKept = 2 };
   virtual ~asyn_http_file_event() = default;
-  virtual void on_ready(int32_t id, const std::string& url, uint64_t size, const std::u16string& path, int result) = 0;
+  virtual void on_ready(int32_t id, const std::string& url, uint64_t size, const std::string& path, int result) = 0;
   // error: a client or socket error number, an HTTP status, or an errno value.
   virtual void on_error(int32_t id, const std::string& url, int error) = 0;
   virtual void on_progress(int32_t id, uint64_t range_start, uint64_t written, uint64_t total) {
@@ -36,7 +36,7 @@ public:
 
   // Starts the download of url into path. False for an empty path or URL, while a
   // transfer is under way, or when the request cannot be started.
-  bool request_file(const header_list& headers, const std::u16string& path, int32_t id, const std::string& url);
+  bool request_file(const header_list& headers, const std::string& path, int32_t id, const std::string& url);
   // Abandons the transfer without an event; the ".tmp" keeps what was received.
   void close();
   bool is_requesting() const { return !path_.empty(); }
@@ -62,7 +62,7 @@ private:
   asyn_http http_;
   int32_t id_ = 0;
   std::string url_;
-  std::u16string path_;
+  std::string path_;
   std::string temp_path_;  // UTF-8
   platform::file file_;
   uint64_t written_ = 0;

@@ -10,13 +10,13 @@
 
 namespace kit::net {
 
-void lua_asyn_http_file::on_ready(int32_t id, const std::string& url, uint64_t, const std::u16string& path,
+void lua_asyn_http_file::on_ready(int32_t id, const std::string& url, uint64_t, const std::string& path,
                                   int result) {
   if (!on_ready_) return;
   script::call_event(on_ready_, [&](lua_State* L) {
     script::push_int32(L, id);
     script::push_string(L, url);
-    script::push_utf16(L, path);
+    script::push_string(L, path);
     script::push_int32(L, result);
     return 4;
   });
@@ -55,7 +55,7 @@ int request_file(lua_State* L) {
   }
   std::string url = lua_type(L, 3) == LUA_TSTRING ? script::to_string(L, 3) : "";
   std::string path = lua_type(L, 5) == LUA_TSTRING ? script::to_string(L, 5) : "";
-  lua_pushboolean(L, object->file.request_file(headers, text::utf8_to_utf16(path), id, url));
+  lua_pushboolean(L, object->file.request_file(headers, path, id, url));
   return 1;
 }
 

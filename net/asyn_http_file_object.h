@@ -16,7 +16,7 @@ public:
   static constexpr const char* kErrorEvent = "on_asyn_http_file_error";
 
   lua_asyn_http_file() : file(this) {}
-  void on_ready(int32_t id, const std::string& url, uint64_t size, const std::u16string& path, int result) override;
+  void on_ready(int32_t id, const std::string& url, uint64_t size, const std::string& path, int result) override;
   void on_error(int32_t id, const std::string& url, int error) override;
   script::function_ref* event_slot(const char* name, size_t length);
 

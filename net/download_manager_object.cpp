@@ -15,7 +15,8 @@ CLuaDownloadManager* self(lua_State* L) {
   return kit::script::self<CLuaDownloadManager>(L, CLuaDownloadManager::kClassName);
 }
 
-std::u16string utf16_arg(lua_State* L, int idx) { return kit::text::utf8_to_utf16(kit::script::to_string(L, idx)); }
+// Texts and paths as the bytes the script gave.
+std::string bytes_arg(lua_State* L, int idx) { return kit::script::to_string(L, idx); }
 
 int32_t int_arg(lua_State* L, int idx) {
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(kit::script::to_int64(lua_tonumber(L, idx)))));
@@ -42,8 +43,8 @@ kit::net::task_listener listener_at(lua_State* L, int idx) {
   };
 }
 
-void set_field(lua_State* L, const char* name, const std::u16string& value) {
-  kit::script::push_utf16(L, value);
+void set_field(lua_State* L, const char* name, const std::string& value) {
+  kit::script::push_string(L, value);
   lua_setfield(L, -2, name);
 }
 
@@ -88,8 +89,8 @@ int Init(lua_State* L) {
 int DownLoadFile(lua_State* L) {
   CLuaDownloadManager* o = self(L);
   if (!o) return 0;
-  int32_t id = o->queue.download_file(kit::script::to_string(L, 2), utf16_arg(L, 3), int_arg(L, 4), utf16_arg(L, 5),
-                                      utf16_arg(L, 6), listener_at(L, 7));
+  int32_t id = o->queue.download_file(kit::script::to_string(L, 2), bytes_arg(L, 3), int_arg(L, 4), bytes_arg(L, 5),
+                                      bytes_arg(L, 6), listener_at(L, 7));
   push_int32(L, id);
   return 1;
 }
@@ -123,7 +124,7 @@ int AddDatebaseTask(lua_State* L) {
   int32_t id = id_arg(L, 2);
   if (id == 0) return 0;
   o->queue.add_stored_task(id, kit::script::to_string(L, 3), kit::script::to_int64(lua_tonumber(L, 4)),
-                           kit::script::to_int64(lua_tonumber(L, 5)), utf16_arg(L, 6), listener_at(L, 9));
+                           kit::script::to_int64(lua_tonumber(L, 5)), bytes_arg(L, 6), listener_at(L, 9));
   push_int32(L, id);
   return 1;
 }

@@ -18,8 +18,8 @@ std::string range_value(int64_t position) {
 }
 
 namespace {
-void make_parent_folders(const std::u16string& path) {
-  std::filesystem::path parent = std::filesystem::path(text::utf16_to_utf8(path)).parent_path();
+void make_parent_folders(const std::string& path) {
+  std::filesystem::path parent = std::filesystem::path(path).parent_path();
   std::error_code ignored;
   if (!parent.empty()) std::filesystem::create_directories(parent, ignored);
 }
@@ -47,8 +47,8 @@ void download_queue::init(init_listener listener) {
   post(kCallInit);
 }
 
-int32_t download_queue::download_file(const std::string& url, const std::u16string& path, int32_t type,
-                                      const std::u16string& show_name, const std::u16string& logo,
+int32_t download_queue::download_file(const std::string& url, const std::string& path, int32_t type,
+                                      const std::string& show_name, const std::string& logo,
                                       task_listener listener) {
   make_parent_folders(path);
   int32_t id = ++counter_;
@@ -64,7 +64,7 @@ int32_t download_queue::download_file(const std::string& url, const std::u16stri
     record.task_type = type;
     record.file_path = path;
     record.show_name = show_name;
-    record.download_url = text::utf8_to_utf16(url);
+    record.download_url = url;
     record.logoUrl = logo;
     store_->insert_task(record);
   }
@@ -73,7 +73,7 @@ int32_t download_queue::download_file(const std::string& url, const std::u16stri
 }
 
 int32_t download_queue::add_stored_task(int32_t id, const std::string& url, int64_t position, int64_t size,
-                                        const std::u16string& path, task_listener listener) {
+                                        const std::string& path, task_listener listener) {
   make_parent_folders(path);
   task& t = tasks_[id];
   if (t.state == kTaskRunning) file_.close();
@@ -129,7 +129,7 @@ void download_queue::start_next_task() {
     // The recorded position may be ahead of the ".tmp" (the file was cut short or removed
     // while the row stayed, say after the machine went down): never ask for bytes beyond
     // what the ".tmp" holds, which would leave a hole.
-    int64_t on_disk = file_size_of(text::utf16_to_utf8(t.path) + ".tmp");
+    int64_t on_disk = file_size_of(t.path + ".tmp");
     if (t.position > on_disk) t.position = on_disk;
     // A ".tmp" that already holds the whole file (the process ended before the rename):
     // a range from its end cannot be satisfied, so the last byte is fetched again.
@@ -171,10 +171,10 @@ void download_queue::on_progress(int32_t id, uint64_t range_start, uint64_t writ
   }
 }
 
-void download_queue::on_ready(int32_t id, const std::string&, uint64_t size, const std::u16string&, int) {
+void download_queue::on_ready(int32_t id, const std::string&, uint64_t size, const std::string&, int) {
   auto it = tasks_.find(id);
   if (it != tasks_.end()) {
-    int64_t final_size = size == 0 ? file_size_of(text::utf16_to_utf8(it->second.path)) : static_cast<int64_t>(size);
+    int64_t final_size = size == 0 ? file_size_of(it->second.path) : static_cast<int64_t>(size);
     if (store_) store_->update_task_progress(id, final_size, final_size, kTaskDone);
     task_listener listener = std::move(it->second.listener);
     tasks_.erase(it);

@@ -45,10 +45,10 @@ public:
   // Only the first call with a listener counts; the listener is called later, from the
   // message window, with the stored tasks.
   void init(init_listener listener);
-  int32_t download_file(const std::string& url, const std::u16string& path, int32_t type,
-                        const std::u16string& show_name, const std::u16string& logo, task_listener listener);
+  int32_t download_file(const std::string& url, const std::string& path, int32_t type,
+                        const std::string& show_name, const std::string& logo, task_listener listener);
   int32_t add_stored_task(int32_t id, const std::string& url, int64_t position, int64_t size,
-                          const std::u16string& path, task_listener listener);
+                          const std::string& path, task_listener listener);
   void cancel_task(int32_t id, bool keep_record);
   void stop_task(int32_t id);
   void restart_task(int32_t id);
@@ -67,7 +67,7 @@ private:
   struct task {
     int32_t state = kTaskWaiting;
     task_listener listener;
-    std::u16string path;
+    std::string path;
     std::string url;
     int64_t size = 0;
     int64_t position = 0;
@@ -76,7 +76,7 @@ private:
   void start_next_task();
   void fail(int32_t id, task& t);
   void post(uintptr_t code);
-  void on_ready(int32_t id, const std::string& url, uint64_t size, const std::u16string& path, int result) override;
+  void on_ready(int32_t id, const std::string& url, uint64_t size, const std::string& path, int result) override;
   void on_error(int32_t id, const std::string& url, int error) override;
   void on_progress(int32_t id, uint64_t range_start, uint64_t written, uint64_t total) override;
 

@@ -12,24 +12,30 @@
 
 namespace {
 
-const std::u16string kTable = u"task_info_table";
-const char16_t* const kCreate =
-    u"create table task_info_table (task_id int PRIMARY KEY not null, \t\t task_type int, \t\t task_state int, "
-    u"\t\t task_priorty int, \t\t file_pos int64,\t\t file_size int64,\t\t file_path text,\t\t spend_time int,\t\t "
-    u"show_name text,\t\t download_url text,\t\t logoUrl text);";
+const std::string kTable = "task_info_table";
+const char* const kCreate =
+    "create table task_info_table (task_id int PRIMARY KEY not null, \t\t task_type int, \t\t task_state int, "
+    "\t\t task_priorty int, \t\t file_pos int64,\t\t file_size int64,\t\t file_path text,\t\t spend_time int,\t\t "
+    "show_name text,\t\t download_url text,\t\t logoUrl text);";
 
-void bind_text(sqlite3_stmt* st, int index, const std::u16string& text) {
-  sqlite3_bind_text16(st, index, text.data(), static_cast<int>(text.size() * 2), SQLITE_TRANSIENT);
+// Texts are UTF-8; a path that is not (a name of bytes, as this system allows) is stored as
+// its bytes, so it comes back unchanged whatever the database's text encoding.
+void bind_text(sqlite3_stmt* st, int index, const std::string& text) {
+  if (kit::text::is_valid_utf8(text)) {
+    sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  } else {
+    sqlite3_bind_blob(st, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  }
 }
 
 // Runs one statement: prepare, bind, step (once more when the database is busy), then
 // reset and finalize. Rows, when wanted, go to on_row while the step returns them. True
 // exactly when the last step returned SQLITE_DONE (or, with on_row, ended the rows).
-bool run(sqlite3* db, const std::u16string& text, const std::function<void(sqlite3_stmt*)>& bind,
+bool run(sqlite3* db, const std::string& text, const std::function<void(sqlite3_stmt*)>& bind,
          const std::function<bool(sqlite3_stmt*)>& on_row = {}, int* last_step = nullptr) {
   if (!db) return false;
   sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare16_v2(db, text.c_str(), -1, &st, nullptr) != SQLITE_OK || !st) {
+  if (sqlite3_prepare_v2(db, text.c_str(), -1, &st, nullptr) != SQLITE_OK || !st) {
     sqlite3_finalize(st);
     if (last_step) *last_step = sqlite3_errcode(db);
     return false;
@@ -44,22 +50,27 @@ bool run(sqlite3* db, const std::u16string& text, const std::function<void(sqlit
   return rc == SQLITE_DONE;
 }
 
-bool exec(sqlite3* db, const char16_t* text) { return run(db, text, {}); }
+bool exec(sqlite3* db, const char* text) { return run(db, text, {}); }
 
 // A write in a transaction of its own, rolled back when it fails.
-bool write(sqlite3* db, const std::u16string& text, const std::function<void(sqlite3_stmt*)>& bind) {
-  if (!db || !exec(db, u"begin immediate;")) return false;
-  if (run(db, text, bind) && exec(db, u"commit;")) return true;
-  exec(db, u"rollback;");
+bool write(sqlite3* db, const std::string& text, const std::function<void(sqlite3_stmt*)>& bind) {
+  if (!db || !exec(db, "begin immediate;")) return false;
+  if (run(db, text, bind) && exec(db, "commit;")) return true;
+  exec(db, "rollback;");
   return false;
 }
 
 bool is_corruption(int code) { return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB; }
 
-std::u16string column_text(sqlite3_stmt* st, int column, const std::u16string& keep) {
-  const void* text = sqlite3_column_text16(st, column);
+std::string column_text(sqlite3_stmt* st, int column, const std::string& keep) {
+  if (sqlite3_column_type(st, column) == SQLITE_BLOB) {
+    const void* bytes = sqlite3_column_blob(st, column);
+    if (!bytes) return std::string();
+    return std::string(static_cast<const char*>(bytes), static_cast<size_t>(sqlite3_column_bytes(st, column)));
+  }
+  const unsigned char* text = sqlite3_column_text(st, column);
   if (!text) return keep;
-  return std::u16string(static_cast<const char16_t*>(text), static_cast<size_t>(sqlite3_column_bytes16(st, column)) / 2);
+  return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(st, column)));
 }
 
 } // namespace
@@ -80,9 +91,8 @@ void CSqliteManager::open_task_store() {
 
 CSqliteManager::open_result CSqliteManager::try_open(const std::string& path) {
   close();
-  std::u16string wide = kit::text::utf8_to_utf16(path);
   sqlite3* db = nullptr;
-  if (sqlite3_open16(wide.c_str(), &db) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
     std::fprintf(stderr, "download store: cannot open %s: %s; downloads are kept in memory only\n", path.c_str(),
                  db ? sqlite3_errmsg(db) : "out of memory");
     sqlite3_close_v2(db);
@@ -93,7 +103,7 @@ CSqliteManager::open_result CSqliteManager::try_open(const std::string& path) {
   // check of the pages.
   bool healthy = false;
   int rc = 0;
-  run(db_, u"pragma quick_check;", {}, [&](sqlite3_stmt* st) {
+  run(db_, "pragma quick_check;", {}, [&](sqlite3_stmt* st) {
     const unsigned char* text = sqlite3_column_text(st, 0);
     healthy = text && std::string(reinterpret_cast<const char*>(text)) == "ok";
     return false;
@@ -139,7 +149,7 @@ bool CSqliteManager::open_task_store_at(const std::string& path) {
 
 bool CSqliteManager::ensure_table() {
   bool exists = false;
-  run(db_, u"select tbl_name from sqlite_master where tbl_name = ? ",
+  run(db_, "select tbl_name from sqlite_master where tbl_name = ? ",
       [](sqlite3_stmt* st) { bind_text(st, 1, kTable); },
       [&](sqlite3_stmt*) {
         exists = true;
@@ -149,14 +159,14 @@ bool CSqliteManager::ensure_table() {
 }
 
 void CSqliteManager::load_snapshot() {
-  run(db_, u"select task_id from " + kTable, {}, [&](sqlite3_stmt* st) {
+  run(db_, "select task_id from " + kTable, {}, [&](sqlite3_stmt* st) {
     task_record record;
     record.task_id = sqlite3_column_int(st, 0);
     stored_tasks_.push_back(record);
     return true;
   });
   for (task_record& record : stored_tasks_) load_task(record.task_id, record);
-  run(db_, u"select task_id from task_info_table where task_id > ?1 order by task_id desc;",
+  run(db_, "select task_id from task_info_table where task_id > ?1 order by task_id desc;",
       [&](sqlite3_stmt* st) { sqlite3_bind_int(st, 1, next_task_base_ - 1); },
       [&](sqlite3_stmt* st) {
         next_task_base_ = sqlite3_column_int(st, 0) + 1;
@@ -165,7 +175,7 @@ void CSqliteManager::load_snapshot() {
 }
 
 bool CSqliteManager::insert_task(const task_record& t) {
-  return write(db_, u"insert into " + kTable + u" values(?1, ?2, ?3,?4,?5,?6,?7,?8,?9,?10,?11); ",
+  return write(db_, "insert into " + kTable + " values(?1, ?2, ?3,?4,?5,?6,?7,?8,?9,?10,?11); ",
                [&](sqlite3_stmt* st) {
                  sqlite3_bind_int(st, 1, t.task_id);
                  sqlite3_bind_int(st, 2, t.task_type);
@@ -183,7 +193,7 @@ bool CSqliteManager::insert_task(const task_record& t) {
 
 bool CSqliteManager::load_task(int32_t task_id, task_record& t) {
   bool read = false;
-  run(db_, u"select * from " + kTable + u" where task_id=?1;",
+  run(db_, "select * from " + kTable + " where task_id=?1;",
       [&](sqlite3_stmt* st) { sqlite3_bind_int(st, 1, task_id); },
       [&](sqlite3_stmt* st) {
         read = true;
@@ -204,12 +214,12 @@ bool CSqliteManager::load_task(int32_t task_id, task_record& t) {
 }
 
 bool CSqliteManager::delete_task(int32_t task_id) {
-  return write(db_, u" delete from " + kTable + u" where task_id =?1 ; ",
+  return write(db_, " delete from " + kTable + " where task_id =?1 ; ",
                [&](sqlite3_stmt* st) { sqlite3_bind_int(st, 1, task_id); });
 }
 
 bool CSqliteManager::update_task_progress(int32_t task_id, int64_t file_pos, int64_t file_size, int32_t task_state) {
-  return write(db_, u"update " + kTable + u" set file_pos=?1,file_size=?2, task_state=?3 where task_id=?4; ",
+  return write(db_, "update " + kTable + " set file_pos=?1,file_size=?2, task_state=?3 where task_id=?4; ",
                [&](sqlite3_stmt* st) {
                  sqlite3_bind_int64(st, 1, file_pos);
                  sqlite3_bind_int64(st, 2, file_size);

@@ -18,11 +18,11 @@ struct task_record {
   int32_t task_priorty = 0;
   int64_t file_pos = 0;
   int64_t file_size = 0;
-  std::u16string file_path;
+  std::string file_path;
   int32_t spend_time = 0;
-  std::u16string show_name;
-  std::u16string download_url;
-  std::u16string logoUrl;
+  std::string show_name;
+  std::string download_url;
+  std::string logoUrl;
 };
 
 class CSqliteManager {

@@ -177,23 +177,9 @@ void CLuaSendFile::HandleMessage(uintptr_t task_id) {
   }
 }
 
-void CLuaSendFile::signal_work() {
-  {
-    std::lock_guard<std::mutex> lock(work_m_);
-    work_set_ = true;
-  }
-  work_cv_.notify_all();
-}
-
 void CLuaSendFile::on_stop_requested() {
   signal_work();
   socket_.abort();
-}
-
-void CLuaSendFile::wait_for_work() {
-  std::unique_lock<std::mutex> lock(work_m_);
-  work_cv_.wait(lock, [this] { return work_set_ || should_stop(); });
-  work_set_ = false;  // an auto-reset event
 }
 
 bool CLuaSendFile::take_task(job& out) {
@@ -210,20 +196,18 @@ bool CLuaSendFile::take_task(job& out) {
   return false;
 }
 
-void CLuaSendFile::run() {
-  while (!should_stop()) {
-    job j;
-    if (!take_task(j)) {
-      buffer_.reset();
-      wait_for_work();
-      continue;
-    }
-    uint32_t bytes = 0;
-    uint32_t status = transfer(j, bytes);
-    if (status == 0 || !deliver(j.id, status, bytes)) break;
-  }
-  buffer_.reset();
+CLuaSendFile::step CLuaSendFile::run_next() {
+  if (should_stop()) return step::quit;
+  job j;
+  if (!take_task(j)) return step::idle;
+  uint32_t bytes = 0;
+  uint32_t status = transfer(j, bytes);
+  if (status == 0 || !deliver(j.id, status, bytes)) return step::quit;
+  return step::ran;
 }
+
+// The transfer buffer is held only while there is work.
+void CLuaSendFile::on_idle() { buffer_.reset(); }
 
 bool CLuaSendFile::deliver(uint32_t id, uint32_t status, uint32_t bytes) {
   {

@@ -22,7 +22,7 @@
 
 class CMessageWindow;
 
-class CLuaSendFile : public kit::multithread::thread, public MessageHandler {
+class CLuaSendFile : public kit::multithread::queue_worker, public MessageHandler {
 public:
   static constexpr const char* kGlobalName = "SendFile.Manager";
   static constexpr const char* kClassName = "SendFile.Manager.Class";
@@ -54,7 +54,8 @@ public:
   void HandleMessage(uintptr_t task_id) override;
 
 protected:
-  void run() override;
+  step run_next() override;
+  void on_idle() override;
   void on_stop_requested() override;
 
 private:
@@ -82,8 +83,7 @@ private:
 
   bool should_stop() const { return quit_ || stop_requested(); }
   bool take_task(job& out);
-  void wait_for_work();
-  void signal_work();
+  void signal_work() { notify_work(); }
   // Runs one push; returns its final status, or 0 when the worker is stopping.
   uint32_t transfer(const job& j, uint32_t& bytes);
   // Hands a status to the UI thread and waits until the callback has seen it. False when
@@ -104,9 +104,6 @@ private:
   kit::platform::blocking_tcp_client socket_;
   std::unique_ptr<char[]> buffer_;  // held only while there is work
 
-  std::mutex work_m_;
-  std::condition_variable work_cv_;
-  bool work_set_ = false;
 
   // Whether the worker is inside a synchronous delivery that the UI thread has not yet
   // handled; UnInit must not join it then. Deliveries are numbered so that one already

@@ -7,6 +7,25 @@ namespace {
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 } // namespace
 
+std::string quote_command_argument(const std::string& value) {
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : value) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes before a quote are doubled and one more escapes the quote; elsewhere they
+    // stay as they are.
+    out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(2 * backslashes, '\\');  // before the closing quote
+  out += '"';
+  return out;
+}
+
 std::vector<std::string> split_command_line(const std::string& line) {
   std::vector<std::string> args;
   size_t i = 0;

@@ -21,6 +21,10 @@ namespace kit::platform {
 // opens or closes a quoted part, 2n+1 give n backslashes and a literal quote, and a
 // doubled quote inside a quoted part is a literal quote.
 std::vector<std::string> split_command_line(const std::string& line);
+// A value as one quoted argument that split_command_line reads back byte for byte:
+// enclosed in double quotes, with a quote inside escaped by a backslash and the
+// backslashes before a quote (or before the closing quote) doubled.
+std::string quote_command_argument(const std::string& value);
 
 // The path of the program named by the first word of a command line; empty when none is
 // found. A name holding "/" or "\" is a path of its own (backslashes become "/");
@@ -64,6 +68,8 @@ public:
   process_result run(const std::string& command_line, int timeout_ms);
   // Runs with a program folder given explicitly instead of the executable's folder.
   process_result run(const std::string& command_line, int timeout_ms, const std::string& program_dir);
+  // The same with the arguments given one by one (the first names the program).
+  process_result run(const std::vector<std::string>& args, int timeout_ms, const std::string& program_dir);
 
   // Kills the running program's group, or makes a later run() end at once.
   void cancel();

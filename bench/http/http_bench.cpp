@@ -52,7 +52,7 @@ bool make_source(const std::string& path, uint64_t size) {
 
 struct sink : kit::net::asyn_http_file_event {
   bool ok = false;
-  void on_ready(int32_t, const std::string&, uint64_t, const std::u16string&, int result) override {
+  void on_ready(int32_t, const std::string&, uint64_t, const std::string&, int result) override {
     ok = result == 0;
     kit::platform::ui_loop::instance().stop();
   }
@@ -66,7 +66,7 @@ double host_download(const std::string& url, const std::string& dest) {
   sink events;
   kit::net::asyn_http_file file(&events);
   double start = now_s();
-  if (!file.request_file({}, kit::text::utf8_to_utf16(dest), 1, url)) return -1;
+  if (!file.request_file({}, dest, 1, url)) return -1;
   auto& loop = kit::platform::ui_loop::instance();
   loop.restart();
   loop.run();

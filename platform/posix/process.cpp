@@ -158,12 +158,15 @@ process_result process::run(const std::string& command_line, int timeout_ms) {
 }
 
 process_result process::run(const std::string& command_line, int timeout_ms, const std::string& program_dir) {
+  return run(split_command_line(command_line), timeout_ms, program_dir);
+}
+
+process_result process::run(const std::vector<std::string>& args, int timeout_ms, const std::string& program_dir) {
   process_result result;
   if (cancelled_) {
     result.how = process_result::ending::cancelled;
     return result;
   }
-  std::vector<std::string> args = split_command_line(command_line);
   if (args.empty()) return result;
   std::string path = find_program(args[0], program_dir);
   if (path.empty()) return result;

@@ -49,9 +49,9 @@ TEST_F(RunnerTest, CancellingAFinishedTaskDoesNotKillTheNextCommand) {
   CAndroidConnectManager runner;
   runner.Init();
   std::string started = dir / "second-started";
-  int32_t first = runner.AddTask(u"sh -c \"echo first\"", 0, -1, &calls);
+  int32_t first = runner.AddTask("sh -c \"echo first\"", 0, -1, &calls);
   int32_t second =
-      runner.AddTask(ascii16("sh -c \"touch " + started + "; sleep 0.3; echo second\""), 0, -1, &calls);
+      runner.AddTask("sh -c \"touch " + started + "; sleep 0.3; echo second\"", 0, -1, &calls);
   // The first command has ended (its completion waits for the UI loop) and the second
   // one runs: cancelling the first must leave the second alone.
   wait_for_file(started);
@@ -70,12 +70,12 @@ TEST_F(RunnerTest, UnInitEndsAHangingCommandAndInitDoesNotRestart) {
   auto runner = std::make_unique<CAndroidConnectManager>();
   runner->Init();
   std::string started = dir / "started";
-  runner->AddTask(ascii16("sh -c \"touch " + started + "; exec sleep 60\""), 0, -1, &calls);
+  runner->AddTask("sh -c \"touch " + started + "; exec sleep 60\"", 0, -1, &calls);
   wait_for_file(started);
   runner->UnInit();  // returns: the hanging command was killed
   EXPECT_EQ(runner->TaskCount(), 0u);
   runner->Init();
-  runner->AddTask(u"sh -c \"echo late\"", 0, -1, &calls);
+  runner->AddTask("sh -c \"echo late\"", 0, -1, &calls);
   EXPECT_FALSE(runner->running());
   EXPECT_EQ(runner->TaskCount(), 1u);
   runner.reset();
@@ -88,7 +88,7 @@ TEST_F(RunnerTest, ADebugBridgeClientWhoseOutputNeverEndsIsCutAtTheCap) {
   recorder calls;
   CAndroidConnectManager runner;
   runner.Init();
-  int32_t id = runner.AddTask(ascii16(testsupport::bin_dir() + "/adb_help devices"), 0, -1, &calls);
+  int32_t id = runner.AddTask(testsupport::bin_dir() + "/adb_help devices", 0, -1, &calls);
   kit::platform::ui_loop::instance().run();
   ::unsetenv("ADB_HELP_LINES");
   ASSERT_EQ(calls.done.count(id), 1u);

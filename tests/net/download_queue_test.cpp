@@ -96,7 +96,7 @@ protected:
       if (state != kTaskRunning) net_test::stop_loop();
     };
   }
-  std::u16string dest(const std::string& name) { return kit::text::utf8_to_utf16(dir / name); }
+  std::string dest(const std::string& name) { return dir / name; }
   // Runs the loop until the server has read n requests and the n-th transfer's ".tmp"
   // holds the 100 bytes a stalled answer sends.
   void run_until_received(size_t n, const std::string& name) {
@@ -140,7 +140,7 @@ TEST(DownloadRange, ValueKeepsTheWholePosition) {
 
 TEST_F(DownloadQueue, FailureAtHalfIsStoredAndResumesFromThere) {
   server.mode = 1;
-  int32_t id = queue->download_file(server.url(), dest("a/b/file.bin"), 2, u"file", u"", listener());
+  int32_t id = queue->download_file(server.url(), dest("a/b/file.bin"), 2, "file", "", listener());
   EXPECT_EQ(id, 1);
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_FALSE(reports.empty());
@@ -171,9 +171,9 @@ TEST_F(DownloadQueue, FailureAtHalfIsStoredAndResumesFromThere) {
 
 TEST_F(DownloadQueue, StopRestartAndCancelWithTheirRows) {
   server.mode = 2;
-  int32_t a = queue->download_file(server.url(), dest("a.bin"), 1, u"a", u"", listener());
-  int32_t b = queue->download_file(server.url(), dest("b.bin"), 1, u"b", u"", listener());
-  int32_t c = queue->download_file(server.url(), dest("c.bin"), 7, u"c", u"", listener());
+  int32_t a = queue->download_file(server.url(), dest("a.bin"), 1, "a", "", listener());
+  int32_t b = queue->download_file(server.url(), dest("b.bin"), 1, "b", "", listener());
+  int32_t c = queue->download_file(server.url(), dest("c.bin"), 7, "c", "", listener());
   EXPECT_EQ(queue->state_of(a), kTaskRunning);
   EXPECT_EQ(queue->state_of(b), kTaskWaiting);
   EXPECT_EQ(row(a).task_state, kTaskWaiting);
@@ -228,8 +228,8 @@ TEST_F(DownloadQueue, ResumeNeverStartsBeyondTheTemporaryFile) {
 }
 
 TEST_F(DownloadQueue, RefusedStartFailsTheTaskAndTheQueueGoesOn) {
-  int32_t bad = queue->download_file("", dest("bad.bin"), 1, u"bad", u"", listener());
-  int32_t good = queue->download_file(server.url(), dest("good.bin"), 1, u"good", u"", listener());
+  int32_t bad = queue->download_file("", dest("bad.bin"), 1, "bad", "", listener());
+  int32_t good = queue->download_file(server.url(), dest("good.bin"), 1, "good", "", listener());
   EXPECT_EQ(queue->state_of(bad), kTaskFailed);
   EXPECT_EQ(queue->state_of(good), kTaskRunning);
   ASSERT_TRUE(net_test::run_loop());  // the failure is reported from the message window
@@ -243,9 +243,9 @@ TEST_F(DownloadQueue, RefusedStartFailsTheTaskAndTheQueueGoesOn) {
 }
 
 TEST_F(DownloadQueue, TaskFailingAtOnceIsStoredFailed) {
-  int32_t id = queue->download_file("no scheme at all", dest("x.bin"), 1, u"x", u"", listener());
+  int32_t id = queue->download_file("no scheme at all", dest("x.bin"), 1, "x", "", listener());
   EXPECT_EQ(row(id).task_state, kTaskFailed);
-  EXPECT_EQ(row(id).show_name, u"x");
+  EXPECT_EQ(row(id).show_name, "x");
   ASSERT_TRUE(net_test::run_loop());
   EXPECT_EQ(reports.back().state, kTaskFailed);
 }
@@ -270,7 +270,7 @@ TEST_F(DownloadQueue, InitWithoutAFunctionLeavesRoomForOneWithIt) {
   EXPECT_EQ(second, 0);
   EXPECT_EQ(listed, 1u);
   // New ids follow the largest stored one (base 10, then incremented).
-  EXPECT_EQ(queue->download_file("", dest("n.bin"), 7, u"", u"", {}), 11);
+  EXPECT_EQ(queue->download_file("", dest("n.bin"), 7, "", "", {}), 11);
 }
 
 TEST_F(DownloadQueue, CompleteTemporaryFileIsFinishedNotRefusedForEver) {
@@ -290,7 +290,7 @@ TEST_F(DownloadQueue, NotModifiedCompletesWithTheExistingFilesSize) {
     if (!c.read_request().empty()) c.send("HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n");
   });
   testsupport::write_file(dir / "old.bin", std::string(1234, 'o'));
-  int32_t id = queue->download_file(not_modified.url("/old.bin"), dest("old.bin"), 1, u"old", u"", listener());
+  int32_t id = queue->download_file(not_modified.url("/old.bin"), dest("old.bin"), 1, "old", "", listener());
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].state, kTaskDone);
@@ -298,4 +298,20 @@ TEST_F(DownloadQueue, NotModifiedCompletesWithTheExistingFilesSize) {
   EXPECT_EQ(reports[0].size, 1234);
   EXPECT_EQ(row(id).file_size, 1234);
   EXPECT_NE(not_modified.requests()[0].find("If-Modified-Since: "), std::string::npos);
+}
+
+// A destination whose name is not UTF-8 (a byte name, as this system allows) is written
+// and stored exactly, and comes back so from a reopened store.
+TEST_F(DownloadQueue, ANameOfBytesIsDownloadedAndStoredExactly) {
+  const std::string name = "caf\xE9 \xFF.bin";
+  int32_t id = queue->download_file(server.url(), dest(name), 1, name, "", listener());
+  ASSERT_TRUE(net_test::run_loop());
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back().state, kTaskDone);
+  EXPECT_TRUE(testsupport::read_file(dir / name) == content());
+  EXPECT_EQ(row(id).file_path, dest(name));
+  EXPECT_EQ(row(id).show_name, name);
+  store.close();
+  ASSERT_TRUE(store.open_task_store_at(dir / "Download.db"));
+  EXPECT_EQ(row(id).file_path, dest(name));
 }

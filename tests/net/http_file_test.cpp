@@ -30,7 +30,7 @@ struct sink : asyn_http_file_event {
   std::vector<int> results, errors;
   std::vector<uint64_t> sizes;
   uint64_t start = 0, written = 0, total = 0;
-  void on_ready(int32_t, const std::string&, uint64_t size, const std::u16string&, int result) override {
+  void on_ready(int32_t, const std::string&, uint64_t size, const std::string&, int result) override {
     results.push_back(result);
     sizes.push_back(size);
     net_test::stop_loop();
@@ -58,7 +58,7 @@ struct download {
   sink events;
   asyn_http_file file{&events};
   bool run(const std::string& url, const header_list& headers = {}) {
-    if (!file.request_file(headers, kit::text::utf8_to_utf16(dest), 1, url)) return false;
+    if (!file.request_file(headers, dest, 1, url)) return false;
     return net_test::run_loop();
   }
 };

@@ -48,7 +48,7 @@ struct file_sink : asyn_http_file_event {
   std::vector<int> errors;
   std::vector<uint64_t> progress_totals;
   uint64_t last_written = 0, last_start = 0;
-  void on_ready(int32_t id, const std::string&, uint64_t size, const std::u16string&, int result) override {
+  void on_ready(int32_t id, const std::string&, uint64_t size, const std::string&, int result) override {
     ready.push_back({id, size, result});
     net_test::stop_loop();
   }
@@ -145,7 +145,7 @@ TEST_F(NginxHttp, FileDownloadThenNotModifiedThenResume) {
   const std::string dest = local / "f.bin";
   file_sink sink;
   asyn_http_file file(&sink);
-  ASSERT_TRUE(file.request_file({}, kit::text::utf8_to_utf16(dest), 5, server.url("/f.bin")));
+  ASSERT_TRUE(file.request_file({}, dest, 5, server.url("/f.bin")));
   EXPECT_TRUE(file.is_requesting());
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(sink.ready.size(), 1u);
@@ -157,7 +157,7 @@ TEST_F(NginxHttp, FileDownloadThenNotModifiedThenResume) {
   EXPECT_FALSE(file.is_requesting());
 
   // The destination is newer than the server's file now: 304, file untouched.
-  ASSERT_TRUE(file.request_file({}, kit::text::utf8_to_utf16(dest), 6, server.url("/f.bin")));
+  ASSERT_TRUE(file.request_file({}, dest, 6, server.url("/f.bin")));
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(sink.ready.size(), 2u);
   EXPECT_EQ(sink.ready[1].result, 1);
@@ -168,7 +168,7 @@ TEST_F(NginxHttp, FileDownloadThenNotModifiedThenResume) {
   testsupport::write_file(dest2 + ".tmp", content.substr(0, 1000));
   header_list range;
   range.add("Range", "bytes=1000-");
-  ASSERT_TRUE(file.request_file(range, kit::text::utf8_to_utf16(dest2), 7, server.url("/f.bin")));
+  ASSERT_TRUE(file.request_file(range, dest2, 7, server.url("/f.bin")));
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(sink.ready.size(), 3u);
   EXPECT_EQ(sink.ready[2].result, 0);
@@ -182,7 +182,7 @@ TEST_F(NginxHttp, FileDownloadThenNotModifiedThenResume) {
 TEST_F(NginxHttp, NotFoundFailsWithTheStatus) {
   file_sink sink;
   asyn_http_file file(&sink);
-  ASSERT_TRUE(file.request_file({}, kit::text::utf8_to_utf16(local / "x"), 1, server.url("/none")));
+  ASSERT_TRUE(file.request_file({}, local / "x", 1, server.url("/none")));
   ASSERT_TRUE(net_test::run_loop());
   EXPECT_EQ(sink.errors, std::vector<int>{404});
   EXPECT_FALSE(testsupport::file_exists(local / "x"));
@@ -208,7 +208,7 @@ TEST_F(NginxHttp, ResumePastTwoGibibytesInSparseFiles) {
   asyn_http_file file(&sink);
   header_list range;
   range.add("Range", "bytes=2147483648-");
-  ASSERT_TRUE(file.request_file(range, kit::text::utf8_to_utf16(dest), 1, server.url("/big.bin")));
+  ASSERT_TRUE(file.request_file(range, dest, 1, server.url("/big.bin")));
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(sink.ready.size(), 1u);
   EXPECT_EQ(sink.ready[0].size, two_gib + 10);

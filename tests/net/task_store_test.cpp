@@ -29,17 +29,17 @@ std::string query(const std::string& path, const std::string& sql) {
   return out;
 }
 
-task_record record(int32_t id, const std::u16string& name) {
+task_record record(int32_t id, const std::string& name) {
   task_record r;
   r.task_id = id;
   r.task_type = 2;
   r.task_state = 0;
   r.file_pos = 0;
   r.file_size = 0;
-  r.file_path = u"/tmp/" + name;
+  r.file_path = "/tmp/" + name;
   r.show_name = name;
-  r.download_url = u"http://127.0.0.1/" + name;
-  r.logoUrl = u"logo-" + name;
+  r.download_url = "http://127.0.0.1/" + name;
+  r.logoUrl = "logo-" + name;
   return r;
 }
 } // namespace
@@ -57,9 +57,9 @@ TEST(TaskStore, FirstStartMakesTheTableThenRowsSurviveAReopen) {
               "CREATE TABLE task_info_table (task_id int PRIMARY KEY not null, \t\t task_type int, \t\t task_state "
               "int, \t\t task_priorty int, \t\t file_pos int64,\t\t file_size int64,\t\t file_path text,\t\t "
               "spend_time int,\t\t show_name text,\t\t download_url text,\t\t logoUrl text)");
-    EXPECT_TRUE(store.insert_task(record(10, u"ten \u00e9\u4e2d")));
-    EXPECT_TRUE(store.insert_task(record(3, u"three")));
-    EXPECT_FALSE(store.insert_task(record(3, u"again")));  // the primary key
+    EXPECT_TRUE(store.insert_task(record(10, "ten \u00e9\u4e2d")));
+    EXPECT_TRUE(store.insert_task(record(3, "three")));
+    EXPECT_FALSE(store.insert_task(record(3, "again")));  // the primary key
     // Positions beyond 32 bits are kept whole.
     EXPECT_TRUE(store.update_task_progress(10, INT64_C(5000000000), INT64_C(6000000000), 4));
     EXPECT_TRUE(store.update_task_progress(77, 1, 2, 3));  // no such row: done, nothing changed
@@ -75,12 +75,12 @@ TEST(TaskStore, FirstStartMakesTheTableThenRowsSurviveAReopen) {
   for (const auto& t : store.stored_tasks())
     if (t.task_id == 10) ten = &t;
   ASSERT_NE(ten, nullptr);
-  EXPECT_EQ(ten->show_name, u"ten \u00e9\u4e2d");
+  EXPECT_EQ(ten->show_name, "ten \u00e9\u4e2d");
   EXPECT_EQ(ten->file_pos, INT64_C(5000000000));
   EXPECT_EQ(ten->file_size, INT64_C(6000000000));
   EXPECT_EQ(ten->task_state, 4);
   EXPECT_EQ(ten->task_type, 2);
-  EXPECT_EQ(ten->logoUrl, u"logo-ten \u00e9\u4e2d");
+  EXPECT_EQ(ten->logoUrl, "logo-ten \u00e9\u4e2d");
 
   // A delete after start-up leaves the snapshot as it was.
   EXPECT_TRUE(store.delete_task(3));
@@ -112,7 +112,7 @@ TEST(TaskStore, DamagedFileIsMovedAsideNotOverwritten) {
   testsupport::write_file(db, junk);
   CSqliteManager store;
   ASSERT_TRUE(store.open_task_store_at(db));
-  EXPECT_TRUE(store.insert_task(record(1, u"one")));
+  EXPECT_TRUE(store.insert_task(record(1, "one")));
   int aside = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     std::string name = entry.path().filename().string();
@@ -134,7 +134,7 @@ TEST(TaskStore, UnusableFolderLeavesEveryOperationFailingQuietly) {
   CSqliteManager store;
   EXPECT_FALSE(store.open_task_store_at(folder + "/Download.db"));
   EXPECT_FALSE(store.is_open());
-  EXPECT_FALSE(store.insert_task(record(1, u"one")));
+  EXPECT_FALSE(store.insert_task(record(1, "one")));
   EXPECT_FALSE(store.update_task_progress(1, 1, 1, 1));
   EXPECT_TRUE(store.stored_tasks().empty());
   EXPECT_EQ(store.next_task_base(), 0);

@@ -374,3 +374,27 @@ end)
   EXPECT_TRUE(has(r.out, "devices\ttable\t0\n")) << r.out;
   EXPECT_TRUE(has(r.out, "started\nkilled\n")) << r.out;
 }
+
+// Values the scripts pass are placed in the command line so that the bridge receives them
+// byte for byte: quotes, a final backslash, blanks and bytes that are not UTF-8.
+TEST(AndroidCon, ValuesReachTheBridgeByteForByte) {
+  android_app a("device P1 device\n");
+  const std::vector<std::string> names = {"my \"new\" app.apk", "ends with a backslash\\", "caf\xE9.apk",
+                                          "two  blanks.apk", "\"quoted\".apk"};
+  std::string lua = "local names = {";
+  for (const auto& n : names) {
+    a.app.write(n, "package");
+    lua += "'" + replace_all(replace_all(n, "\\", "\\\\"), "\xE9", "\\233") + "', ";
+  }
+  lua += R"(}
+expect(#names)
+for i, n in ipairs(names) do
+  m:InstallAPK('P1', dir .. n, function(id, r) print('install', i, r) done() end)
+end
+)";
+  auto r = a.run(lua);
+  ASSERT_FALSE(r.timed_out) << r.out << r.err;
+  for (size_t i = 1; i <= names.size(); ++i) {
+    EXPECT_TRUE(has(r.out, "install\t" + std::to_string(i) + "\t5\n")) << names[i - 1] << "\n" << r.out << a.log();
+  }
+}

@@ -27,10 +27,10 @@ TEST(DownloadManagerScript, InitListsStoredTasksWithWholePositions) {
     t.task_state = 3;
     t.file_pos = INT64_C(5000000001);
     t.file_size = INT64_C(9007199254740992);  // 2^53: script numbers are exact up to here
-    t.file_path = u"/x/big.iso";
-    t.show_name = u"big \u00e9";
-    t.download_url = u"http://127.0.0.1:1/big.iso";
-    t.logoUrl = u"logo.png";
+    t.file_path = "/x/big.iso";
+    t.show_name = "big \u00e9";
+    t.download_url = "http://127.0.0.1:1/big.iso";
+    t.logoUrl = "logo.png";
     ASSERT_TRUE(store.insert_task(t));
   }
   app.package(R"(
