@@ -13,7 +13,7 @@ namespace {
 using backup::contact_record;
 using backup::csv_cells;
 
-bool is_object(lua_State* L) { return kit::script::self<CLuaAppeHelp>(L, CLuaAppeHelp::kClassName) != nullptr; }
+bool is_object(lua_State* L) { return kit::script::self<CLuaAppeHelp>(L) != nullptr; }
 
 // The value on top of the stack as text; anything but a string or a number is an argument
 // error naming what was expected. Pops the value.

@@ -1,7 +1,14 @@
 // The six backup methods of AppHelp.Object: they read the script's arguments, call the
 // functions the program handed in (backup/backup_records.h) and build the result tables.
 #pragma once
-#include "engine/ui_engine.h"
+#include "app/app_help_object.h"
+#include "host/script_bridge.h"
+
+template <>
+struct kit::script::script_class<CLuaAppeHelp> {
+  static constexpr const char* name = "AppHelp.Class";
+};
+
 
 namespace kit::app {
 int BackupSmsToCVS(lua_State* L);

@@ -1,20 +1,17 @@
-// "AppHelp.Object": how the program was started, the command lines of later starts, the
+// How the program was started (the script face, "AppHelp.Object", is app_help_binding.cpp), the command lines of later starts, the
 // two-stage exit notification, and a few path and text utilities for the scripts.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "engine/ui_engine.h"
 #include "host/command_switches.h"
 #include "host/lua_event.h"
 #include "host/message_handler.h"
 
 class CLuaAppeHelp : public TimerHandler {
 public:
-  static constexpr const char* kGlobalName = "AppHelp.Object";
-  static constexpr const char* kClassName = "AppHelp.Class";
-  static void Register(UIS_Env* env);
 
   CLuaAppeHelp();
   // Stops the poll and gives back every listener's script function.
@@ -26,6 +23,8 @@ public:
   LuaEventContainer pre_exit_listeners;
   LuaEventContainer exit_listeners;
   LuaEventContainer command_listeners;
+  // Called with the switches of each command line a later start handed over.
+  std::function<void(const kit::host::switch_map&)> command_handler;
   int32_t start_type = 0;  // 0 until the start command was parsed
   kit::host::switch_map start_switches;
 

@@ -2,23 +2,14 @@
 // keep their place as a comment so the order stays right as they arrive.
 #include "app/script_objects.h"
 
-#include "device/android_con_object.h"
-#include "device/driver_manager_object.h"
-#include "device/lua_device_manager.h"
-#include "app/app_help_object.h"
+#include "device/script_bindings.h"
+#include "app/script_bindings.h"
 #include "net/asyn_http_file_object.h"
 #include "net/asyn_http_object.h"
-#include "net/data_report_manager.h"
-#include "net/download_manager_object.h"
-#include "net/server_request_manager.h"
-#include "phonelink/get_file_manager.h"
-#include "phonelink/send_file_manager.h"
-#include "phonelink/socket_message_manager.h"
-#include "utilities/clipboard_object.h"
+#include "net/script_bindings.h"
+#include "phonelink/script_bindings.h"
 #include "utilities/filesystem_objects.h"
-#include "utilities/icon_manager_object.h"
-#include "utilities/tray_object.h"
-#include "utilities/win32_shell_object.h"
+#include "utilities/script_bindings.h"
 
 void RegisterScriptObjects(UIS_Env* env) {
   if (!env) return;
@@ -31,19 +22,19 @@ void RegisterScriptObjects(UIS_Env* env) {
   kit::net::asyn_http_factory::Register(env);
   kit::net::asyn_http_file_factory::RegisterClass(env);
   kit::net::asyn_http_file_factory::Register(env);
-  CLuaAppeHelp::Register(env);
-  CLuaDeviceManager::Register(env);
-  CLuaAndroidConnectManager::Register(env);
-  CLuaDriverManager::Register(env);
-  CLuaSocketMessageManager::Register(env);
-  CLuaGetFile::Register(env);
-  CLuaClipBoardData::Register(env);
-  kit::net::CLuaDataReport::Register(env);
-  CLuaDownloadManager::Register(env);
-  CLuaIconManager::Register(env);  // with class Zezazo.UIGraphic.Bitmap of its icons
-  CLuaWin32Shell::Register(env);
-  CLuaNotifyTray::Register(env);
-  kit::net::CLuaSubHttpRequest::Register(env);
-  CLuaSendFile::Register(env);
-  CLuaDeviceManager::RegisterDeviceInfoClass(env);  // class DeviceInfo.Class, after every global object
+  kit::app::register_app_help(env);
+  kit::device::register_device_manager(env);
+  kit::device::register_android_con(env);
+  kit::device::register_driver_manager(env);
+  kit::phonelink::register_socket_manager(env);
+  kit::phonelink::register_get_file(env);
+  kit::utilities::register_clipboard(env);
+  kit::net::register_data_report(env);
+  kit::net::register_download_manager(env);
+  kit::utilities::register_icon_manager(env);  // with class Zezazo.UIGraphic.Bitmap of its icons
+  kit::utilities::register_win32_shell(env);
+  kit::utilities::register_tray(env);
+  kit::net::register_server_request(env);
+  kit::phonelink::register_send_file(env);
+  kit::device::register_device_info_class(env);  // class DeviceInfo.Class, after every global object
 }

@@ -1,30 +1,25 @@
-// "AndroidCon.Manager": the scripts' debug-bridge commands. Each method builds a fixed
-// command line, queues it on the debug-bridge runner and returns the task id at once;
-// the command's output is turned into the method's result and handed to the script
-// function given with the request, on the UI thread.
+// The scripts' debug-bridge commands: each request queues a command line on the
+// debug-bridge runner and returns the task id at once; the command's output goes to the
+// request's completion on the UI thread. The script face ("AndroidCon.Manager") is
+// android_con_binding.cpp.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
 #include "device/android_connect_manager.h"
-#include "engine/ui_engine.h"
-#include "engine/function_ref.h"
 
 class CLuaAndroidConnectManager : public AndroidConnectCallback {
 public:
-  static constexpr const char* kGlobalName = "AndroidCon.Manager";
-  static constexpr const char* kClassName = "AndroidCon.Manager.Class";
-  static void Register(UIS_Env* env);
-  // Cancels the commands still pending for the scripts and gives back their functions.
+  // (task id, output), on the UI thread; empty: nothing is called.
+  using completion = std::function<void(int32_t task_id, const std::u16string& output)>;
+
+  // Cancels the commands still pending and drops their completions.
   ~CLuaAndroidConnectManager() override;
 
-  enum class ResultKind { RawOutput, DeviceList, CompletionOnly, InstallResult, ErrorCheck, BroadcastCheck };
-
-  // Queues a command whose result goes to the function at fn_index (when it is one);
-  // returns the task id, or 0 when there is no runner.
-  int32_t Queue(const std::string& command_line, int32_t priority, int32_t timeout_ms, ResultKind kind,
-                lua_State* L, int fn_index);
+  // Queues a command; returns the task id, or 0 when there is no runner.
+  int32_t Queue(const std::string& command_line, int32_t priority, int32_t timeout_ms, completion done);
   void Cancel(int32_t task_id);
   void CancelAll();
   void UnInit();
@@ -32,10 +27,6 @@ public:
   void OnCommandDone(int32_t task_id, const std::u16string& output) override;
 
 private:
-  struct PendingCommand {
-    ResultKind kind;
-    kit::script::function_ref function;  // empty when the request carried none
-  };
   void ReleaseAll();
-  std::map<int32_t, PendingCommand> pending_;
+  std::map<int32_t, completion> pending_;
 };

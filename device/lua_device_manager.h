@@ -1,16 +1,15 @@
-// "Device.Manager" (class Device.Manager.Class): starts and stops the device detector for
-// the scripts and hands each device change to the script function given to Init, as a new
-// "DeviceInfo.Class" object that the script owns. Also two diagnostics: WriteLuaLog and
-// IsDebugger.
+// The scripts' device notices: each device change becomes a new DeviceInfo handed to the
+// change callback, which gives it to the script (which owns it from then on). Also the
+// diagnostic log. The script face ("Device.Manager", "DeviceInfo.Class") is
+// device_manager_binding.cpp.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "device/device_change.h"
-#include "engine/function_ref.h"
-#include "engine/ui_engine.h"
 
 // The native object behind a DeviceInfo.Class instance.
 struct DeviceInfo {
@@ -25,18 +24,14 @@ struct DeviceInfo {
 
 class CLuaDeviceManager : public kit::device::DeviceManagerCallback {
 public:
-  static constexpr const char* kGlobalName = "Device.Manager";
-  static constexpr const char* kClassName = "Device.Manager.Class";
-  static constexpr const char* kInfoClassName = "DeviceInfo.Class";
+  // Receives each new DeviceInfo, which then belongs to the receiver; empty: the report is
+  // dropped.
+  using change_callback = std::function<void(DeviceInfo* info)>;
 
   ~CLuaDeviceManager() override;
 
-  static void Register(UIS_Env* env);
-  // The DeviceInfo.Class class, registered after every global object.
-  static void RegisterDeviceInfoClass(UIS_Env* env);
-
-  // Stores the function at idx as the change callback (the previous one is released).
-  void SetCallback(lua_State* L, int idx);
+  // Replaces the change callback (the previous one is released).
+  void SetCallback(change_callback callback);
   void OnDeviceChanged(const kit::device::DeviceChange& change) override;
   // The collector's deletion of an object handed to the script. False when the object is
   // not (or no longer) one of ours.
@@ -47,7 +42,7 @@ public:
   static void WriteLog(const std::string& bytes);
 
 private:
-  kit::script::function_ref callback_;
+  change_callback callback_;
   // Objects the script holds and has not collected yet; what is left when the host
   // releases this object is freed here.
   std::set<DeviceInfo*> live_;

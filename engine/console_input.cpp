@@ -53,8 +53,8 @@ public:
 
   bool running() const { return thread_.joinable(); }
 
-  script::function_ref callback;
-  script::function_ref completer;
+  function_ref callback;
+  function_ref completer;
 
 private:
   void edit_loop() {
@@ -67,7 +67,7 @@ private:
       // The prompt comes back once the command's own output is written.
       auto handled = std::make_shared<bool>(false);
       platform::ui_loop::instance().post([this, handled, text = std::move(*line)] {
-        script::call(callback, "ReadConsole", [&](lua_State* L) {
+        call(callback, "ReadConsole", [&](lua_State* L) {
           lua_pushlstring(L, text.data(), text.size());
           return 1;
         });
@@ -95,7 +95,7 @@ private:
     auto req = std::make_shared<request>();
     platform::ui_loop::instance().post([this, req, line, word] {
       std::vector<std::string> words;
-      script::call(completer, "SetConsoleCompleter", [&](lua_State* L) {
+      call(completer, "SetConsoleCompleter", [&](lua_State* L) {
         lua_pushlstring(L, line.data(), line.size());
         lua_pushlstring(L, word.data(), word.size());
         return 2;
@@ -144,7 +144,7 @@ private:
 
   void deliver(std::string line, bool has_line) {
     platform::ui_loop::instance().post([this, line = std::move(line), has_line] {
-      script::call(callback, "ReadConsole", [&](lua_State* L) {
+      call(callback, "ReadConsole", [&](lua_State* L) {
         if (has_line) {
           lua_pushlstring(L, line.data(), line.size());
         } else {
@@ -170,13 +170,13 @@ console_reader& reader() {
 int script_read_console(lua_State* L) {
   luaL_checktype(L, 1, LUA_TFUNCTION);
   auto& r = reader();
-  r.callback = script::function_ref::at(L, 1);
+  r.callback = function_ref::at(L, 1);
   r.start();
   return 0;
 }
 int script_set_console_completer(lua_State* L) {
   if (!lua_isnil(L, 1)) luaL_checktype(L, 1, LUA_TFUNCTION);
-  reader().completer = script::function_ref::at(L, 1);
+  reader().completer = function_ref::at(L, 1);
   return 0;
 }
 

@@ -4,7 +4,7 @@
 
 #include "engine/ui_engine.h"
 
-namespace kit::script {
+namespace kit::engine {
 
 function_ref function_ref::at(lua_State* L, int idx) {
   if (lua_type(L, idx) != LUA_TFUNCTION) return {};
@@ -74,4 +74,4 @@ int call(const function_ref& fn, const char* context, const push_fn& push, int n
   return rc != 0 ? rc : c.rc;
 }
 
-} // namespace kit::script
+} // namespace kit::engine

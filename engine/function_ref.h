@@ -6,7 +6,7 @@
 #include <functional>
 #include <lua.hpp>
 
-namespace kit::script {
+namespace kit::engine {
 
 class function_ref {
 public:
@@ -54,4 +54,4 @@ using read_fn = std::function<void(lua_State*)>;
 int call(const function_ref& fn, const char* context, const push_fn& push = {}, int nresults = 0,
          const read_fn& read = {});
 
-} // namespace kit::script
+} // namespace kit::engine

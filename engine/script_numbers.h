@@ -7,7 +7,7 @@
 
 #include "engine/ui_engine.h"
 
-namespace kit::script {
+namespace kit::engine {
 
 // Truncated toward zero; NaN, infinities and values outside the 64-bit range give 0.
 inline int64_t to_int64(lua_Number v) {
@@ -38,4 +38,4 @@ inline int64_t to_delay_ms(lua_Number v) {
   return static_cast<int64_t>(v);
 }
 
-} // namespace kit::script
+} // namespace kit::engine

@@ -15,7 +15,7 @@ namespace kit::engine {
 namespace {
 struct script_timer {
   std::unique_ptr<boost::asio::steady_timer> timer;
-  script::function_ref function;
+  function_ref function;
 };
 
 std::map<int, script_timer>& timers() {
@@ -25,9 +25,9 @@ std::map<int, script_timer>& timers() {
 int last_timer_id = 0;
 
 int script_set_timer(lua_State* L) {
-  int64_t ms = script::to_delay_ms(luaL_checknumber(L, 1));
+  int64_t ms = to_delay_ms(luaL_checknumber(L, 1));
   luaL_checktype(L, 2, LUA_TFUNCTION);
-  script::function_ref function = script::function_ref::at(L, 2);
+  function_ref function = function_ref::at(L, 2);
   int id = ++last_timer_id;
   auto timer = std::make_unique<boost::asio::steady_timer>(platform::ui_io_context());
   timer->expires_after(std::chrono::milliseconds(ms));
@@ -36,9 +36,9 @@ int script_set_timer(lua_State* L) {
     auto it = timers().find(id);
     if (it == timers().end()) return;
     auto keep = std::move(it->second.timer);  // the handler runs inside this timer
-    script::function_ref function = std::move(it->second.function);
+    function_ref function = std::move(it->second.function);
     timers().erase(it);
-    script::call(function, "SetTimer");
+    call(function, "SetTimer");
   });
   timers()[id] = script_timer{std::move(timer), std::move(function)};
   lua_pushinteger(L, id);
@@ -46,7 +46,7 @@ int script_set_timer(lua_State* L) {
 }
 
 int script_kill_timer(lua_State* L) {
-  std::optional<uint32_t> id = script::check_id(L, 1);
+  std::optional<uint32_t> id = check_id(L, 1);
   if (!id || *id > INT_MAX) return 0;  // timer ids are positive ints
   auto it = timers().find(static_cast<int>(*id));
   // Destroying the timer cancels its wait; the aborted handler finds no entry and returns.

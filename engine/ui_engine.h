@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <lua.hpp>
 
+#include "engine/ui_graphic.h"
+
 // One row of a method table; a table ends with a row whose name is null. Two rows may
 // share one function.
 struct UIS_Method {
@@ -24,33 +26,15 @@ struct UIS_GlobalObjRecord {
   void* reserved;
 };
 
-struct UIG_GraphicParam {
-  uint32_t flags;
-  uint32_t reserved[7];
-};
-
 struct UIS_Env;
 struct UIS_Runtime;
 struct UIS_Chunk;
-struct UIG_Bitmap;
 
 int UIL_InitLoader(int reserved);
 int UIL_AddPackageSearchPath(const char16_t* folder);
 // Finds the package folder by name (letter case ignored) in the search paths and runs its
 // onload.lua. Returns 0 on success.
 int UIL_LoadPackage(const char* name);
-
-void UIG_PrepareGraphicParam(UIG_GraphicParam* param);
-int UIG_InitGraphicLib(UIG_GraphicParam* param);
-void UIG_SetFreeTypeEnabled(int enabled);
-// A reference-counted 32-bit BGRA bitmap (count 1), or null.
-UIG_Bitmap* UIG_CreateBitmap(int reserved, int width, int height);
-// Address of pixel (x, y); rows are 4 * width bytes.
-uint8_t* UIG_GetBitmapBuffer(UIG_Bitmap* bitmap, int x, int y);
-int UIG_GetBitmapWidth(const UIG_Bitmap* bitmap);
-int UIG_GetBitmapHeight(const UIG_Bitmap* bitmap);
-int UIG_AddRefBitmap(UIG_Bitmap* bitmap);
-int UIG_ReleaseBitmap(UIG_Bitmap* bitmap);
 
 UIS_Env* UIS_GetEnv(const char* name);
 int UIS_RegisterGlobalObj(UIS_Env* env, UIS_GlobalObjRecord record);

@@ -30,7 +30,7 @@ const CLuaEvent& script_sink() {
       end
     )lua");
     CLuaEvent e;
-    e.function = kit::script::function_ref::at(L, -1);
+    e.function = kit::engine::function_ref::at(L, -1);
     lua_pop(L, 1);
     return e;
   }();

@@ -3,7 +3,7 @@
 #include "host/script_bridge.h"
 
 LuaAsynFunctionCallback* LuaAsynFunctionCallback::Create(lua_State* L, int idx) {
-  kit::script::function_ref function = kit::script::function_ref::at(L, idx);
+  kit::engine::function_ref function = kit::engine::function_ref::at(L, idx);
   return function ? new LuaAsynFunctionCallback(std::move(function)) : nullptr;
 }
 

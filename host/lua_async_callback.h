@@ -11,6 +11,6 @@ public:
   void OnDone(IWorkItem* item) override;
 
 private:
-  explicit LuaAsynFunctionCallback(kit::script::function_ref function) : function_(std::move(function)) {}
-  kit::script::function_ref function_;
+  explicit LuaAsynFunctionCallback(kit::engine::function_ref function) : function_(std::move(function)) {}
+  kit::engine::function_ref function_;
 };

@@ -14,7 +14,7 @@ constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 
 struct CLuaEvent {
-  kit::script::function_ref function;  // empty when released
+  kit::engine::function_ref function;  // empty when released
 };
 
 template <class E>

@@ -54,6 +54,12 @@ void fire_events(LuaEventContainer& container, const push_fn& push) {
 
 void push_utf16(lua_State* L, const std::u16string& s) { push_string(L, kit::text::utf16_to_utf8(s)); }
 
+std::string check_text(lua_State* L, int idx) {
+  size_t len = 0;
+  const char* s = luaL_checklstring(L, idx, &len);
+  return std::string(s, len);
+}
+
 std::string to_string(lua_State* L, int idx) {
   size_t len = 0;
   const char* s = lua_type(L, idx) == LUA_TSTRING || lua_type(L, idx) == LUA_TNUMBER ? lua_tolstring(L, idx, &len) : nullptr;

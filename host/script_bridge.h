@@ -12,17 +12,51 @@
 
 namespace kit::script {
 
+// The engine's stored functions, calls and number conversions, for the bindings.
+using engine::call;
+using engine::check_id;
+using engine::check_int64;
+using engine::function_ref;
+using engine::push_fn;
+using engine::read_fn;
+using engine::to_id;
+using engine::to_int64;
+
+// How every script object treats its arguments:
+// 1. Argument 1 is the object. When it is not an object of the method's class, the method
+//    does nothing and returns nothing.
+// 2. Where a method's own description says what a bad argument gives (false, nil, 0, no
+//    task), it gives that.
+// 3. Otherwise a required argument that is missing or of the wrong type raises the
+//    runtime's argument error (check_text, check_int64, check_id; luaL_check*), the same in
+//    every object, before anything is queued or changed.
+// 4. A callback argument that is not a function is no callback: the work is done and
+//    nothing is called.
+
+// The class name of the script objects whose native object is a T: each binding
+// specialises it (static constexpr const char* name).
+template <class T>
+struct script_class;
+
 // The native object behind argument 1 when it is an object of class_name, else null.
 template <class T>
 T* self(lua_State* L, const char* class_name) {
   return static_cast<T*>(UIS_ToObject(L, 1, class_name));
 }
+template <class T>
+T* self(lua_State* L) {
+  return self<T>(L, script_class<T>::name);
+}
+
+// A required text argument: a string, or a number as its text; anything else raises the
+// runtime's argument error.
+std::string check_text(lua_State* L, int idx);
 
 // A script method without arguments or results: calls (object->*Method)() when argument 1
 // is an object of T's class, and does nothing otherwise.
 template <class T, auto Method>
 int call_method(lua_State* L) {
-  if (T* object = self<T>(L, T::kClassName)) (object->*Method)();
+  if (T* object = self<T>(L)) (object->*Method)();
   return 0;
 }
 
@@ -30,7 +64,7 @@ int call_method(lua_State* L) {
 // object of T's class and the number names a task id (see to_id).
 template <class T, auto Method>
 int call_with_task_id(lua_State* L) {
-  T* object = self<T>(L, T::kClassName);
+  T* object = self<T>(L);
   if (!object) return 0;
   if (std::optional<uint32_t> id = check_id(L, 2)) (object->*Method)(*id);
   return 0;

@@ -18,13 +18,13 @@ public:
   lua_asyn_http_file() : file(this) {}
   void on_ready(int32_t id, const std::string& url, uint64_t size, const std::string& path, int result) override;
   void on_error(int32_t id, const std::string& url, int error) override;
-  script::function_ref* event_slot(const char* name, size_t length);
+  engine::function_ref* event_slot(const char* name, size_t length);
 
   asyn_http_file file;
 
 private:
-  script::function_ref on_ready_;
-  script::function_ref on_error_;
+  engine::function_ref on_ready_;
+  engine::function_ref on_error_;
 };
 
 class asyn_http_file_factory : public script_instances<lua_asyn_http_file> {

@@ -20,13 +20,13 @@ public:
   void on_response(int32_t id, http_response& response) override;
   void on_error(int32_t id, int error) override;
   // The stored callback of an event name, or null for an unknown name.
-  script::function_ref* event_slot(const char* name, size_t length);
+  engine::function_ref* event_slot(const char* name, size_t length);
 
   asyn_http client;
 
 private:
-  script::function_ref on_response_;
-  script::function_ref on_error_;
+  engine::function_ref on_response_;
+  engine::function_ref on_error_;
 };
 
 class asyn_http_factory : public script_instances<lua_asyn_http> {

@@ -9,7 +9,6 @@
 #include <map>
 #include <string>
 
-#include "engine/ui_engine.h"
 #include "net/asyn_http.h"
 
 namespace kit::net {
@@ -20,9 +19,6 @@ std::string report_url(const std::string& endpoint, const std::string& machine_i
 
 class CLuaDataReport : public asyn_http_event {
 public:
-  static constexpr const char* kGlobalName = "DataReport.Manager";
-  static constexpr const char* kClassName = "DataReport.Class";
-  static void Register(UIS_Env* env);
 
   CLuaDataReport();
   ~CLuaDataReport() override;

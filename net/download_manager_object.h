@@ -1,18 +1,14 @@
-// The script object "DownloadManger.Manager": the download queue with script functions
-// as its listeners. Host-owned; its destructor ends the running transfer and gives back
-// every script function.
+// The scripts' download queue over the task store, with the scripts' functions as its
+// listeners (the script face, "DownloadManger.Manager", is download_manager_binding.cpp).
+// Host-owned; its destructor ends the running transfer and gives back every listener.
 #pragma once
-#include "engine/function_ref.h"
-#include "engine/ui_engine.h"
+#include "common/singleton_ex.h"
 #include "net/download_queue.h"
+#include "net/task_store.h"
 
 class CLuaDownloadManager {
 public:
-  static constexpr const char* kGlobalName = "DownloadManger.Manager";
-  static constexpr const char* kClassName = "DownloadManger.Manager.Class";
-
-  CLuaDownloadManager();
-  static void Register(UIS_Env* env);
+  CLuaDownloadManager() : queue(kit::design_pattern::singleton_ex<CSqliteManager>::peek()) {}
 
   kit::net::download_queue queue;
 };

@@ -70,12 +70,12 @@ struct http_class_methods {
   static int attach_event(lua_State* L) {
     T* object = self(L);
     if (!object) return 0;
-    script::function_ref* slot = event_slot(L, object);
+    engine::function_ref* slot = event_slot(L, object);
     if (!slot || lua_type(L, 3) != LUA_TFUNCTION) {
       lua_pushboolean(L, 0);
       return 1;
     }
-    *slot = script::function_ref::at(L, 3);
+    *slot = engine::function_ref::at(L, 3);
     lua_pushboolean(L, static_cast<bool>(*slot));
     return 1;
   }
@@ -84,7 +84,7 @@ struct http_class_methods {
   static int detach_event(lua_State* L) {
     T* object = self(L);
     if (!object) return 0;
-    script::function_ref* slot = event_slot(L, object);
+    engine::function_ref* slot = event_slot(L, object);
     bool had = slot && *slot;
     if (slot) slot->reset();
     lua_pushboolean(L, had);
@@ -110,7 +110,7 @@ struct http_class_methods {
   static void* getter(void*) { return host::owned<Factory>(); }
 
 private:
-  static script::function_ref* event_slot(lua_State* L, T* object) {
+  static engine::function_ref* event_slot(lua_State* L, T* object) {
     size_t len = 0;
     const char* name = lua_tolstring(L, 2, &len);
     return name ? object->event_slot(name, len) : nullptr;

@@ -7,8 +7,9 @@
 #include <map>
 #include <string>
 
-#include "engine/function_ref.h"
-#include "engine/ui_engine.h"
+#include <functional>
+
+#include <json/json.h>
 #include "net/asyn_http.h"
 
 namespace kit::net {
@@ -18,15 +19,14 @@ constexpr const char* kDefaultUpdateServer = "update.mobrevist.example";
 
 class CLuaSubHttpRequest : public asyn_http_event {
 public:
-  static constexpr const char* kGlobalName = "HttpRequest.Manager";
-  static constexpr const char* kClassName = "HttpRequest.Manager.Class";
-  static void Register(UIS_Env* env);
-
   CLuaSubHttpRequest() : client_(this) {}
   ~CLuaSubHttpRequest() override;
 
-  // Queues a GET; the callback (possibly empty) gets the reply table. Returns the id.
-  int32_t Queue(int32_t type, std::string url, script::function_ref callback);
+  // (request type, parsed reply), on the UI thread.
+  using reply_callback = std::function<void(int32_t type, const Json::Value& root)>;
+
+  // Queues a GET; the callback (possibly empty) gets the parsed reply. Returns the id.
+  int32_t Queue(int32_t type, std::string url, reply_callback callback);
   // "http://<server>/" for the configured or the default update server.
   static std::string UpdateUrl();
 
@@ -37,7 +37,7 @@ private:
   struct server_request {
     int32_t type = 0;
     int32_t state = 1;  // 1 queued, 2 sent
-    script::function_ref callback;
+    reply_callback callback;
     std::string url;
   };
   // Sends the first queued request when the client is idle. A URL the client refuses

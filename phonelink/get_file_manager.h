@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 
-#include "engine/ui_engine.h"
 #include "common/agent_protocol.h"
 #include "host/task_status.h"
 #include "platform/asyn_tcp_socket.h"
@@ -18,8 +17,6 @@
 
 class CLuaGetFile : public kit::platform::asyn_tcp_socket_event {
 public:
-  static constexpr const char* kGlobalName = "GetFile.Manager";
-  static constexpr const char* kClassName = "GetFile.Manager.Class";
 
 
   // Statuses of the callbacks (host/task_status.h), with their counts: progress (bytes
@@ -33,7 +30,6 @@ public:
   CLuaGetFile();
   ~CLuaGetFile() override;
 
-  static void Register(UIS_Env* env);
 
   // First call only: makes the socket (it connects with the first request).
   void Init();

@@ -12,7 +12,6 @@
 #include <mutex>
 #include <string>
 
-#include "engine/ui_engine.h"
 #include "host/locks.h"
 #include "host/message_handler.h"
 #include "host/worker_thread.h"
@@ -24,8 +23,6 @@ class CMessageWindow;
 
 class CLuaSendFile : public kit::multithread::queue_worker, public MessageHandler {
 public:
-  static constexpr const char* kGlobalName = "SendFile.Manager";
-  static constexpr const char* kClassName = "SendFile.Manager.Class";
   static constexpr size_t kChunkSize = kit::agent::transfer::kPushChunkSize;
 
 
@@ -35,7 +32,6 @@ public:
   CLuaSendFile();
   ~CLuaSendFile() override;
 
-  static void Register(UIS_Env* env);
 
   // First call only: starts the worker. Later calls do nothing.
   void Init();

@@ -11,7 +11,6 @@
 #include <set>
 #include <string>
 
-#include "engine/ui_engine.h"
 #include "host/lua_event.h"
 #include "host/message_handler.h"
 #include "platform/asyn_tcp_socket.h"
@@ -61,11 +60,8 @@ struct SocketTask {
 
 class CLuaSocketMessageManager : public kit::platform::asyn_tcp_socket_event {
 public:
-  static constexpr const char* kGlobalName = "Socket.Manager";
-  static constexpr const char* kClassName = "Socket.Manager.Class";
   static constexpr const char* kHost = "127.0.0.1";
 
-  static void Register(UIS_Env* env);
   // The manager behind the script object, owned by the host (built on first use).
   static CLuaSocketMessageManager& Instance();
 

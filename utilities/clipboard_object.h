@@ -4,13 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/ui_engine.h"
 
 class CLuaClipBoardData {
 public:
-  static constexpr const char* kGlobalName = "ClipBoardData.Manager";
-  static constexpr const char* kClassName = "ClipBoardData.Manager.Class";
-  static void Register(UIS_Env* env);
 
   // Drop effects of a file list: 2 when the files were cut, 5 (copy and link) otherwise.
   static constexpr int kMoveEffect = 2;

@@ -1,19 +1,16 @@
-// "IconManager.Manager": icons of file types and program files as bitmaps of the UI
-// engine, rendered once per key and kept for the rest of the run. UI thread only.
+// Icons of file types and program files as bitmaps of the UI engine (the script face,
+// "IconManager.Manager", is icon_manager_binding.cpp), rendered once per key and kept for the rest of the run. UI thread only.
 #pragma once
 #include <map>
 #include <string>
 
-#include "engine/ui_engine.h"
+#include "engine/ui_graphic.h"
+
 
 class CIconImagerCreator;
 
 class CLuaIconManager {
 public:
-  static constexpr const char* kGlobalName = "IconManager.Manager";
-  static constexpr const char* kClassName = "IconManager.Manager.Class";
-  static constexpr const char* kBitmapClassName = "Zezazo.UIGraphic.Bitmap";
-  static void Register(UIS_Env* env);
 
   // The cache key of a path: for a ".exe" path (any letter case) the whole path, else
   // its extension from the last dot of its last part ("" when it has none), lower-cased,

@@ -87,8 +87,8 @@ int GetWorkArea(lua_State* L) {
   if (!is_shell(L)) return 0;
   int32_t x = 1, y = 1;
   if (lua_isnumber(L, 2) && lua_isnumber(L, 3)) {
-    x = static_cast<int32_t>(kit::script::to_int64(lua_tonumber(L, 2)));
-    y = static_cast<int32_t>(kit::script::to_int64(lua_tonumber(L, 3)));
+    x = static_cast<int32_t>(kit::engine::to_int64(lua_tonumber(L, 2)));
+    y = static_cast<int32_t>(kit::engine::to_int64(lua_tonumber(L, 3)));
   }
   auto area = x11::work_area(x, y);
   if (!have(area)) return 0;
@@ -98,21 +98,21 @@ int GetWorkArea(lua_State* L) {
 
 int IsKeyDown(lua_State* L) {
   if (!is_shell(L)) return 0;
-  int64_t vk = kit::script::check_int64(L, 2);
+  int64_t vk = kit::engine::check_int64(L, 2);
   lua_pushboolean(L, display_present() && x11::key_down(vk));
   return 1;
 }
 
 int GetKeyState(lua_State* L) {
   if (!is_shell(L)) return 0;
-  int64_t vk = kit::script::check_int64(L, 2);
+  int64_t vk = kit::engine::check_int64(L, 2);
   lua_pushnumber(L, display_present() ? x11::key_state(vk) : 0);
   return 1;
 }
 
 int GetAsyncKeyState(lua_State* L) {
   if (!is_shell(L)) return 0;
-  int64_t vk = kit::script::check_int64(L, 2);
+  int64_t vk = kit::engine::check_int64(L, 2);
   lua_pushboolean(L, display_present() && x11::key_down(vk));
   return 1;
 }

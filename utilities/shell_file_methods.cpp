@@ -41,7 +41,7 @@ int DeletePathFile(lua_State* L) {
 
 int EnumFile(lua_State* L) {
   if (!is_shell(L)) return 0;
-  int64_t flags = kit::script::check_int64(L, 2);
+  int64_t flags = kit::engine::check_int64(L, 2);
   std::string dir = native_path(check_text(L, 3));
   lua_newtable(L);
   int n = 0;

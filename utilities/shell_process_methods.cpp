@@ -30,7 +30,7 @@ int GetProcessList(lua_State* L) {
 // a killed process ends with SIGKILL.
 int TerminateProcess(lua_State* L) {
   if (!is_shell(L)) return 0;
-  kit::platform::kill_process(kit::script::check_int64(L, 2));
+  kit::platform::kill_process(kit::engine::check_int64(L, 2));
   return 0;
 }
 

@@ -16,7 +16,7 @@ constexpr size_t kMaxStringUnits = 259;
 int ReadINIInteger(lua_State* L) {
   if (!is_shell(L)) return 0;
   std::string file = native_path(check_text(L, 2)), section = check_text(L, 3), key = check_text(L, 4);
-  int64_t fallback = kit::script::check_int64(L, 5);
+  int64_t fallback = kit::engine::check_int64(L, 5);
   auto value = kit::ini::read_value(file, section, key);
   // An empty value counts as missing.
   kit::script::push_int32(L, value && !value->empty() ? kit::ini::parse_profile_int(*value) : fallback);

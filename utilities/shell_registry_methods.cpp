@@ -19,7 +19,7 @@ std::optional<std::pair<int, std::string>> key_args(lua_State* L) {
 }
 
 registry_store& store(lua_State* L) {
-  return static_cast<CLuaWin32Shell*>(UIS_ToObject(L, 1, CLuaWin32Shell::kClassName))->registry();
+  return shell(L)->registry();
 }
 
 } // namespace
@@ -48,7 +48,7 @@ int SetRegValue(lua_State* L) {
     return 1;
   }
   registry_value value = type == LUA_TNUMBER
-                             ? registry_value(static_cast<uint32_t>(kit::script::to_int64(lua_tonumber(L, 5))))
+                             ? registry_value(static_cast<uint32_t>(kit::engine::to_int64(lua_tonumber(L, 5))))
                              : registry_value(kit::script::to_string(L, 5));
   lua_pushboolean(L, store(L).set_value(key->first, key->second, kit::script::to_string(L, 4), value));
   return 1;

@@ -5,12 +5,10 @@
 #include "common/text_convert.h"
 #include "host/app_paths.h"
 #include "host/host_startup.h"
-#include "host/owned_objects.h"
-#include "host/script_bridge.h"
 #include "platform/dbus_buses.h"
+#include "platform/desktop_session.h"
 #include "platform/file_type_icons.h"
 #include "platform/status_notifier.h"
-#include "platform/desktop_session.h"
 
 using kit::platform::status_notifier;
 
@@ -45,49 +43,7 @@ std::string first_characters(const std::string& utf8, size_t count) {
   return kit::text::utf16_to_utf8(wide.substr(0, count));
 }
 
-CLuaNotifyTray* tray(lua_State* L) {
-  auto* t = static_cast<CLuaNotifyTray*>(UIS_ToObject(L, 1, CLuaNotifyTray::kClassName));
-  if (!t) luaL_argerror(L, 1, "Tray.Manager expected");
-  return t;
-}
-
-int CreateNotifyTray(lua_State* L) {
-  tray(L)->Create();
-  return 0;
-}
-int ModifyTrayTips(lua_State* L) {
-  CLuaNotifyTray* t = tray(L);
-  size_t n = 0;
-  const char* text = luaL_checklstring(L, 2, &n);
-  t->SetTips(std::string(text, n));
-  return 0;
-}
-int ModifyTrayIcon(lua_State* L) {
-  CLuaNotifyTray* t = tray(L);
-  lua_Number n = luaL_checknumber(L, 2);
-  // Resource numbers are 16-bit; anything else names no icon.
-  t->SetIcon(n >= 0 && n <= 65535 ? static_cast<int64_t>(n) : -1);
-  return 0;
-}
-int DeleteNotifyTray(lua_State* L) {
-  tray(L)->Delete();
-  return 0;
-}
-int AttachEvent(lua_State* L) { return kit::script::attach_event(L, tray(L)->Events()); }
-int DetachEvent(lua_State* L) { return kit::script::detach_event(L, tray(L)->Events()); }
-
-const UIS_Method kMethods[] = {{"CreateNotifyTray", CreateNotifyTray, 0}, {"ModifyTrayTips", ModifyTrayTips, 0},
-                               {"ModifyTrayIcon", ModifyTrayIcon, 0},     {"DeleteNotifyTray", DeleteNotifyTray, 0},
-                               {"AttachEvent", AttachEvent, 0},           {"DetachEvent", DetachEvent, 0},
-                               {nullptr, nullptr, 0}};
-
-void* GetTray(void*) { return kit::host::owned<CLuaNotifyTray>(); }
-
 } // namespace
-
-void CLuaNotifyTray::Register(UIS_Env* env) {
-  UIS_RegisterGlobalObj(env, {GetTray, nullptr, kGlobalName, kClassName, kMethods, nullptr});
-}
 
 std::string CLuaNotifyTray::IconResourcePath(int64_t resource) {
   CAppPaths* paths = GetAppPaths();
@@ -98,8 +54,12 @@ CLuaNotifyTray::CLuaNotifyTray()
     : item_(std::make_unique<status_notifier>([this](int message) { OnClick(message); })) {}
 
 CLuaNotifyTray::~CLuaNotifyTray() {
-  item_.reset();  // off the bus before the script functions go
-  kit::script::release_events(events_);
+  item_.reset();  // off the bus before the listeners go
+  for (uint32_t cookie : events_.Cookies()) {
+    CLuaEvent* event = nullptr;
+    events_.RemoveEvent(cookie, &event);
+    delete event;  // gives back its script function
+  }
 }
 
 void CLuaNotifyTray::Create() {
@@ -126,9 +86,5 @@ void CLuaNotifyTray::SetIcon(int64_t resource) {
 void CLuaNotifyTray::Delete() { item_->hide(); }
 
 void CLuaNotifyTray::OnClick(int message) {
-  kit::script::fire_events(events_, [message](lua_State* L) {
-    lua_pushinteger(L, 0);
-    lua_pushinteger(L, message);
-    return 2;
-  });
+  if (click_handler_) click_handler_(message);
 }

@@ -5,10 +5,14 @@
 
 #include "engine/ui_engine.h"
 
+class CLuaWin32Shell;
+
 namespace kit::utilities::shell {
 
 // Argument 1 is the shell object.
 bool is_shell(lua_State* L);
+// The shell object behind argument 1, or null.
+CLuaWin32Shell* shell(lua_State* L);
 // A text the script must give: raises the usual argument error when it is missing.
 std::string check_text(lua_State* L, int idx);
 

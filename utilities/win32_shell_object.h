@@ -2,7 +2,6 @@
 #pragma once
 #include <memory>
 
-#include "engine/ui_engine.h"
 
 namespace kit::utilities {
 class registry_store;
@@ -10,9 +9,6 @@ class registry_store;
 
 class CLuaWin32Shell {
 public:
-  static constexpr const char* kGlobalName = "Win32Shell.Object";
-  static constexpr const char* kClassName = "Win32Shell.Class";
-  static void Register(UIS_Env* env);
 
   CLuaWin32Shell();
   ~CLuaWin32Shell();

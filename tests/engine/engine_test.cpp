@@ -168,23 +168,23 @@ TEST(Engine, KeptFunctionLivesAsLongAsItsLastHolder) {
     kept_fn = function() kept_calls = kept_calls + 1; return p end
   )"), 0);
   lua_getglobal(L, "kept_fn");
-  kit::script::function_ref a = kit::script::function_ref::at(L, -1);
+  kit::engine::function_ref a = kit::engine::function_ref::at(L, -1);
   lua_pop(L, 1);
   lua_pushnumber(L, 1);
-  EXPECT_TRUE(kit::script::function_ref::at(L, -1).empty());  // not a function
+  EXPECT_TRUE(kit::engine::function_ref::at(L, -1).empty());  // not a function
   lua_pop(L, 1);
   ASSERT_EQ(luaL_dostring(L, "kept_fn = nil"), 0);
 
-  kit::script::function_ref b = std::move(a);
+  kit::engine::function_ref b = std::move(a);
   EXPECT_TRUE(a.empty());
   a.reset();  // releases nothing: b holds the function now
   lua_gc(L, LUA_GCCOLLECT, 0);
   EXPECT_EQ(global_string("kept_gone"), "no");
-  EXPECT_EQ(kit::script::call(b, "kept"), 0);
-  kit::script::function_ref c;
+  EXPECT_EQ(kit::engine::call(b, "kept"), 0);
+  kit::engine::function_ref c;
   c = std::move(b);
-  EXPECT_EQ(kit::script::call(c, "kept"), 0);
-  EXPECT_NE(kit::script::call(b, "kept"), 0);  // empty: nothing is called
+  EXPECT_EQ(kit::engine::call(c, "kept"), 0);
+  EXPECT_NE(kit::engine::call(b, "kept"), 0);  // empty: nothing is called
   EXPECT_EQ(global_string("kept_calls"), "2");
 
   c.reset();

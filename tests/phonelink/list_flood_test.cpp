@@ -35,7 +35,7 @@ struct counting_script {
         last_type = list[#list].Type
       end
     )lua");
-    event.function = kit::script::function_ref::at(L, -1);
+    event.function = kit::engine::function_ref::at(L, -1);
     lua_pop(L, 1);
   }
   ~counting_script() {

@@ -14,6 +14,7 @@
 #include "engine/ui_engine.h"
 #include "host/message_window.h"
 #include "support/loopback_peer.h"
+#include "phonelink/script_bindings.h"
 #include "phonelink/socket_message_manager.h"
 #include "platform/ui_loop.h"
 
@@ -104,7 +105,7 @@ protected:
     UIS_Env* env = UIS_GetEnv("phonelink-test");
     static bool registered = false;
     if (!registered) {
-      CLuaSocketMessageManager::Register(env);
+      kit::phonelink::register_socket_manager(env);
       registered = true;
     }
     L = UIS_GetLuaState(UIS_GetRuntime(env, "phonelink-test"));

@@ -4,15 +4,21 @@
 #include "host/script_bridge.h"
 #include "phonelink/command_bytes_stream.h"
 #include "phonelink/socket_message_manager.h"
+#include "phonelink/script_bindings.h"
+
+template <>
+struct kit::script::script_class<CLuaSocketMessageManager> {
+  static constexpr const char* name = "Socket.Manager.Class";
+};
 
 namespace {
 
 CLuaSocketMessageManager* self(lua_State* L) {
-  return kit::script::self<CLuaSocketMessageManager>(L, CLuaSocketMessageManager::kClassName);
+  return kit::script::self<CLuaSocketMessageManager>(L);
 }
 
 using kit::script::call_method;
-using kit::script::check_int64;
+using kit::engine::check_int64;
 
 // The low 32 bits of an integral script number taken as a 64-bit integer. Infinities and
 // values outside the 64-bit range have none; they give 0, so that the argument still takes
@@ -82,7 +88,7 @@ void* getter(void*) { return &CLuaSocketMessageManager::Instance(); }
 
 } // namespace
 
-void CLuaSocketMessageManager::Register(UIS_Env* env) {
+void kit::phonelink::register_socket_manager(UIS_Env* env) {
   if (!env) return;
-  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, "Socket.Manager", kit::script::script_class<CLuaSocketMessageManager>::name, kMethods, nullptr});
 }

@@ -4,16 +4,22 @@
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "phonelink/get_file_manager.h"
+#include "phonelink/script_bindings.h"
+
+template <>
+struct kit::script::script_class<CLuaGetFile> {
+  static constexpr const char* name = "GetFile.Manager.Class";
+};
 
 namespace {
 using kit::script::call_method;
 
-CLuaGetFile* self(lua_State* L) { return kit::script::self<CLuaGetFile>(L, CLuaGetFile::kClassName); }
+CLuaGetFile* self(lua_State* L) { return kit::script::self<CLuaGetFile>(L); }
 
 // Wraps the script function at idx; the reference is released with the last copy. A
 // progress count is an integer, the totals are numbers.
 CLuaGetFile::callback make_callback(lua_State* L, int idx) {
-  auto function = std::make_shared<kit::script::function_ref>(kit::script::function_ref::at(L, idx));
+  auto function = std::make_shared<kit::engine::function_ref>(kit::engine::function_ref::at(L, idx));
   if (!*function) return {};
   return [function](uint32_t id, uint32_t status, const std::string& local, uint64_t count) {
     kit::script::call_event(*function, [&](lua_State* S) {
@@ -66,7 +72,7 @@ const UIS_Method kMethods[] = {
 void* getter(void*) { return kit::host::owned<CLuaGetFile>(); }
 } // namespace
 
-void CLuaGetFile::Register(UIS_Env* env) {
+void kit::phonelink::register_get_file(UIS_Env* env) {
   if (!env) return;
-  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, "GetFile.Manager", kit::script::script_class<CLuaGetFile>::name, kMethods, nullptr});
 }

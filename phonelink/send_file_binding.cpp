@@ -4,15 +4,21 @@
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "phonelink/send_file_manager.h"
+#include "phonelink/script_bindings.h"
+
+template <>
+struct kit::script::script_class<CLuaSendFile> {
+  static constexpr const char* name = "SendFile.Manager.Class";
+};
 
 namespace {
 using kit::script::call_method;
 
-CLuaSendFile* self(lua_State* L) { return kit::script::self<CLuaSendFile>(L, CLuaSendFile::kClassName); }
+CLuaSendFile* self(lua_State* L) { return kit::script::self<CLuaSendFile>(L); }
 
 // Wraps the script function at idx; the reference is released with the last copy.
 CLuaSendFile::callback make_callback(lua_State* L, int idx) {
-  auto function = std::make_shared<kit::script::function_ref>(kit::script::function_ref::at(L, idx));
+  auto function = std::make_shared<kit::engine::function_ref>(kit::engine::function_ref::at(L, idx));
   if (!*function) return {};
   return [function](uint32_t id, uint32_t status, uint32_t bytes, const std::string& source) {
     kit::script::call_event(*function, [&](lua_State* S) {
@@ -58,7 +64,7 @@ const UIS_Method kMethods[] = {
 void* getter(void*) { return kit::host::owned<CLuaSendFile>(); }
 } // namespace
 
-void CLuaSendFile::Register(UIS_Env* env) {
+void kit::phonelink::register_send_file(UIS_Env* env) {
   if (!env) return;
-  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, "SendFile.Manager", kit::script::script_class<CLuaSendFile>::name, kMethods, nullptr});
 }

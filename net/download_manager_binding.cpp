@@ -6,31 +6,37 @@
 #include "common/text_convert.h"
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
+#include "net/script_bindings.h"
+
+template <>
+struct kit::script::script_class<CLuaDownloadManager> {
+  static constexpr const char* name = "DownloadManger.Manager.Class";
+};
 
 using kit::design_pattern::singleton_ex;
 using kit::script::push_int32;
 
 namespace {
 CLuaDownloadManager* self(lua_State* L) {
-  return kit::script::self<CLuaDownloadManager>(L, CLuaDownloadManager::kClassName);
+  return kit::script::self<CLuaDownloadManager>(L);
 }
 
 // Texts and paths as the bytes the script gave.
 std::string bytes_arg(lua_State* L, int idx) { return kit::script::to_string(L, idx); }
 
 int32_t int_arg(lua_State* L, int idx) {
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(kit::script::to_int64(lua_tonumber(L, idx)))));
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(kit::engine::to_int64(lua_tonumber(L, idx)))));
 }
 
 // A task id argument as the store keeps it; 0 when the number names no id.
 int32_t id_arg(lua_State* L, int idx) {
-  std::optional<uint32_t> id = kit::script::to_id(lua_tonumber(L, idx));
+  std::optional<uint32_t> id = kit::engine::to_id(lua_tonumber(L, idx));
   return id ? static_cast<int32_t>(*id) : 0;
 }
 
 // The per-task listener calling the script function at idx, or none.
 kit::net::task_listener listener_at(lua_State* L, int idx) {
-  auto fn = std::make_shared<kit::script::function_ref>(kit::script::function_ref::at(L, idx));
+  auto fn = std::make_shared<kit::engine::function_ref>(kit::engine::function_ref::at(L, idx));
   if (fn->empty()) return {};
   return [fn](int32_t id, int64_t position, int64_t size, int32_t state) {
     kit::script::call_event(*fn, [&](lua_State* S) {
@@ -51,7 +57,7 @@ void set_field(lua_State* L, const char* name, const std::string& value) {
 int Init(lua_State* L) {
   CLuaDownloadManager* o = self(L);
   if (!o) return 0;
-  auto fn = std::make_shared<kit::script::function_ref>(kit::script::function_ref::at(L, 2));
+  auto fn = std::make_shared<kit::engine::function_ref>(kit::engine::function_ref::at(L, 2));
   kit::net::init_listener listener;
   if (!fn->empty()) {
     listener = [fn](const std::vector<task_record>& tasks) {
@@ -123,8 +129,8 @@ int AddDatebaseTask(lua_State* L) {
   if (!o) return 0;
   int32_t id = id_arg(L, 2);
   if (id == 0) return 0;
-  o->queue.add_stored_task(id, kit::script::to_string(L, 3), kit::script::to_int64(lua_tonumber(L, 4)),
-                           kit::script::to_int64(lua_tonumber(L, 5)), bytes_arg(L, 6), listener_at(L, 9));
+  o->queue.add_stored_task(id, kit::script::to_string(L, 3), kit::engine::to_int64(lua_tonumber(L, 4)),
+                           kit::engine::to_int64(lua_tonumber(L, 5)), bytes_arg(L, 6), listener_at(L, 9));
   push_int32(L, id);
   return 1;
 }
@@ -134,8 +140,8 @@ int UpdateDatebaseTask(lua_State* L) {
   CLuaDownloadManager* o = self(L);
   if (!o) return 0;
   if (int32_t id = id_arg(L, 2))
-    o->queue.update_stored_task(id, kit::script::to_int64(lua_tonumber(L, 3)),
-                                kit::script::to_int64(lua_tonumber(L, 4)), int_arg(L, 5));
+    o->queue.update_stored_task(id, kit::engine::to_int64(lua_tonumber(L, 3)),
+                                kit::engine::to_int64(lua_tonumber(L, 4)), int_arg(L, 5));
   return 0;
 }
 
@@ -153,9 +159,7 @@ const UIS_Method kMethods[] = {
 void* getter(void*) { return kit::host::owned<CLuaDownloadManager>(); }
 } // namespace
 
-CLuaDownloadManager::CLuaDownloadManager() : queue(singleton_ex<CSqliteManager>::peek()) {}
-
-void CLuaDownloadManager::Register(UIS_Env* env) {
+void kit::net::register_download_manager(UIS_Env* env) {
   if (!env) return;
-  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, kGlobalName, kClassName, kMethods, nullptr});
+  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, "DownloadManger.Manager", kit::script::script_class<CLuaDownloadManager>::name, kMethods, nullptr});
 }

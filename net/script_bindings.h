@@ -1,0 +1,13 @@
+// The script objects of net/: each function registers one object (its method table) with
+// the engine. The program calls them in its one registration list.
+#pragma once
+
+struct UIS_Env;
+
+namespace kit::net {
+
+void register_data_report(UIS_Env* env);
+void register_download_manager(UIS_Env* env);
+void register_server_request(UIS_Env* env);
+
+} // namespace kit::net
