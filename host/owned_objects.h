@@ -1,5 +1,7 @@
 // Objects the host owns for the whole run: the native objects behind the script objects,
-// and the managers built on them.
+// and the managers built on them. They are process-wide singletons (singleton_ex): the
+// host's ownership is one reference, so code that acquires the same singleton shares the
+// object and it lives as long as the last reference.
 //
 // owned<T>() builds its object on the first call and returns the same one afterwards, so
 // an object nobody asks for is never built (a getter of a script object is just
@@ -15,29 +17,37 @@
 #include <cstddef>
 #include <utility>
 
+#include "common/singleton_ex.h"
+
 namespace kit::host {
 
 namespace detail {
 template <class T>
-inline T* owned_slot = nullptr;
+inline bool owned_flag = false;  // the host holds a reference to singleton_ex<T>
 // Records how to destroy one object built by owned<T>().
 void record_owned(void (*destroy)());
 } // namespace detail
 
 template <class T>
 T* owned() {
-  if (!detail::owned_slot<T>) {
-    T* object = new T;  // may itself build objects it uses: those are then released after it
-    detail::owned_slot<T> = object;
-    detail::record_owned([] { delete std::exchange(detail::owned_slot<T>, nullptr); });
+  using singleton = design_pattern::singleton_ex<T>;
+  if (!detail::owned_flag<T>) {
+    // The construction may itself build objects it uses: those are then released after it.
+    T* object = singleton::acquire();
+    detail::owned_flag<T> = true;
+    detail::record_owned([] {
+      detail::owned_flag<T> = false;
+      singleton::release();
+    });
+    return object;
   }
-  return detail::owned_slot<T>;
+  return singleton::peek();
 }
 
 // The object owned<T>() built, or null (never builds one).
 template <class T>
 T* find_owned() {
-  return detail::owned_slot<T>;
+  return detail::owned_flag<T> ? design_pattern::singleton_ex<T>::peek() : nullptr;
 }
 
 // Destroys every owned object, newest first.

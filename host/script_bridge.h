@@ -9,6 +9,7 @@
 #include "engine/script_numbers.h"
 #include "engine/ui_engine.h"
 #include "host/lua_event.h"
+#include "host/work_item.h"
 
 namespace kit::script {
 
@@ -102,3 +103,16 @@ void push_utf16(lua_State* L, const std::u16string& s);
 std::string to_string(lua_State* L, int idx);
 
 } // namespace kit::script
+
+// The script-facing completion of a work item: calls one script function with the item's
+// result, once, then frees itself.
+class LuaAsynFunctionCallback : public IRoutineCallback {
+public:
+  // Null unless the value at idx is a function.
+  static LuaAsynFunctionCallback* Create(lua_State* L, int idx);
+  void OnDone(IWorkItem* item) override;
+
+private:
+  explicit LuaAsynFunctionCallback(kit::engine::function_ref function) : function_(std::move(function)) {}
+  kit::engine::function_ref function_;
+};

@@ -95,7 +95,7 @@ int Init(lua_State* L) {
 int DownLoadFile(lua_State* L) {
   CLuaDownloadManager* o = self(L);
   if (!o) return 0;
-  int32_t id = o->queue.download_file(kit::script::to_string(L, 2), bytes_arg(L, 3), int_arg(L, 4), bytes_arg(L, 5),
+  int32_t id = o->queue.download_file(kit::script::check_text(L, 2), kit::script::check_text(L, 3), int_arg(L, 4), bytes_arg(L, 5),
                                       bytes_arg(L, 6), listener_at(L, 7));
   push_int32(L, id);
   return 1;

@@ -40,8 +40,8 @@ CLuaGetFile::callback make_callback(lua_State* L, int idx) {
 int get(lua_State* L, uint16_t type) {
   CLuaGetFile* object = self(L);
   if (!object) return 0;
-  std::string remote = kit::script::to_string(L, 2);
-  std::string local = kit::script::to_string(L, 3);
+  std::string remote = kit::script::check_text(L, 2);
+  std::string local = kit::script::check_text(L, 3);
   uint32_t id = object->AddTask(type, remote, local, make_callback(L, 4));
   kit::script::push_int32(L, id);
   return 1;

@@ -35,8 +35,8 @@ CLuaSendFile::callback make_callback(lua_State* L, int idx) {
 int send(lua_State* L, uint16_t type) {
   CLuaSendFile* object = self(L);
   if (!object) return 0;
-  std::string destination = kit::script::to_string(L, 2);
-  std::string source = kit::script::to_string(L, 3);
+  std::string destination = kit::script::check_text(L, 2);
+  std::string source = kit::script::check_text(L, 3);
   uint32_t id = object->AddTask(type, destination, source, make_callback(L, 4));
   kit::script::push_int32(L, id);
   return 1;

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <utility>
 
-#include "host/lua_async_callback.h"
+#include "host/script_bridge.h"
 #include "host/thread_pool.h"
 #include "archive/extract_archive.h"
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "host/lua_async_callback.h"
+#include "host/script_bridge.h"
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "utilities/script_bindings.h"

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/lua_async_callback.h"
+#include "host/script_bridge.h"
 #include "host/thread_pool.h"
 #include "platform/ui_loop.h"
 #include "support/lua_globals.h"
