@@ -113,8 +113,8 @@ void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed
   }
   response_parser::step s = parser_->parse(reinterpret_cast<const char*>(data), length, response_.get());
   *consumed = static_cast<uint32_t>(s.consumed);
-  if (s.result != 0 && s.result != kHttpNeedMore) {
-    fail(s.result);
+  if (s.state.has_failed()) {
+    fail(s.state.error);
     return;
   }
   if (!s.body.empty()) {
@@ -133,7 +133,7 @@ void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed
       response_->body.append(s.body);
     }
   }
-  if (s.result == 0) {
+  if (s.state.is_done()) {
     complete_ = true;
     try_finish();
   }

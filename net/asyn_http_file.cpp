@@ -113,7 +113,7 @@ void asyn_http_file::report_ready(uint64_t size, int result) {
   sink_->on_ready(id, url, size, path, result);
 }
 
-void asyn_http_file::report_failure(int error) {
+void asyn_http_file::report_failure(download_error error) {
   int32_t id = id_;
   std::string url = url_;
   http_.close();
@@ -124,23 +124,20 @@ void asyn_http_file::report_failure(int error) {
 // Opens the ".tmp" at the range start. An answer without Content-Range is the whole file,
 // so what an earlier transfer left there is dropped; a range that starts beyond the
 // ".tmp"'s end would leave a hole of zeros and is refused with 416, the file untouched.
-// Returns 0, an errno value, or 416.
-int asyn_http_file::open_temp(const http_response& response) {
+std::optional<download_error> asyn_http_file::open_temp(const http_response& response) {
   platform::file f;
-  if (!f.open(temp_path_, platform::open_write | platform::open_create)) return platform::last_system_error();
-  int error = 0;
+  auto system_error = [] { return download_error{download_error::source::file_system, platform::last_system_error()}; };
+  if (!f.open(temp_path_, platform::open_write | platform::open_create)) return system_error();
   std::optional<platform::file_info> info;
-  if (!f.try_lock() || !(info = f.info())) {
-    error = platform::last_system_error();
-  } else if (!response.headers.find_nocase("Content-Range")) {
-    if (!f.truncate(0)) error = platform::last_system_error();
+  if (!f.try_lock() || !(info = f.info())) return system_error();
+  if (!response.headers.find_nocase("Content-Range")) {
+    if (!f.truncate(0)) return system_error();
   } else if (range_start_ > info->size) {
-    error = kRangeNotSatisfiable;
+    return download_error{download_error::source::http_status, kRangeNotSatisfiable};
   }
-  if (!error && !f.seek(range_start_)) error = platform::last_system_error();
-  if (error) return error;
+  if (!f.seek(range_start_)) return system_error();
   file_ = std::move(f);
-  return 0;
+  return std::nullopt;
 }
 
 void asyn_http_file::on_body(int32_t, http_response& response, const char* data, size_t length, uint64_t,
@@ -148,20 +145,20 @@ void asyn_http_file::on_body(int32_t, http_response& response, const char* data,
   if (response.status != 200 && response.status != 206) return;
   *keep = false;
   if (!range_start_of(response.headers, &range_start_)) {
-    report_failure(kHttpBadHeader);
+    report_failure({download_error::source::client, kHttpBadHeader});
     return;
   }
   total_ = range_start_ + header_number(response.headers, "Content-Length");
   written_ += length;
   if (!file_.is_open()) {
-    if (int error = open_temp(response)) {
-      report_failure(error);
+    if (std::optional<download_error> error = open_temp(response)) {
+      report_failure(*error);
       return;
     }
   }
   if (!file_.write_all(data, length)) {
     int error = platform::last_system_error();
-    report_failure(error ? error : EIO);
+    report_failure({download_error::source::file_system, error ? error : EIO});
     return;
   }
   sink_->on_progress(id_, range_start_, written_, total_);
@@ -179,13 +176,13 @@ void asyn_http_file::on_response(int32_t, http_response& response) {
       file_.close();
       if (!error && !platform::rename_path(temp_path_, destination)) error = platform::last_system_error();
       if (error) {
-        report_failure(error);
+        report_failure({download_error::source::file_system, error});
         return;
       }
     } else {
       platform::file empty;
       if (!empty.open(destination, platform::open_write | platform::open_create | platform::open_truncate)) {
-        report_failure(platform::last_system_error());
+        report_failure({download_error::source::file_system, platform::last_system_error()});
         return;
       }
     }
@@ -194,7 +191,7 @@ void asyn_http_file::on_response(int32_t, http_response& response) {
     total_ = header_number(response.headers, "Content-Length");
     report_ready(range_start_ + total_, asyn_http_file_event::kNotModified);
   } else {
-    report_failure(status);
+    report_failure({download_error::source::http_status, status});
   }
 }
 
@@ -202,7 +199,7 @@ void asyn_http_file::on_error(int32_t, int error) {
   if (exists_not_directory(path_)) {
     report_ready(range_start_ + total_, asyn_http_file_event::kOlderFileKept);
   } else {
-    report_failure(error);
+    report_failure({download_error::source::client, error});
   }
 }
 

@@ -14,13 +14,24 @@
 
 namespace kit::net {
 
+// Why a download failed. Each source has its own numbers; scripts receive the number alone,
+// as they always did.
+struct download_error {
+  enum class source {
+    client,       // the HTTP client's or the socket's error number (net/http_errors.h, Winsock numbers)
+    http_status,  // the server answered with this status
+    file_system,  // the system's error number of a file operation
+  };
+  source from = source::client;
+  int code = 0;
+};
+
 class asyn_http_file_event {
 public:
   enum result_t { kDownloaded = 0, kNotModified = 1, kOlderFileKept = 2 };
   virtual ~asyn_http_file_event() = default;
   virtual void on_ready(int32_t id, const std::string& url, uint64_t size, const std::string& path, int result) = 0;
-  // error: a client or socket error number, an HTTP status, or an errno value.
-  virtual void on_error(int32_t id, const std::string& url, int error) = 0;
+  virtual void on_error(int32_t id, const std::string& url, const download_error& error) = 0;
   virtual void on_progress(int32_t id, uint64_t range_start, uint64_t written, uint64_t total) {
     (void)id, (void)range_start, (void)written, (void)total;
   }
@@ -53,10 +64,11 @@ private:
   void on_body(int32_t id, http_response& response, const char* data, size_t length, uint64_t body_so_far,
                bool* keep) override;
 
-  int open_temp(const http_response& response);
+  // Nothing, or why the ".tmp" cannot be used.
+  std::optional<download_error> open_temp(const http_response& response);
   void reset();
   void report_ready(uint64_t size_after_range_start, int result);
-  void report_failure(int error);
+  void report_failure(download_error error);
 
   asyn_http_file_event* sink_;
   asyn_http http_;

@@ -22,12 +22,12 @@ void lua_asyn_http_file::on_ready(int32_t id, const std::string& url, uint64_t, 
   });
 }
 
-void lua_asyn_http_file::on_error(int32_t id, const std::string& url, int error) {
+void lua_asyn_http_file::on_error(int32_t id, const std::string& url, const download_error& error) {
   if (!on_error_) return;
   script::call_event(on_error_, [&](lua_State* L) {
     script::push_int32(L, id);
     script::push_string(L, url);
-    script::push_int32(L, error);
+    script::push_int32(L, error.code);
     return 3;
   });
 }

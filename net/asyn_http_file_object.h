@@ -17,7 +17,7 @@ public:
 
   lua_asyn_http_file() : file(this) {}
   void on_ready(int32_t id, const std::string& url, uint64_t size, const std::string& path, int result) override;
-  void on_error(int32_t id, const std::string& url, int error) override;
+  void on_error(int32_t id, const std::string& url, const download_error& error) override;
   engine::function_ref* event_slot(const char* name, size_t length);
 
   asyn_http_file file;

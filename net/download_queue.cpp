@@ -183,7 +183,7 @@ void download_queue::on_ready(int32_t id, const std::string&, uint64_t size, con
   start_next_task();
 }
 
-void download_queue::on_error(int32_t id, const std::string&, int) {
+void download_queue::on_error(int32_t id, const std::string&, const download_error&) {
   auto it = tasks_.find(id);
   if (it != tasks_.end()) fail(id, it->second);
   post(kRunScheduler);

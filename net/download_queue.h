@@ -77,7 +77,7 @@ private:
   void fail(int32_t id, task& t);
   void post(uintptr_t code);
   void on_ready(int32_t id, const std::string& url, uint64_t size, const std::string& path, int result) override;
-  void on_error(int32_t id, const std::string& url, int error) override;
+  void on_error(int32_t id, const std::string& url, const download_error& error) override;
   void on_progress(int32_t id, uint64_t range_start, uint64_t written, uint64_t total) override;
 
   CSqliteManager* store_;

@@ -23,18 +23,12 @@ struct http_request {
   std::string serialize() const;
 };
 
-struct http_chunk {
-  uint32_t size = 0;
-  std::vector<std::pair<std::string, std::string>> extensions;
-};
-
 struct http_response {
   std::string version = "HTTP/1.1";
   int32_t status = 200;
   std::string reason = "OK";
   header_list headers;
   std::string body;
-  std::vector<http_chunk> chunks;  // one per received chunk; never given to scripts
   header_list trailers;
 };
 

@@ -29,30 +29,32 @@ bool announced_length(const http_response& response, int64_t* length) {
 }
 } // namespace
 
-int response_parser::parse_head(http_response* response) {
+parse_state response_parser::parse_head(http_response* response) {
   size_t end = buffer_.find("\r\n\r\n");
-  if (end == std::string::npos) return buffer_.size() < kMaxHeaderBlock ? kHttpNeedMore : kHttpFraming;
+  if (end == std::string::npos) {
+    return buffer_.size() < kMaxHeaderBlock ? parse_state::more() : parse_state::fail(kHttpFraming);
+  }
   // A block that ends too late is refused however the bytes were split.
-  if (end + 4 >= kMaxHeaderBlock) return kHttpFraming;
+  if (end + 4 >= kMaxHeaderBlock) return parse_state::fail(kHttpFraming);
   std::string_view block(buffer_.data(), end + 4);
-  if (!parse_response_head(block, response)) return kHttpBadHeader;
-  if (!announced_length(*response, &expected_)) return kHttpBadHeader;
+  if (!parse_response_head(block, response)) return parse_state::fail(kHttpBadHeader);
+  if (!announced_length(*response, &expected_)) return parse_state::fail(kHttpBadHeader);
   chunked_ = expected_ != 0 && is_chunked(*response);
   buffer_.erase(0, end + 4);
   received_ = 0;
   headers_parsed_ = true;
   if (expected_ == 0) complete_ = true;
-  return 0;
+  return {};
 }
 
 response_parser::step response_parser::parse(const char* data, size_t length, http_response* response) {
   step s;
   if (!data || length == 0) {
-    s.result = kHttpNoData;
+    s.state = parse_state::fail(kHttpNoData);
     return s;
   }
   if (complete_) {
-    s.result = kHttpAlreadyComplete;
+    s.state = parse_state::fail(kHttpAlreadyComplete);
     return s;
   }
   out_.clear();
@@ -60,24 +62,24 @@ response_parser::step response_parser::parse(const char* data, size_t length, ht
   if (!direct) {
     buffer_.append(data, length);
     if (!headers_parsed_) {
-      int rc = parse_head(response);
-      if (rc != 0) {
-        s.result = rc;
-        if (rc == kHttpNeedMore) s.consumed = length;
+      parse_state rc = parse_head(response);
+      if (!rc.is_done()) {
+        s.state = rc;
+        if (rc.kind == parse_state::need_more) s.consumed = length;
         return s;
       }
     }
   }
   if (!complete_ && chunked_) {
     if (!buffer_.empty()) {
-      int rc = decoder_.decode(buffer_.data(), buffer_.size(), &out_, response);
+      parse_state rc = decoder_.decode(buffer_.data(), buffer_.size(), &out_, response);
       buffer_.clear();
-      if (rc != 0 && rc != kHttpNeedMore) {
-        s.result = rc;
+      if (rc.has_failed()) {
+        s.state = rc;
         return s;
       }
       received_ += static_cast<int64_t>(out_.size());
-      if (rc == 0) {
+      if (rc.is_done()) {
         complete_ = true;
         buffer_ = decoder_.take_rest();
       }
@@ -101,11 +103,11 @@ response_parser::step response_parser::parse(const char* data, size_t length, ht
     if (expected_ >= 0 && received_ == expected_) complete_ = true;
   }
   if (complete_) {
-    s.result = 0;
+    s.state = {};
     s.consumed = buffer_.size() >= length ? 0 : length - buffer_.size();
     buffer_.clear();
   } else {
-    s.result = kHttpNeedMore;
+    s.state = parse_state::more();
     s.consumed = length;
   }
   return s;

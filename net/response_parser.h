@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "net/chunk_decoder.h"
+#include "net/http_errors.h"
 #include "net/http_message.h"
 
 namespace kit::net {
@@ -16,7 +17,7 @@ public:
   static constexpr size_t kMaxHeaderBlock = 8193;  // buffered bytes without an end of headers: refused
 
   struct step {
-    int result = 0;            // 0: complete; kHttpNeedMore: more to come; else an error number
+    parse_state state;         // complete, more to come, or failed
     std::string_view body;     // body bytes produced by this step (valid until the next call)
     size_t consumed = 0;       // bytes of the input used; the rest belongs to the next response
   };
@@ -34,7 +35,7 @@ public:
   void finish_at_close() { complete_ = true; }
 
 private:
-  int parse_head(http_response* response);
+  parse_state parse_head(http_response* response);
 
   std::string buffer_;
   std::string out_;

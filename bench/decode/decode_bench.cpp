@@ -110,10 +110,13 @@ struct keeping_script {
         count = count + #list
       end
     )lua");
-    event.state = L;
-    event.ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    event.function = kit::engine::function_ref::at(L, -1);
+    lua_pop(L, 1);
   }
-  ~keeping_script() { lua_close(L); }
+  ~keeping_script() {
+    event.function.reset();
+    lua_close(L);
+  }
   size_t kept() {
     lua_getglobal(L, "count");
     auto n = static_cast<size_t>(lua_tonumber(L, -1));

@@ -56,7 +56,8 @@ struct sink : kit::net::asyn_http_file_event {
     ok = result == 0;
     kit::platform::ui_loop::instance().stop();
   }
-  void on_error(int32_t, const std::string&, int error) override {
+  void on_error(int32_t, const std::string&, const kit::net::download_error& failure) override {
+    int error = failure.code;
     std::fprintf(stderr, "host download failed: %d\n", error);
     kit::platform::ui_loop::instance().stop();
   }

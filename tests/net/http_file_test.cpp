@@ -35,7 +35,8 @@ struct sink : asyn_http_file_event {
     sizes.push_back(size);
     net_test::stop_loop();
   }
-  void on_error(int32_t, const std::string&, int error) override {
+  void on_error(int32_t, const std::string&, const kit::net::download_error& failure) override {
+    int error = failure.code;
     errors.push_back(error);
     net_test::stop_loop();
   }

@@ -15,12 +15,6 @@
 
 namespace {
 
-long peak_rss_kib() {
-  rusage u{};
-  ::getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
-
 // A script function that counts what it is given.
 struct counting_script {
   counting_script() {
@@ -64,11 +58,11 @@ TEST(ListFlood, MillionsOfTinyRecordsArriveInBoundedListsWithBoundedMemory) {
   counting_script script;
   lua_gc(script.L, LUA_GCCOLLECT, 0);
 
-  long before = peak_rss_kib();
+  long before = testsupport::peak_rss_kib();
   auto d = kit::phonelink::decode_reply(99, reinterpret_cast<const uint8_t*>(payload.data()), uint32_t(payload.size()));
   ASSERT_TRUE(d.call);
   CLuaSocketMessageManager::CallScript(script.event, d.args);
-  long grown_kib = peak_rss_kib() - before;
+  long grown_kib = testsupport::peak_rss_kib() - before;
 
   EXPECT_EQ(script.global("records"), kRecords);
   EXPECT_EQ(script.global("last_type"), 9);

@@ -2,6 +2,7 @@
 // ThreadSanitizer maps shadow memory in proportion to what the program touches and keeps
 // freed blocks for a while, so peaks measured under it say nothing about the host.
 #pragma once
+#include <sys/resource.h>
 
 namespace testsupport {
 
@@ -11,6 +12,13 @@ constexpr bool peak_memory_is_measurable() {
 #else
   return true;
 #endif
+}
+
+// The process's peak resident size so far, in KiB.
+inline long peak_rss_kib() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
 }
 
 } // namespace testsupport
