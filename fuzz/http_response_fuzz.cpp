@@ -10,8 +10,15 @@
 
 namespace {
 
+// 0 complete, -1 more needed, else the error number.
+constexpr int kNeedMore = -1;
+
+int result_of(const kit::net::parse_state& s) {
+  return s.kind == kit::net::parse_state::done ? 0 : s.kind == kit::net::parse_state::need_more ? kNeedMore : s.error;
+}
+
 struct outcome {
-  int result = kit::net::kHttpNeedMore;
+  int result = kNeedMore;
   std::string body;
 };
 
@@ -20,13 +27,13 @@ outcome run(const uint8_t* data, size_t size, const uint8_t* cuts, size_t ncuts)
   kit::net::response_parser parser;
   kit::net::http_response response;
   size_t at = 0, cut = 0;
-  while (at < size && o.result == kit::net::kHttpNeedMore) {
+  while (at < size && o.result == kNeedMore) {
     size_t n = size - at;
     if (ncuts) n = std::min<size_t>(n, 1 + cuts[cut++ % ncuts] % 97);
     auto step = parser.parse(reinterpret_cast<const char*>(data + at), n, &response);
     if (step.consumed > n) std::abort();
-    o.result = step.result;
-    if (step.result == 0 || step.result == kit::net::kHttpNeedMore) o.body.append(step.body);
+    o.result = result_of(step.state);
+    if (o.result == 0 || o.result == kNeedMore) o.body.append(step.body);
     at += n;
   }
   if (o.result == 0) {
@@ -34,7 +41,7 @@ outcome run(const uint8_t* data, size_t size, const uint8_t* cuts, size_t ncuts)
         static_cast<int64_t>(o.body.size()) != parser.expected_length())
       std::abort();
     char extra = 'x';
-    if (parser.parse(&extra, 1, &response).result != kit::net::kHttpAlreadyComplete) std::abort();
+    if (result_of(parser.parse(&extra, 1, &response).state) != kit::net::kHttpAlreadyComplete) std::abort();
   }
   return o;
 }
