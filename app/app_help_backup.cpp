@@ -47,18 +47,26 @@ csv_cells check_header(lua_State* L) {
   return check_cells(L, 3, 3, "header cells must be strings");
 }
 
-std::vector<csv_cells> check_rows(lua_State* L) {
-  luaL_checktype(L, 4, LUA_TTABLE);
-  std::vector<csv_cells> rows;
-  size_t n = lua_objlen(L, 4);
-  rows.reserve(n);
+// Argument arg as an array (index 1 to its length) of tables, each read by read_item with
+// the table's stack index; anything else raises the argument error with what.
+template <class T, class Read>
+std::vector<T> check_tables(lua_State* L, int arg, const char* what, Read read_item) {
+  luaL_checktype(L, arg, LUA_TTABLE);
+  std::vector<T> items;
+  size_t n = lua_objlen(L, arg);
+  items.reserve(n);
   for (size_t i = 1; i <= n; ++i) {
-    lua_rawgeti(L, 4, static_cast<int>(i));
-    if (!lua_istable(L, -1)) luaL_argerror(L, 4, "rows must be arrays of strings");
-    rows.push_back(check_cells(L, 4, lua_gettop(L), "row cells must be strings"));
+    lua_rawgeti(L, arg, static_cast<int>(i));
+    if (!lua_istable(L, -1)) luaL_argerror(L, arg, what);
+    items.push_back(read_item(lua_gettop(L)));
     lua_pop(L, 1);
   }
-  return rows;
+  return items;
+}
+
+std::vector<csv_cells> check_rows(lua_State* L) {
+  return check_tables<csv_cells>(L, 4, "rows must be arrays of strings",
+                                 [L](int row) { return check_cells(L, 4, row, "row cells must be strings"); });
 }
 
 std::string field(lua_State* L, int table, const char* name, const char* what) {
@@ -98,20 +106,12 @@ int BackupContactToCVS(lua_State* L) { return write_csv(L, backup::write_contact
 int BackupContact(lua_State* L) {
   if (!is_object(L)) return 0;
   std::string title = kit::script::to_string(L, 2);
-  luaL_checktype(L, 3, LUA_TTABLE);
-  std::vector<contact_record> contacts;
-  size_t n = lua_objlen(L, 3);
-  contacts.reserve(n);
-  for (size_t i = 1; i <= n; ++i) {
-    lua_rawgeti(L, 3, static_cast<int>(i));
-    if (!lua_istable(L, -1)) luaL_argerror(L, 3, "contacts must be tables");
-    int entry = lua_gettop(L);
+  std::vector<contact_record> contacts = check_tables<contact_record>(L, 3, "contacts must be tables", [L](int entry) {
     contact_record c;
     c.name = field(L, entry, "name", "contacts need a string field \"name\"");
     c.number = field(L, entry, "number", "contacts need a string field \"number\"");
-    contacts.push_back(std::move(c));
-    lua_pop(L, 1);
-  }
+    return c;
+  });
   backup::backup_contacts(title, contacts);
   return 0;
 }

@@ -4,8 +4,6 @@
 
 #include "device/script_bindings.h"
 #include "app/script_bindings.h"
-#include "net/asyn_http_file_object.h"
-#include "net/asyn_http_object.h"
 #include "net/script_bindings.h"
 #include "phonelink/script_bindings.h"
 #include "utilities/filesystem_objects.h"
@@ -18,10 +16,8 @@ void RegisterScriptObjects(UIS_Env* env) {
   //   kit.filesystem.path_utility (+ kit.pathsystem.path_utility), class kit.win32.net.asyn_http,
   //   kit.win32.net.asyn_http.factory, class kit.win32.net.asyn_http_file, its factory.
   kit::utilities::RegisterFileSystemObjects(env);
-  kit::net::asyn_http_factory::RegisterClass(env);
-  kit::net::asyn_http_factory::Register(env);
-  kit::net::asyn_http_file_factory::RegisterClass(env);
-  kit::net::asyn_http_file_factory::Register(env);
+  kit::net::register_http_client(env);
+  kit::net::register_http_file(env);
   kit::app::register_app_help(env);
   kit::device::register_device_manager(env);
   kit::device::register_android_con(env);

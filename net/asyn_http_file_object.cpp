@@ -5,6 +5,7 @@
 #include "common/text_convert.h"
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
+#include "net/script_bindings.h"
 #include "net/asyn_http_object.h"
 #include "net/script_tables.h"
 
@@ -59,31 +60,8 @@ int request_file(lua_State* L) {
   return 1;
 }
 
-const UIS_Method kFileMethods[] = {
-    {"request_file", request_file, 0},
-    {"is_requesting", methods::is_requesting, 0},
-    {"close", methods::close, 0},
-    {"attach_event", methods::attach_event, 0},
-    {"detach_event", methods::detach_event, 0},
-    {"__gc", methods::gc, 0},
-    {nullptr, nullptr, 0},
-};
-
-const UIS_Method kFactoryMethods[] = {
-    {"create_instance", methods::create_instance, 0},
-    {nullptr, nullptr, 0},
-};
-
 } // namespace
 
-void asyn_http_file_factory::Register(UIS_Env* env) {
-  if (!env) return;
-  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{methods::getter, nullptr, kGlobalName, kClassName, kFactoryMethods, nullptr});
-}
-
-void asyn_http_file_factory::RegisterClass(UIS_Env* env) {
-  if (!env) return;
-  UIS_RegisterClass(env, lua_asyn_http_file::kClassName, kFileMethods, 0, 0);
-}
+void register_http_file(UIS_Env* env) { methods::register_objects(env, "request_file", request_file); }
 
 } // namespace kit::net

@@ -32,8 +32,6 @@ public:
   static constexpr const char* kGlobalName = "kit.win32.net.asyn_http_file.factory";
   static constexpr const char* kClassName = "kit.win32.net.asyn_http_file.factory.class";
 
-  static void Register(UIS_Env* env);
-  static void RegisterClass(UIS_Env* env);
 };
 
 } // namespace kit::net

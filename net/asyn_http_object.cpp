@@ -5,6 +5,7 @@
 
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
+#include "net/script_bindings.h"
 #include "net/script_tables.h"
 
 namespace kit::net {
@@ -87,31 +88,8 @@ int request(lua_State* L) {
   return 1;
 }
 
-const UIS_Method kClientMethods[] = {
-    {"request", request, 0},
-    {"is_requesting", methods::is_requesting, 0},
-    {"close", methods::close, 0},
-    {"attach_event", methods::attach_event, 0},
-    {"detach_event", methods::detach_event, 0},
-    {"__gc", methods::gc, 0},
-    {nullptr, nullptr, 0},
-};
-
-const UIS_Method kFactoryMethods[] = {
-    {"create_instance", methods::create_instance, 0},
-    {nullptr, nullptr, 0},
-};
-
 } // namespace
 
-void asyn_http_factory::Register(UIS_Env* env) {
-  if (!env) return;
-  UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{methods::getter, nullptr, kGlobalName, kClassName, kFactoryMethods, nullptr});
-}
-
-void asyn_http_factory::RegisterClass(UIS_Env* env) {
-  if (!env) return;
-  UIS_RegisterClass(env, lua_asyn_http::kClassName, kClientMethods, 0, 0);
-}
+void register_http_client(UIS_Env* env) { methods::register_objects(env, "request", request); }
 
 } // namespace kit::net

@@ -35,8 +35,6 @@ public:
   static constexpr const char* kClassName = "kit.win32.net.asyn_http.factory.class";
 
   // The factory object and the client class.
-  static void Register(UIS_Env* env);
-  static void RegisterClass(UIS_Env* env);
 };
 
 // Pushes the response table: "Status-Line" {HTTP-Version, Status-Code, Reason-Phrase},

@@ -109,6 +109,28 @@ struct http_class_methods {
 
   static void* getter(void*) { return host::owned<Factory>(); }
 
+  // Registers the class of the instances, with start (request or request_file) beside the
+  // methods every instance has, and then the factory that makes them.
+  static void register_objects(UIS_Env* env, const char* start_name, lua_CFunction start) {
+    if (!env) return;
+    static const UIS_Method instance_methods[] = {
+        {start_name, start, 0},
+        {"is_requesting", is_requesting, 0},
+        {"close", close, 0},
+        {"attach_event", attach_event, 0},
+        {"detach_event", detach_event, 0},
+        {"__gc", gc, 0},
+        {nullptr, nullptr, 0},
+    };
+    static const UIS_Method factory_methods[] = {
+        {"create_instance", create_instance, 0},
+        {nullptr, nullptr, 0},
+    };
+    UIS_RegisterClass(env, T::kClassName, instance_methods, 0, 0);
+    UIS_RegisterGlobalObj(env, UIS_GlobalObjRecord{getter, nullptr, Factory::kGlobalName, Factory::kClassName,
+                                                   factory_methods, nullptr});
+  }
+
 private:
   static engine::function_ref* event_slot(lua_State* L, T* object) {
     size_t len = 0;

@@ -8,6 +8,7 @@
 
 #include "common/text_convert.h"
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 #include "support/sysfs_fixture.h"
 #include "support/temp_dir.h"
 
@@ -17,10 +18,9 @@ using testsupport::script_install;
 using testsupport::temp_dir;
 
 namespace {
+using testsupport::has;
 
 constexpr const char* kSerial = "0a1b2c3d";
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The text after `prefix` up to the next blank, in the last line holding it.
 std::string word_after(const std::string& text, const std::string& prefix) {

@@ -11,6 +11,7 @@
 
 #include "support/desktop_peers.h"
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 #include "support/sysfs_fixture.h"
 #include "support/temp_dir.h"
 
@@ -20,16 +21,10 @@ using testsupport::script_install;
 using testsupport::temp_dir;
 
 namespace {
+using testsupport::count;
+using testsupport::has;
 
 constexpr const char* kSerial = "0a1b2c3d";
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
 
 // The shipped package with the device database, a fake sysfs tree and adb_help (which logs
 // every command it runs).

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 #include "support/sysfs_fixture.h"
 #include "support/temp_dir.h"
 
@@ -21,10 +22,9 @@ using testsupport::script_install;
 using testsupport::temp_dir;
 
 namespace {
+using testsupport::has;
 
 constexpr const char* kSerial = "0a1b2c3d";
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The host with the shipped package, the device database, the fake tree and adb_help
 // answering from scenario (which also logs every command it runs).

@@ -14,10 +14,12 @@
 #include "platform/process.h"
 #include "support/process_gone.h"
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 
 using testsupport::script_install;
 
 namespace {
+using testsupport::has;
 using testsupport::process_gone;
 
 // Lua helpers every package here starts with: quit(), file reading and writing, and
@@ -56,8 +58,6 @@ struct android_app {
   std::string log() const { return testsupport::read_file(app.dir() + "adb.log"); }
 };
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // The words after "begin PID " of each run, in order.
 std::vector<std::string> begun_commands(const std::string& log) {
   std::vector<std::string> out;
@@ -79,7 +79,6 @@ int first_pid(const std::string& log, const std::string& what) {
   }
   return 0;
 }
-
 
 } // namespace
 

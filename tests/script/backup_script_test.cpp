@@ -5,14 +5,14 @@
 #include <string>
 
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 
 using testsupport::read_file;
 using testsupport::script_install;
 
 namespace {
+using testsupport::has;
 constexpr const char* kQuit = "GetObject('Win32Shell.Object'):PostQuitMessage()\n";
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // 1,000 contacts with Chinese and emoji names, and a compare that names the first mismatch.
 constexpr const char* kContacts = R"(

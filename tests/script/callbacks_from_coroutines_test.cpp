@@ -5,10 +5,11 @@
 #include <string>
 
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 #include "support/sysfs_fixture.h"
 
 namespace {
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using testsupport::has;
 } // namespace
 
 TEST(CallbacksFromCoroutines, FunctionsOutliveTheCoroutinesThatHandedThemOver) {

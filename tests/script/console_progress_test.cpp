@@ -6,18 +6,13 @@
 #include <string>
 
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 
 using testsupport::script_install;
 
 namespace {
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
+using testsupport::count;
+using testsupport::has;
 
 testsupport::run_result run_with_console(const std::string& lua) {
   script_install app;

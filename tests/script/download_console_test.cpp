@@ -7,18 +7,14 @@
 
 #include "support/nginx_fixture.h"
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 #include "support/sysfs_fixture.h"
 
 using testsupport::script_install;
 
 namespace {
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
+using testsupport::count;
+using testsupport::has;
 
 struct console_install {
   script_install app;

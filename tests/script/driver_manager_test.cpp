@@ -8,13 +8,14 @@
 
 #include "support/process_gone.h"
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 
 using testsupport::read_file;
 using testsupport::script_install;
 using testsupport::write_file;
 
 namespace {
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using testsupport::has;
 
 size_t count(const std::string& text, const std::string& needle) {
   size_t n = 0;

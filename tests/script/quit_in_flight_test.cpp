@@ -8,6 +8,7 @@
 
 #include "support/process_gone.h"
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 #include "support/temp_dir.h"
 
 using testsupport::read_file;
@@ -15,8 +16,7 @@ using testsupport::script_install;
 using testsupport::temp_dir;
 
 namespace {
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using testsupport::has;
 
 // agent-sim pacing both file ports, with its storage in a folder of the test.
 class slow_agent {

@@ -7,13 +7,14 @@
 
 #include "support/raw_http_server.h"
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 
 using testsupport::raw_connection;
 using testsupport::raw_http_server;
 using testsupport::script_install;
 
 namespace {
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using testsupport::has;
 
 std::string path_of(const std::string& request) {
   size_t start = request.find(' ') + 1;

@@ -4,11 +4,12 @@
 #include <string>
 
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 
 using testsupport::script_install;
 
 namespace {
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using testsupport::has;
 
 int run_in(const std::string& folder, const std::string& command) {
   return std::system(("cd '" + folder + "' && " + command + " >/dev/null 2>&1").c_str());

@@ -14,6 +14,7 @@
 
 #include "support/raw_http_server.h"
 #include "support/script_harness.h"
+#include "support/text_checks.h"
 
 using testsupport::file_exists;
 using testsupport::raw_connection;
@@ -22,7 +23,7 @@ using testsupport::script_install;
 using testsupport::write_file;
 
 namespace {
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using testsupport::has;
 
 // Serves the description naming `version` to every request.
 std::unique_ptr<raw_http_server> description_server(const std::string& version) {
