@@ -1,6 +1,6 @@
 #include "device/android_cmd_results.h"
 
-namespace android_result {
+namespace kit::device::android_result {
 
 namespace {
 char16_t lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
@@ -79,4 +79,4 @@ int32_t broadcast_check(std::u16string_view output) {
   return contains_no_case(output, u"result=0") ? kit::host::kTaskDone : kit::host::kTaskFailed;
 }
 
-} // namespace android_result
+} // namespace kit::device::android_result

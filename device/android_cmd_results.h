@@ -8,7 +8,7 @@
 
 #include "host/task_status.h"
 
-namespace android_result {
+namespace kit::device::android_result {
 
 // Whether text contains word, ignoring the case of ASCII letters; false when either is
 // empty.
@@ -32,4 +32,4 @@ int32_t error_check(std::u16string_view output);
 // kit::host::kTaskDone when the output contains "result=0", else kit::host::kTaskFailed.
 int32_t broadcast_check(std::u16string_view output);
 
-} // namespace android_result
+} // namespace kit::device::android_result

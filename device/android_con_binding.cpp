@@ -31,7 +31,7 @@ void push_result(lua_State* L, Kind kind, const std::u16string& output, int& cou
   case Kind::DeviceList: {
     lua_newtable(L);
     int index = 0;
-    for (const auto& d : android_result::parse_device_list(output)) {
+    for (const auto& d : kit::device::android_result::parse_device_list(output)) {
       lua_newtable(L);
       kit::script::push_utf16(L, d.serial);
       lua_setfield(L, -2, "DriverId");
@@ -45,15 +45,15 @@ void push_result(lua_State* L, Kind kind, const std::u16string& output, int& cou
   case Kind::CompletionOnly:
     break;
   case Kind::InstallResult:
-    kit::script::push_int32(L, android_result::install_result(output));
+    kit::script::push_int32(L, kit::device::android_result::install_result(output));
     ++count;
     break;
   case Kind::ErrorCheck:
-    kit::script::push_int32(L, android_result::error_check(output));
+    kit::script::push_int32(L, kit::device::android_result::error_check(output));
     ++count;
     break;
   case Kind::BroadcastCheck:
-    kit::script::push_int32(L, android_result::broadcast_check(output));
+    kit::script::push_int32(L, kit::device::android_result::broadcast_check(output));
     ++count;
     break;
   }

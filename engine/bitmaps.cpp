@@ -11,6 +11,9 @@ struct UIG_Bitmap {
   std::vector<uint8_t> pixels;
 };
 
+// The engine draws nothing itself (the faces are the console and the web view), so the
+// graphics set-up that start-up performs through these three calls of the engine's
+// interface has nothing to do.
 void UIG_PrepareGraphicParam(UIG_GraphicParam* param) {
   if (param) *param = UIG_GraphicParam{1, {}};
 }

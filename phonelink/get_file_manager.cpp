@@ -8,7 +8,7 @@
 #include "phonelink/transfer_frames.h"
 #include "platform/ui_loop.h"
 
-using namespace kit::transfer;
+using namespace kit::phonelink;
 
 // The UI loop must outlive the manager's socket, also when both are statics that end at
 // process exit: making sure it exists first makes it end last.

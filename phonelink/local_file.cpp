@@ -1,6 +1,6 @@
 #include "phonelink/local_file.h"
 
-namespace kit::transfer {
+namespace kit::phonelink {
 
 namespace {
 std::string normalised(const std::string& path) {
@@ -23,4 +23,4 @@ bool create_local_file(const std::string& path, platform::file& out) {
 
 void remove_local_file(const std::string& path) { platform::remove_file(normalised(path)); }
 
-} // namespace kit::transfer
+} // namespace kit::phonelink

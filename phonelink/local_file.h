@@ -4,7 +4,7 @@
 
 #include "platform/file.h"
 
-namespace kit::transfer {
+namespace kit::phonelink {
 
 // Creates (or truncates) the file at path for writing, making its missing parent folders
 // one level after the other. Both '/' and '\' separate folders. False when the file cannot
@@ -12,4 +12,4 @@ namespace kit::transfer {
 bool create_local_file(const std::string& path, platform::file& out);
 void remove_local_file(const std::string& path);
 
-} // namespace kit::transfer
+} // namespace kit::phonelink

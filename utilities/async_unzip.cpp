@@ -7,7 +7,7 @@
 #include "host/thread_pool.h"
 #include "archive/extract_archive.h"
 
-namespace kit::archive {
+namespace kit::utilities {
 
 namespace {
 std::atomic<uint32_t> g_last_job{0};
@@ -21,7 +21,7 @@ public:
     cleanup = this;
   }
 
-  int32_t Run(void*) override { return extract_archive(archive_, destination_, {}) ? 0 : kUnzipFailed; }
+  int32_t Run(void*) override { return kit::archive::extract_archive(archive_, destination_, {}) ? 0 : kUnzipFailed; }
 
   void OnDone(IWorkItem* item) override {
     // The callback frees itself once called.
@@ -52,4 +52,4 @@ uint32_t queue_unzip(const std::string& archive, const std::string& destination,
 
 uint32_t last_unzip_job() { return g_last_job.load(); }
 
-} // namespace kit::archive
+} // namespace kit::utilities

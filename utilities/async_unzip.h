@@ -6,7 +6,7 @@
 
 class LuaAsynFunctionCallback;
 
-namespace kit::archive {
+namespace kit::utilities {
 
 constexpr int32_t kUnzipFailed = static_cast<int32_t>(0x80004005u);
 
@@ -17,4 +17,4 @@ uint32_t queue_unzip(const std::string& archive, const std::string& destination,
 // The number the last queued job took (0 before the first).
 uint32_t last_unzip_job();
 
-} // namespace kit::archive
+} // namespace kit::utilities

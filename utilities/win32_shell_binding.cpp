@@ -78,7 +78,7 @@ int AsyncUnzip(lua_State* L) {
   if (!is_shell(L)) return 0;
   std::string archive = luaL_checkstring(L, 2);
   std::string destination = luaL_checkstring(L, 3);
-  kit::archive::queue_unzip(archive, destination, LuaAsynFunctionCallback::Create(L, 4));
+  kit::utilities::queue_unzip(archive, destination, LuaAsynFunctionCallback::Create(L, 4));
   lua_pushinteger(L, 0);
   return 1;
 }

@@ -3,7 +3,7 @@
 
 #include "device/android_cmd_results.h"
 
-using namespace android_result;
+using namespace kit::device::android_result;
 
 namespace {
 std::vector<std::pair<std::u16string, std::u16string>> devices(std::u16string_view output) {

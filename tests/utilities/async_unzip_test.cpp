@@ -7,9 +7,9 @@
 
 TEST(AsyncUnzip, JobsAreNumberedFromOne) {
   testsupport::temp_dir t;
-  EXPECT_EQ(kit::archive::last_unzip_job(), 0u);
-  EXPECT_EQ(kit::archive::queue_unzip(t / "missing.zip", t / "out", nullptr), 1u);
-  EXPECT_EQ(kit::archive::queue_unzip(t / "missing.zip", t / "out", nullptr), 2u);
-  EXPECT_EQ(kit::archive::last_unzip_job(), 2u);
+  EXPECT_EQ(kit::utilities::last_unzip_job(), 0u);
+  EXPECT_EQ(kit::utilities::queue_unzip(t / "missing.zip", t / "out", nullptr), 1u);
+  EXPECT_EQ(kit::utilities::queue_unzip(t / "missing.zip", t / "out", nullptr), 2u);
+  EXPECT_EQ(kit::utilities::last_unzip_job(), 2u);
   CThreadPool::Instance().Stop();
 }
