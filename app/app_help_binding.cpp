@@ -143,9 +143,13 @@ int UpdateAPP(lua_State* L) {
   std::string package = luaL_checkstring(L, 2);
   luaL_checkstring(L, 3);
   CAppPaths* paths = GetAppPaths();
-  kit::app::apply_update_package(package, paths->GetTempDir() + "Update/", paths->GetExeDir(),
-                                  paths->GetProfileDir());
-  return 0;
+  kit::app::update_result result =
+      kit::app::apply_update_package(package, {paths->GetExeDir(), paths->GetProfileDir(), paths->GetTempDir()});
+  // true, or false and the reason nothing was changed.
+  lua_pushboolean(L, result.applied);
+  if (result.applied) return 1;
+  kit::script::push_string(L, result.reason);
+  return 2;
 }
 
 const UIS_Method kMethods[] = {

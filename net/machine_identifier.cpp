@@ -1,11 +1,11 @@
 #include "net/machine_identifier.h"
 
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/digest.h"
 #include "platform/sysfs_source.h"
 
 namespace kit::net {
@@ -88,16 +88,7 @@ bool choose_adapter(const std::vector<adapter_record>& adapters, adapter_record*
 }
 
 std::string md5_hex(const std::array<uint8_t, 8>& address) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(address.data(), address.size(), digest, &length, EVP_md5(), nullptr) != 1) return {};
-  std::string hex;
-  char pair[3];
-  for (unsigned int i = 0; i < length; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-    hex += pair;
-  }
-  return hex;
+  return platform::md5_hex(std::string_view(reinterpret_cast<const char*>(address.data()), address.size()));
 }
 
 std::string machine_identifier() {

@@ -44,8 +44,9 @@ int WriteINI(lua_State* L) {
   if (!is_shell(L)) return 0;
   std::string section = check_text(L, 2), key = check_text(L, 3), value = check_text(L, 4);
   std::string file = native_path(check_text(L, 5));
-  if (!file.empty() && !section.empty() && !key.empty()) kit::ini::write_value(file, section, key, value);
-  return 0;
+  // false when the file could not be written: the old one is then left as it was.
+  lua_pushboolean(L, !file.empty() && !section.empty() && !key.empty() && kit::ini::write_value(file, section, key, value));
+  return 1;
 }
 
 } // namespace kit::utilities::shell

@@ -21,9 +21,13 @@ std::string path_of(const std::string& request) {
   return request.substr(start, request.find(' ', start) - start);
 }
 
+// Zips the files into folder/pkg.zip and signs it with a key made here (folder/key.pem,
+// public half folder/pub.pem).
 std::string zip_of(const std::string& folder, const std::map<std::string, std::string>& files) {
   for (const auto& [path, content] : files) write_file(folder + "/in/" + path, content);
-  std::string command = "cd '" + folder + "/in' && zip -qr ../pkg.zip . >/dev/null 2>&1";
+  std::string command = "cd '" + folder + "/in' && zip -qr ../pkg.zip . >/dev/null 2>&1 && cd .. && "
+                        "openssl genpkey -algorithm ed25519 -out key.pem && openssl pkey -in key.pem -pubout -out pub.pem && "
+                        "openssl pkeyutl -sign -rawin -inkey key.pem -in pkg.zip -out pkg.zip.sig";
   EXPECT_EQ(std::system(command.c_str()), 0);
   return read_file(folder + "/pkg.zip");
 }
@@ -33,30 +37,40 @@ TEST(UpdateConsole, YesDownloadsAndAppliesThePackage) {
   testsupport::temp_dir work;
   std::string package = zip_of(work.path(), {{"updatelist.xml", R"(<u><FileList><f src="n.txt" dest="docs/new.txt"/></FileList></u>)"},
                                              {"n.txt", "new version"}});
+  std::string signature = read_file(work.path() + "/pkg.zip.sig");
   std::atomic<uint16_t> port{0};  // known once the server listens
-  raw_http_server server([&package, &port](raw_connection& c) {
+  raw_http_server server([&package, &signature, &port](raw_connection& c) {
     std::string request = c.read_request();
     if (request.empty()) return;
-    std::string body = path_of(request) == "/pkg.zip"
-                           ? package
-                           : R"({"J_URL":"http://127.0.0.1:)" + std::to_string(port.load()) + R"(/pkg.zip","J_Nversion":"2.5","Id":1})";
+    std::string path = path_of(request);
+    std::string body = path == "/pkg.zip"       ? package
+                       : path == "/pkg.zip.sig" ? signature
+                                                : R"({"J_URL":"http://127.0.0.1:)" + std::to_string(port.load()) +
+                                                      R"(/pkg.zip","J_Nversion":"2.5\u001b[31m","Id":1})";
     c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
   });
   port = server.port();
   script_install app;
   app.copy_default_package();
-  app.write("config.ini", "[Update]\nserver=127.0.0.1:" + std::to_string(server.port()) + "\n");
+  app.write("pub.pem", read_file(work.path() + "/pub.pem"));
+  app.write("config.ini", "[Update]\nserver=127.0.0.1:" + std::to_string(server.port()) + "\npubkey=pub.pem\n");
   auto host = app.start();
   ASSERT_TRUE(host->wait_for_output("ready", 20000)) << host->err();
   host->write_stdin("update\n");
-  ASSERT_TRUE(host->wait_for_output("version 2.5 is available", 30000)) << host->out() << host->err();
+  // The server's version text reaches the terminal without its control characters.
+  ASSERT_TRUE(host->wait_for_output("version 2.5[31m is available", 30000)) << host->out() << host->err();
+  EXPECT_EQ(host->out().find('\x1b'), std::string::npos);
   host->write_stdin("yes\n");
   ASSERT_TRUE(host->wait_for_output("restart the program", 30000)) << host->out() << host->err();
   host->write_stdin("quit\n");
   auto r = host->wait(30000);
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(read_file(app.dir() + "docs/new.txt"), "new version");
-  ASSERT_EQ(server.requests().size(), 2u);
+  ASSERT_EQ(server.requests().size(), 3u);
   EXPECT_EQ(path_of(server.requests()[0]), "/");
   EXPECT_EQ(path_of(server.requests()[1]), "/pkg.zip");
+  EXPECT_EQ(path_of(server.requests()[2]), "/pkg.zip.sig");
+  // The installed version is the one --version reports from now on.
+  auto version = app.run({"--version"});
+  EXPECT_NE(version.out.find("2.5"), std::string::npos) << version.out << version.err << read_file(app.dir() + "config.ini");
 }

@@ -1,6 +1,7 @@
 -- The channel to the agent app: notifications printed as they arrive, and requests whose
 -- replies come back in frames. A request the agent does not answer ends with one line.
 local notices = require("console.notices")
+local text = require("console.text")
 
 local M = {}
 
@@ -70,7 +71,7 @@ function M.connect()
   socket:Connect()
   request(Macro.MSG_DEVICE_SUMMARY, {}, function(contacts, sdk, battery, signal, card, sms, apps, free, card_free, total, card_total, android,
                            model)
-    print(string.format("agent connected: %s, Android %s, battery %d%%, %d SMS, %d contacts, %d apps", model, android,
+    print(string.format("agent connected: %s, Android %s, battery %d%%, %d SMS, %d contacts, %d apps", text.clean(model), text.clean(android),
       battery, sms, contacts, apps))
   end)
 end

@@ -26,7 +26,7 @@ function M.line(kind, ...)
 end
 
 function M.print(kind, ...)
-  print(M.line(kind, ...))
+  print(text.clean(M.line(kind, ...)))
 end
 
 return M

@@ -15,8 +15,8 @@ commands.add("info", "info                      the phone's model, Android versi
   function()
     agent.request(SUMMARY, {}, function(contacts, sdk, battery, signal, card, sms, apps, free, card_free, total,
                                         card_total, android, model)
-      print(string.format("model:    %s", model))
-      print(string.format("android:  %s (SDK %d)", android, sdk))
+      print(string.format("model:    %s", text.clean(model)))
+      print(string.format("android:  %s (SDK %d)", text.clean(android), sdk))
       print(string.format("battery:  %d%%   signal: %d", battery, signal))
       print(string.format("storage:  %s", storage(free, total)))
       print(string.format("card:     %s", card ~= 0 and storage(card_free, card_total) or "none"))

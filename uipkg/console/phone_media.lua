@@ -19,7 +19,7 @@ end
 local function listing(kind, rest, line, noun)
   local shown = limit(rest)
   agent.list(kind, {}, function(r, n)
-    if n <= shown then print(line(r)) end
+    if n <= shown then print(text.clean(line(r))) end
   end, function(count)
     local more = count > shown and string.format(" (first %d shown; add 'all' for every one)", shown) or ""
     print(string.format("%d %s%s", count, noun, more))
@@ -63,7 +63,7 @@ local function list_folders()
     end
     for _, r in ipairs(type(records) == "table" and records or {}) do
       count = count + 1
-      print(r.FilePath .. "/")
+      print(text.clean(r.FilePath) .. "/")
     end
   end)
 end
@@ -82,7 +82,7 @@ local function list_folder(folder)
       local path = tostring(r[field] or "")
       if path:sub(1, #prefix) == prefix then
         found = found + 1
-        print(string.format("%s  %s", text.bytes(r.Size), path))
+        print(string.format("%s  %s", text.bytes(r.Size), text.clean(path)))
       end
     end, function() ask(n + 1) end)
   end

@@ -1,10 +1,54 @@
 -- Small text helpers for console lines.
 local M = {}
 
+-- A text that came from the phone or a server, fit to print on a terminal: control
+-- characters (C0, DEL and the C1 range, which can move the cursor, change colours or set
+-- the window title) are dropped; line breaks and tabs become blanks.
+function M.clean(s)
+  s = tostring(s or "")
+  s = s:gsub("[\r\n\t]", " ")
+  s = s:gsub("[%z\1-\31\127]", "")
+  -- C1 controls, U+0080 to U+009F, in UTF-8: C2 80 to C2 9F.
+  s = s:gsub("\194[\128-\159]", "")
+  return s
+end
+
+-- What a download's error number means, in words: an HTTP status, a network error of the
+-- socket (Winsock numbers) or an error of the HTTP client.
+local STATUS_WORDS = {
+  [400] = "the server refused the request (400)",
+  [401] = "the server asks for a login (401)",
+  [403] = "the server does not allow it (403)",
+  [404] = "not found on the server (404)",
+  [410] = "no longer on the server (410)",
+  [416] = "the server cannot continue the earlier part (416); cancel it and download again",
+}
+local NETWORK_WORDS = {
+  [10051] = "the network cannot be reached",
+  [10053] = "the connection was dropped",
+  [10054] = "the server reset the connection",
+  [10060] = "the server did not answer in time",
+  [10061] = "the server refused the connection (nothing listens there)",
+  [11001] = "the server's name cannot be resolved",
+  [26000001] = "the server closed the connection before the end",
+  [26000002] = "too many redirections",
+  [26000003] = "a redirection cannot be followed",
+  [26000004] = "the server's answer is malformed",
+  [25000021] = "the server's answer is malformed",
+}
+function M.download_error(code)
+  code = tonumber(code) or 0
+  if NETWORK_WORDS[code] then return NETWORK_WORDS[code] end
+  if STATUS_WORDS[code] then return STATUS_WORDS[code] end
+  if code >= 500 and code < 600 then return string.format("the server failed (%d); try again later", code) end
+  if code >= 300 and code < 600 then return string.format("the server answered %d", code) end
+  return string.format("error %d", code)
+end
+
 -- At most limit bytes of s on one line, never cutting a UTF-8 sequence in two; "..."
 -- marks a cut.
 function M.short(s, limit)
-  s = tostring(s or ""):gsub("[\r\n\t]", " ")
+  s = M.clean(s)
   if #s <= limit then return s end
   local cut = limit
   -- Step back while the byte after the cut continues a sequence (10xxxxxx).
