@@ -35,7 +35,7 @@ public:
     if (thread_.joinable()) return;
     wake_.reset();
     stopping_ = false;
-    bool terminal = platform::is_terminal(0) && platform::is_terminal(1);
+    bool terminal = platform::is_terminal(0) && platform::is_terminal(1) && platform::line_editing_available();
     if (terminal) platform::use_terminal_encoding();
     thread_ = std::thread([this, terminal] { terminal ? edit_loop() : read_loop(); });
   }

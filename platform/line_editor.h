@@ -39,6 +39,9 @@ private:
   std::unique_ptr<impl> impl_;
 };
 
+// Whether line editing can be offered (its library is installed); loads it.
+bool line_editing_available();
+
 // The history file's path ("" when neither $XDG_STATE_HOME nor $HOME is set).
 std::string history_file_path();
 

@@ -7,6 +7,7 @@
 #include <boost/asio/posix/stream_descriptor.hpp>
 
 #include "platform/ui_loop_asio.h"
+#include "platform/linux/lazy_library.h"
 
 namespace kit::platform::dbus {
 namespace {
@@ -27,26 +28,27 @@ void arm(bus_state& s) {
   std::weak_ptr<int> alive = s.alive;
   s.watch->async_wait(stream_descriptor::wait_read, [&s, alive](const boost::system::error_code& ec) {
     if (ec || alive.expired() || !s.bus) return;
-    while (sd_bus_process(s.bus, nullptr) > 0) {
+    while (LAZY_SD(sd_bus_process)(s.bus, nullptr) > 0) {
     }
-    if (sd_bus_is_open(s.bus) > 0) arm(s);
+    if (LAZY_SD(sd_bus_is_open)(s.bus) > 0) arm(s);
   });
 }
 
 sd_bus* open(bus_state& s, int (*opener)(sd_bus**)) {
-  if (s.bus) return sd_bus_is_open(s.bus) > 0 ? s.bus : nullptr;
+  if (s.bus) return LAZY_SD(sd_bus_is_open)(s.bus) > 0 ? s.bus : nullptr;
   if (s.tried) return nullptr;
   s.tried = true;
+  if (!lazy::available(lazy::library::systemd)) return nullptr;  // no bus library: no bus
   sd_bus* bus = nullptr;
   if (opener(&bus) < 0 || !bus) {
-    sd_bus_unref(bus);
+    LAZY_SD(sd_bus_unref)(bus);
     return nullptr;
   }
   s.bus = bus;
   s.alive = std::make_shared<int>(0);
   s.watch = std::make_unique<stream_descriptor>(kit::platform::ui_io_context());
   boost::system::error_code ec;
-  int fd = sd_bus_get_fd(bus);
+  int fd = LAZY_SD(sd_bus_get_fd)(bus);
   if (fd >= 0) s.watch->assign(fd, ec);
   if (fd < 0 || ec) s.watch.reset();
   arm(s);
@@ -59,7 +61,7 @@ void close_one(bus_state& s) {
     s.watch->release();  // the descriptor belongs to the bus
     s.watch.reset();
   }
-  if (s.bus) sd_bus_flush_close_unref(s.bus);
+  if (s.bus) LAZY_SD(sd_bus_flush_close_unref)(s.bus);
   s.bus = nullptr;
   s.tried = false;
 }
@@ -67,8 +69,8 @@ void close_one(bus_state& s) {
 } // namespace
 
 // Both honour DBUS_SESSION_BUS_ADDRESS and DBUS_SYSTEM_BUS_ADDRESS.
-sd_bus* session_bus() { return open(g_session, sd_bus_open_user); }
-sd_bus* system_bus() { return open(g_system, sd_bus_open_system); }
+sd_bus* session_bus() { return open(g_session, LAZY_SD(sd_bus_open_user)); }
+sd_bus* system_bus() { return open(g_system, LAZY_SD(sd_bus_open_system)); }
 
 void close() {
   close_one(g_session);

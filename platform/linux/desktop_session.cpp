@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/launch.h"
 #include "platform/user_dirs.h"
+#include "platform/linux/lazy_library.h"
 
 namespace kit::platform {
 
@@ -36,7 +37,7 @@ void request_reboot() {
   sd_bus_error error = SD_BUS_ERROR_NULL;
   sd_bus_call_method(bus, "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "Reboot",
                      &error, nullptr, "b", 0);
-  sd_bus_error_free(&error);
+  LAZY_SD(sd_bus_error_free)(&error);
 }
 
 namespace {

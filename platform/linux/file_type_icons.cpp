@@ -7,30 +7,32 @@
 #include <fstream>
 
 #include "platform/icon_theme_lookup.h"
+#include "platform/linux/lazy_library.h"
 
 namespace kit::platform::icons {
 
 std::vector<std::string> type_icon_names(const std::string& file_name) {
   std::vector<std::string> names;
+  if (!lazy::available(lazy::library::glib_icons)) return names;
   gboolean uncertain = FALSE;
-  gchar* type = g_content_type_guess(file_name.c_str(), nullptr, 0, &uncertain);
+  gchar* type = LAZY_GLIB(g_content_type_guess)(file_name.c_str(), nullptr, 0, &uncertain);
   if (!type) return names;
-  if (GIcon* icon = g_content_type_get_icon(type)) {
+  if (GIcon* icon = LAZY_GLIB(g_content_type_get_icon)(type)) {
     if (G_IS_THEMED_ICON(icon)) {
-      for (const gchar* const* n = g_themed_icon_get_names(G_THEMED_ICON(icon)); n && *n; ++n) {
+      for (const gchar* const* n = LAZY_GLIB(g_themed_icon_get_names)(G_THEMED_ICON(icon)); n && *n; ++n) {
         // The symbolic variants are one-colour outlines, not the icon a file list shows.
-        if (!g_str_has_suffix(*n, "-symbolic")) names.emplace_back(*n);
+        if (!LAZY_GLIB(g_str_has_suffix)(*n, "-symbolic")) names.emplace_back(*n);
       }
     }
-    g_object_unref(icon);
+    LAZY_GLIB(g_object_unref)(icon);
   }
   if (names.empty()) {
-    if (gchar* generic = g_content_type_get_generic_icon_name(type)) {
+    if (gchar* generic = LAZY_GLIB(g_content_type_get_generic_icon_name)(type)) {
       names.emplace_back(generic);
-      g_free(generic);
+      LAZY_GLIB(g_free)(generic);
     }
   }
-  g_free(type);
+  LAZY_GLIB(g_free)(type);
   return names;
 }
 
@@ -59,19 +61,19 @@ std::string desktop_entry_icon(const std::string& path) {
 }
 
 bool decode_icon_file(const std::string& file, int size, icon_image& out, pixel_order order) {
-  if (size <= 0 || size > 1024) return false;
+  if (size <= 0 || size > 1024 || !lazy::available(lazy::library::glib_icons)) return false;
   GError* error = nullptr;
-  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file_at_size(file.c_str(), size, size, &error);
-  if (error) g_error_free(error);
+  GdkPixbuf* pixbuf = LAZY_GLIB(gdk_pixbuf_new_from_file_at_size)(file.c_str(), size, size, &error);
+  if (error) LAZY_GLIB(g_error_free)(error);
   if (!pixbuf) return false;
   bool ok = false;
-  int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
-  int channels = gdk_pixbuf_get_n_channels(pixbuf);
-  bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
-  if (gdk_pixbuf_get_colorspace(pixbuf) == GDK_COLORSPACE_RGB && gdk_pixbuf_get_bits_per_sample(pixbuf) == 8 &&
+  int w = LAZY_GLIB(gdk_pixbuf_get_width)(pixbuf), h = LAZY_GLIB(gdk_pixbuf_get_height)(pixbuf);
+  int channels = LAZY_GLIB(gdk_pixbuf_get_n_channels)(pixbuf);
+  bool alpha = LAZY_GLIB(gdk_pixbuf_get_has_alpha)(pixbuf);
+  if (LAZY_GLIB(gdk_pixbuf_get_colorspace)(pixbuf) == GDK_COLORSPACE_RGB && LAZY_GLIB(gdk_pixbuf_get_bits_per_sample)(pixbuf) == 8 &&
       channels == (alpha ? 4 : 3) && w > 0 && h > 0) {
-    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
-    int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const guchar* pixels = LAZY_GLIB(gdk_pixbuf_read_pixels)(pixbuf);
+    int stride = LAZY_GLIB(gdk_pixbuf_get_rowstride)(pixbuf);
     out.width = w;
     out.height = h;
     out.bgra.assign(static_cast<size_t>(w) * h * 4, 0);
@@ -93,13 +95,14 @@ bool decode_icon_file(const std::string& file, int size, icon_image& out, pixel_
     }
     ok = true;
   }
-  g_object_unref(pixbuf);
+  LAZY_GLIB(g_object_unref)(pixbuf);
   return ok;
 }
 
 bool image_file_size(const std::string& file, int& width, int& height) {
   width = height = 0;
-  return gdk_pixbuf_get_file_info(file.c_str(), &width, &height) != nullptr && width > 0 && height > 0;
+  if (!lazy::available(lazy::library::glib_icons)) return false;
+  return LAZY_GLIB(gdk_pixbuf_get_file_info)(file.c_str(), &width, &height) != nullptr && width > 0 && height > 0;
 }
 
 bool load_themed_icon(const std::vector<std::string>& names, int size, icon_image& out) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/dbus_buses.h"
+#include "platform/linux/lazy_library.h"
 
 namespace kit::platform {
 
@@ -27,15 +28,15 @@ constexpr const char* kInterface = "org.kde.StatusNotifierItem";
 using item_state = status_notifier::state;
 
 int append_pixmaps(sd_bus_message* m, const status_notifier::pixmap& icon) {
-  int r = sd_bus_message_open_container(m, 'a', "(iiay)");
+  int r = LAZY_SD(sd_bus_message_open_container)(m, 'a', "(iiay)");
   if (r < 0) return r;
   if (icon.width > 0 && icon.height > 0) {
-    if ((r = sd_bus_message_open_container(m, 'r', "iiay")) < 0) return r;
+    if ((r = LAZY_SD(sd_bus_message_open_container)(m, 'r', "iiay")) < 0) return r;
     if ((r = sd_bus_message_append(m, "ii", icon.width, icon.height)) < 0) return r;
-    if ((r = sd_bus_message_append_array(m, 'y', icon.argb.data(), icon.argb.size())) < 0) return r;
-    if ((r = sd_bus_message_close_container(m)) < 0) return r;
+    if ((r = LAZY_SD(sd_bus_message_append_array)(m, 'y', icon.argb.data(), icon.argb.size())) < 0) return r;
+    if ((r = LAZY_SD(sd_bus_message_close_container)(m)) < 0) return r;
   }
-  return sd_bus_message_close_container(m);
+  return LAZY_SD(sd_bus_message_close_container)(m);
 }
 
 int get_property(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply, void* userdata,
@@ -50,12 +51,12 @@ int get_property(sd_bus*, const char*, const char*, const char* property, sd_bus
   if (!std::strcmp(property, "ItemIsMenu")) return sd_bus_message_append(reply, "b", 0);
   if (!std::strcmp(property, "IconPixmap")) return append_pixmaps(reply, s->icon);
   if (!std::strcmp(property, "ToolTip")) {
-    int r = sd_bus_message_open_container(reply, 'r', "sa(iiay)ss");
+    int r = LAZY_SD(sd_bus_message_open_container)(reply, 'r', "sa(iiay)ss");
     if (r < 0) return r;
     if ((r = sd_bus_message_append(reply, "s", "")) < 0) return r;
     if ((r = append_pixmaps(reply, {})) < 0) return r;
     if ((r = sd_bus_message_append(reply, "ss", s->title.c_str(), "")) < 0) return r;
-    return sd_bus_message_close_container(reply);
+    return LAZY_SD(sd_bus_message_close_container)(reply);
   }
   return -ENOENT;
 }
@@ -100,7 +101,7 @@ const sd_bus_vtable kVtable[] = {
 
 // The watcher (when there is one) tells the desktop's tray; the answer is not waited for.
 void register_item(item_state& s) {
-  sd_bus_call_method_async(s.bus, nullptr, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+  LAZY_SD(sd_bus_call_method_async)(s.bus, nullptr, "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
                            "org.kde.StatusNotifierWatcher", "RegisterStatusNotifierItem", nullptr, nullptr, "s",
                            s.name.c_str());
 }
@@ -136,17 +137,17 @@ bool status_notifier::show(const std::string& title, pixmap icon) {
   if (!bus) return false;
   static unsigned counter = 0;
   std::string name = "org.kde.StatusNotifierItem-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-  if (sd_bus_add_object_vtable(bus, &s.slot, kPath, kInterface, kVtable, &s) < 0) {
+  if (LAZY_SD(sd_bus_add_object_vtable)(bus, &s.slot, kPath, kInterface, kVtable, &s) < 0) {
     s.slot = nullptr;
     return false;
   }
-  if (sd_bus_request_name(bus, name.c_str(), 0) < 0) {
-    s.slot = sd_bus_slot_unref(s.slot);
+  if (LAZY_SD(sd_bus_request_name)(bus, name.c_str(), 0) < 0) {
+    s.slot = LAZY_SD(sd_bus_slot_unref)(s.slot);
     return false;
   }
   s.bus = bus;
   s.name = name;
-  sd_bus_match_signal(bus, &s.watcher_match, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+  LAZY_SD(sd_bus_match_signal)(bus, &s.watcher_match, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                       "NameOwnerChanged", on_owner_changed, &s);
   register_item(s);
   return true;
@@ -166,9 +167,9 @@ void status_notifier::set_icon(pixmap icon) {
 void status_notifier::hide() {
   state& s = *state_;
   if (!s.slot) return;
-  s.slot = sd_bus_slot_unref(s.slot);
-  s.watcher_match = sd_bus_slot_unref(s.watcher_match);
-  sd_bus_release_name(s.bus, s.name.c_str());
+  s.slot = LAZY_SD(sd_bus_slot_unref)(s.slot);
+  s.watcher_match = LAZY_SD(sd_bus_slot_unref)(s.watcher_match);
+  LAZY_SD(sd_bus_release_name)(s.bus, s.name.c_str());
   s.bus = nullptr;
   s.name.clear();
 }

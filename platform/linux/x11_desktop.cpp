@@ -15,6 +15,7 @@
 
 #include "platform/x11_display.h"
 #include "platform/virtual_keys.h"
+#include "platform/linux/lazy_library.h"
 
 namespace kit::platform::x11 {
 namespace {
@@ -28,7 +29,7 @@ using reply_ptr = std::unique_ptr<T, free_deleter<T>>;
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
   reply_ptr<xcb_intern_atom_reply_t> r(
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+      LAZY_XCB(xcb_intern_atom_reply)(c, LAZY_XCB(xcb_intern_atom)(c, 1, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
   return r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
@@ -37,25 +38,27 @@ std::vector<uint32_t> property32(xcb_connection_t* c, xcb_window_t w, const char
   xcb_atom_t a = atom(c, name);
   if (a == XCB_ATOM_NONE) return {};
   reply_ptr<xcb_get_property_reply_t> r(
-      xcb_get_property_reply(c, xcb_get_property(c, 0, w, a, XCB_GET_PROPERTY_TYPE_ANY, 0, max_items), nullptr));
+      LAZY_XCB(xcb_get_property_reply)(c, LAZY_XCB(xcb_get_property)(c, 0, w, a, XCB_GET_PROPERTY_TYPE_ANY, 0, max_items), nullptr));
   if (!r || r->format != 32) return {};
-  auto* data = static_cast<uint32_t*>(xcb_get_property_value(r.get()));
-  int n = xcb_get_property_value_length(r.get()) / 4;
+  auto* data = static_cast<uint32_t*>(LAZY_XCB(xcb_get_property_value)(r.get()));
+  int n = LAZY_XCB(xcb_get_property_value_length)(r.get()) / 4;
   return std::vector<uint32_t>(data, data + (n > 0 ? n : 0));
 }
 
 std::optional<rect> root_rect(xcb_connection_t* c) {
   reply_ptr<xcb_get_geometry_reply_t> g(
-      xcb_get_geometry_reply(c, xcb_get_geometry(c, kit::platform::x11::root_window()), nullptr));
+      LAZY_XCB(xcb_get_geometry_reply)(c, LAZY_XCB(xcb_get_geometry)(c, kit::platform::x11::root_window()), nullptr));
   if (!g) return std::nullopt;
   return rect{0, 0, g->width, g->height};
 }
 
 bool has_randr(xcb_connection_t* c) {
-  const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_randr_id);
+  if (!lazy::available(lazy::library::xcb_randr)) return false;
+  const xcb_query_extension_reply_t* ext = LAZY_XCB(xcb_get_extension_data)(
+      c, static_cast<xcb_extension_t*>(lazy::symbol(lazy::library::xcb_randr, "xcb_randr_id")));
   if (!ext || !ext->present) return false;
   reply_ptr<xcb_randr_query_version_reply_t> v(
-      xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr));
+      LAZY_XCB_RANDR(xcb_randr_query_version_reply)(c, LAZY_XCB_RANDR(xcb_randr_query_version)(c, 1, 5), nullptr));
   return v && (v->major_version > 1 || v->minor_version >= 5);
 }
 
@@ -64,9 +67,9 @@ std::vector<rect> monitors(xcb_connection_t* c) {
   std::vector<rect> out;
   if (!has_randr(c)) return out;
   reply_ptr<xcb_randr_get_monitors_reply_t> r(
-      xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, kit::platform::x11::root_window(), 1), nullptr));
+      LAZY_XCB_RANDR(xcb_randr_get_monitors_reply)(c, LAZY_XCB_RANDR(xcb_randr_get_monitors)(c, kit::platform::x11::root_window(), 1), nullptr));
   if (!r) return out;
-  for (auto it = xcb_randr_get_monitors_monitors_iterator(r.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
+  for (auto it = LAZY_XCB_RANDR(xcb_randr_get_monitors_monitors_iterator)(r.get()); it.rem; LAZY_XCB_RANDR(xcb_randr_monitor_info_next)(&it)) {
     rect m{it.data->x, it.data->y, it.data->x + it.data->width, it.data->y + it.data->height};
     if (it.data->primary) out.insert(out.begin(), m);
     else out.push_back(m);
@@ -104,14 +107,14 @@ bool is_desktop_file_manager(const std::string& program) {
 std::vector<xcb_keycode_t> keycodes_of(xcb_connection_t* c, const std::vector<uint32_t>& syms) {
   std::vector<xcb_keycode_t> out;
   if (syms.empty()) return out;
-  const xcb_setup_t* setup = xcb_get_setup(c);
+  const xcb_setup_t* setup = LAZY_XCB(xcb_get_setup)(c);
   uint8_t first = setup->min_keycode;
   uint8_t count = static_cast<uint8_t>(setup->max_keycode - setup->min_keycode + 1);
   reply_ptr<xcb_get_keyboard_mapping_reply_t> m(
-      xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, first, count), nullptr));
+      LAZY_XCB(xcb_get_keyboard_mapping_reply)(c, LAZY_XCB(xcb_get_keyboard_mapping)(c, first, count), nullptr));
   if (!m || m->keysyms_per_keycode == 0) return out;
-  const xcb_keysym_t* all = xcb_get_keyboard_mapping_keysyms(m.get());
-  int total = xcb_get_keyboard_mapping_keysyms_length(m.get());
+  const xcb_keysym_t* all = LAZY_XCB(xcb_get_keyboard_mapping_keysyms)(m.get());
+  int total = LAZY_XCB(xcb_get_keyboard_mapping_keysyms_length)(m.get());
   for (int i = 0; i < total; ++i)
     for (uint32_t s : syms)
       if (all[i] == s) out.push_back(static_cast<xcb_keycode_t>(first + i / m->keysyms_per_keycode));
@@ -120,7 +123,7 @@ std::vector<xcb_keycode_t> keycodes_of(xcb_connection_t* c, const std::vector<ui
 
 std::optional<uint16_t> pointer_buttons(xcb_connection_t* c) {
   reply_ptr<xcb_query_pointer_reply_t> p(
-      xcb_query_pointer_reply(c, xcb_query_pointer(c, kit::platform::x11::root_window()), nullptr));
+      LAZY_XCB(xcb_query_pointer_reply)(c, LAZY_XCB(xcb_query_pointer)(c, kit::platform::x11::root_window()), nullptr));
   if (!p) return std::nullopt;
   return p->mask;
 }
@@ -131,7 +134,7 @@ std::optional<std::pair<int32_t, int32_t>> pointer_position() {
   xcb_connection_t* c = kit::platform::x11::connection();
   if (!c) return std::nullopt;
   reply_ptr<xcb_query_pointer_reply_t> p(
-      xcb_query_pointer_reply(c, xcb_query_pointer(c, kit::platform::x11::root_window()), nullptr));
+      LAZY_XCB(xcb_query_pointer_reply)(c, LAZY_XCB(xcb_query_pointer)(c, kit::platform::x11::root_window()), nullptr));
   if (!p) return std::nullopt;
   return std::make_pair<int32_t, int32_t>(p->root_x, p->root_y);
 }
@@ -180,7 +183,7 @@ std::optional<full_screen> active_window_full_screen() {
   std::vector<uint32_t> net_active = property32(c, root, "_NET_ACTIVE_WINDOW", 1);
   if (!net_active.empty()) active = net_active[0];
   if (active == XCB_WINDOW_NONE) {
-    reply_ptr<xcb_get_input_focus_reply_t> f(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    reply_ptr<xcb_get_input_focus_reply_t> f(LAZY_XCB(xcb_get_input_focus_reply)(c, LAZY_XCB(xcb_get_input_focus)(c), nullptr));
     if (f && f->focus != XCB_INPUT_FOCUS_POINTER_ROOT) active = f->focus;
   }
   if (active == XCB_WINDOW_NONE) return full_screen::no;
@@ -190,10 +193,10 @@ std::optional<full_screen> active_window_full_screen() {
     if (type == desktop_type && type != XCB_ATOM_NONE) return full_screen::desktop;
 
   auto screen = primary_screen();
-  reply_ptr<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, active), nullptr));
+  reply_ptr<xcb_get_geometry_reply_t> g(LAZY_XCB(xcb_get_geometry_reply)(c, LAZY_XCB(xcb_get_geometry)(c, active), nullptr));
   if (!screen || !g) return full_screen::no;
   reply_ptr<xcb_translate_coordinates_reply_t> t(
-      xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, active, root, 0, 0), nullptr));
+      LAZY_XCB(xcb_translate_coordinates_reply)(c, LAZY_XCB(xcb_translate_coordinates)(c, active, root, 0, 0), nullptr));
   if (!t) return full_screen::no;
   bool covers = t->dst_x < 1 && t->dst_y < 1 && t->dst_x + g->width >= screen->right - screen->left &&
                 t->dst_y + g->height >= screen->bottom - screen->top;
@@ -213,7 +216,7 @@ bool key_down(int64_t vk) {
   }
   std::vector<xcb_keycode_t> codes = keycodes_of(c, keysyms_of_virtual_key(vk));
   if (codes.empty()) return false;
-  reply_ptr<xcb_query_keymap_reply_t> keys(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
+  reply_ptr<xcb_query_keymap_reply_t> keys(LAZY_XCB(xcb_query_keymap_reply)(c, LAZY_XCB(xcb_query_keymap)(c), nullptr));
   if (!keys) return false;
   for (xcb_keycode_t k : codes)
     if (keys->keys[k / 8] & (1u << (k % 8))) return true;
@@ -226,7 +229,7 @@ int16_t key_state(int64_t vk) {
   int16_t state = key_down(vk) ? static_cast<int16_t>(-128) : 0;  // 0xFF80, the high bit set
   if (int led = lock_led_of_virtual_key(vk); led >= 0) {
     reply_ptr<xcb_get_keyboard_control_reply_t> k(
-        xcb_get_keyboard_control_reply(c, xcb_get_keyboard_control(c), nullptr));
+        LAZY_XCB(xcb_get_keyboard_control_reply)(c, LAZY_XCB(xcb_get_keyboard_control)(c), nullptr));
     if (k && (k->led_mask & (1u << led))) state = static_cast<int16_t>(state | 1);
   }
   return state;
@@ -234,17 +237,18 @@ int16_t key_state(int64_t vk) {
 
 void show_cursor(bool show) {
   xcb_connection_t* c = kit::platform::x11::connection();
-  if (!c) return;
-  const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_xfixes_id);
+  if (!c || !lazy::available(lazy::library::xcb_xfixes)) return;
+  const xcb_query_extension_reply_t* ext = LAZY_XCB(xcb_get_extension_data)(
+      c, static_cast<xcb_extension_t*>(lazy::symbol(lazy::library::xcb_xfixes, "xcb_xfixes_id")));
   if (!ext || !ext->present) return;
   // The version must be asked before any other XFixes request.
   reply_ptr<xcb_xfixes_query_version_reply_t> v(
-      xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 4, 0), nullptr));
+      LAZY_XCB_XFIXES(xcb_xfixes_query_version_reply)(c, LAZY_XCB_XFIXES(xcb_xfixes_query_version)(c, 4, 0), nullptr));
   if (!v) return;
   xcb_window_t root = kit::platform::x11::root_window();
-  if (show) xcb_xfixes_show_cursor(c, root);
-  else xcb_xfixes_hide_cursor(c, root);
-  xcb_flush(c);
+  if (show) LAZY_XCB_XFIXES(xcb_xfixes_show_cursor)(c, root);
+  else LAZY_XCB_XFIXES(xcb_xfixes_hide_cursor)(c, root);
+  LAZY_XCB(xcb_flush)(c);
 }
 
 } // namespace kit::platform::x11

@@ -9,6 +9,7 @@
 #include <boost/asio/posix/stream_descriptor.hpp>
 
 #include "platform/ui_loop_asio.h"
+#include "platform/linux/lazy_library.h"
 
 namespace kit::platform::x11 {
 namespace {
@@ -32,7 +33,7 @@ display_state& state() {
 void drain() {
   display_state& s = state();
   while (s.conn) {
-    xcb_generic_event_t* event = xcb_poll_for_event(s.conn);
+    xcb_generic_event_t* event = LAZY_XCB(xcb_poll_for_event)(s.conn);
     if (!event) break;
     dispatch(event);
     std::free(event);
@@ -46,7 +47,7 @@ void arm() {
   s.watch->async_wait(stream_descriptor::wait_read, [alive](const boost::system::error_code& ec) {
     if (ec || alive.expired()) return;
     drain();
-    if (state().conn && xcb_connection_has_error(state().conn)) return;  // the server went away
+    if (state().conn && LAZY_XCB(xcb_connection_has_error)(state().conn)) return;  // the server went away
     arm();
   });
 }
@@ -55,21 +56,22 @@ void arm() {
 
 xcb_connection_t* connection() {
   display_state& s = state();
-  if (s.conn) return xcb_connection_has_error(s.conn) ? nullptr : s.conn;
+  if (s.conn) return LAZY_XCB(xcb_connection_has_error)(s.conn) ? nullptr : s.conn;
   if (s.tried) return nullptr;
   s.tried = true;
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return nullptr;
+  if (!lazy::available(lazy::library::xcb)) return nullptr;  // no X library: no display
   int screen_number = 0;
-  xcb_connection_t* conn = xcb_connect(display, &screen_number);
-  if (xcb_connection_has_error(conn)) {
-    xcb_disconnect(conn);
+  xcb_connection_t* conn = LAZY_XCB(xcb_connect)(display, &screen_number);
+  if (LAZY_XCB(xcb_connection_has_error)(conn)) {
+    LAZY_XCB(xcb_disconnect)(conn);
     return nullptr;
   }
-  xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn));
-  for (int i = 0; i < screen_number && it.rem; ++i) xcb_screen_next(&it);
+  xcb_screen_iterator_t it = LAZY_XCB(xcb_setup_roots_iterator)(LAZY_XCB(xcb_get_setup)(conn));
+  for (int i = 0; i < screen_number && it.rem; ++i) LAZY_XCB(xcb_screen_next)(&it);
   if (!it.rem) {
-    xcb_disconnect(conn);
+    LAZY_XCB(xcb_disconnect)(conn);
     return nullptr;
   }
   s.conn = conn;
@@ -77,7 +79,7 @@ xcb_connection_t* connection() {
   s.alive = std::make_shared<int>(0);
   s.watch = std::make_unique<stream_descriptor>(kit::platform::ui_io_context());
   boost::system::error_code ec;
-  s.watch->assign(xcb_get_file_descriptor(conn), ec);
+  s.watch->assign(LAZY_XCB(xcb_get_file_descriptor)(conn), ec);
   if (ec) s.watch.reset();
   arm();
   return conn;
@@ -99,7 +101,7 @@ void close() {
     s.watch.reset();
   }
   s.listeners.clear();
-  if (s.conn) xcb_disconnect(s.conn);
+  if (s.conn) LAZY_XCB(xcb_disconnect)(s.conn);
   s.conn = nullptr;
   s.root = 0;
   s.tried = false;

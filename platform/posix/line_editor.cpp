@@ -9,18 +9,66 @@
 #include <cwchar>
 #include <histedit.h>
 #include <langinfo.h>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/completion_words.h"
+#include "platform/dynamic_library.h"
 #include "platform/user_dirs.h"
 #include "platform/wait_event.h"
 
 namespace kit::platform {
 
 namespace {
+
+// libedit, loaded when the first editor starts: a run whose input is not a terminal never
+// loads it.
+struct editline_api {
+  std::unique_ptr<dynamic_library> library;
+  decltype(&::el_init) el_init = nullptr;
+  decltype(&::el_end) el_end = nullptr;
+  decltype(&::el_gets) el_gets = nullptr;
+  decltype(&::el_set) el_set = nullptr;
+  decltype(&::el_wset) el_wset = nullptr;
+  decltype(&::el_get) el_get = nullptr;
+  decltype(&::el_line) el_line = nullptr;
+  decltype(&::el_insertstr) el_insertstr = nullptr;
+  decltype(&::el_source) el_source = nullptr;
+  decltype(&::history_init) history_init = nullptr;
+  decltype(&::history_end) history_end = nullptr;
+  decltype(&::history) history = nullptr;
+};
+
+const editline_api* editline() {
+  static std::once_flag once;
+  static editline_api api;
+  static bool ready = false;
+  std::call_once(once, [] {
+    api.library = dynamic_library::open("libedit.so.2");
+    if (!api.library) return;
+#define KIT_EDITLINE(name) api.name = api.library->function<decltype(api.name)>(#name)
+    KIT_EDITLINE(el_init);
+    KIT_EDITLINE(el_end);
+    KIT_EDITLINE(el_gets);
+    KIT_EDITLINE(el_set);
+    KIT_EDITLINE(el_wset);
+    KIT_EDITLINE(el_get);
+    KIT_EDITLINE(el_line);
+    KIT_EDITLINE(el_insertstr);
+    KIT_EDITLINE(el_source);
+    KIT_EDITLINE(history_init);
+    KIT_EDITLINE(history_end);
+    KIT_EDITLINE(history);
+#undef KIT_EDITLINE
+    ready = api.el_init && api.el_end && api.el_gets && api.el_set && api.el_wset && api.el_get && api.el_line &&
+            api.el_insertstr && api.el_source && api.history_init && api.history_end && api.history;
+  });
+  return ready ? &api : nullptr;
+}
+
 constexpr int kHistoryLines = 1000;
 
 // The editor now reading, for output from other threads; guarded by output_guard.
@@ -48,6 +96,8 @@ void write_all(const std::string& text) {
 const char* prompt_of(EditLine*) { return "> "; }
 } // namespace
 
+bool line_editing_available() { return editline() != nullptr; }
+
 std::string history_file_path() {
   std::string state = user_state_dir();
   return state.empty() ? std::string() : state + "Mobrevist/history";
@@ -66,7 +116,7 @@ struct line_editor::impl {
   // Reads one character for libedit; 0 (end) when woken, so el_gets returns.
   static int get_char(EditLine* el, wchar_t* out) {
     impl* self = nullptr;
-    el_get(el, EL_CLIENTDATA, &self);
+    editline()->el_get(el, EL_CLIENTDATA, &self);
     for (;;) {
       pollfd fds[3] = {{STDIN_FILENO, POLLIN, 0}, {self->wake_fd, POLLIN, 0}, {self->redraw[0], POLLIN, 0}};
       int rc = ::poll(fds, 3, -1);
@@ -79,7 +129,7 @@ struct line_editor::impl {
         char drain[64];
         ssize_t ignored = ::read(self->redraw[0], drain, sizeof drain);
         (void)ignored;
-        el_set(el, EL_REFRESH);
+        editline()->el_set(el, EL_REFRESH);
         continue;
       }
       unsigned char byte = 0;
@@ -101,8 +151,8 @@ struct line_editor::impl {
 
   static unsigned char complete(EditLine* el, int) {
     impl* self = nullptr;
-    el_get(el, EL_CLIENTDATA, &self);
-    const LineInfo* li = el_line(el);
+    editline()->el_get(el, EL_CLIENTDATA, &self);
+    const LineInfo* li = editline()->el_line(el);
     std::string to_cursor(li->buffer, static_cast<size_t>(li->cursor - li->buffer));
     std::string word = word_before_cursor(to_cursor);
     std::vector<std::string> words = matching_words(self->source ? self->source(to_cursor, word) : std::vector<std::string>{}, word);
@@ -111,7 +161,7 @@ struct line_editor::impl {
     std::string prefix = common_prefix(words);
     if (words.size() == 1 && !prefix.empty() && prefix.back() != '/') prefix += ' ';
     if (prefix.size() > word.size()) {
-      el_insertstr(el, prefix.c_str() + word.size());
+      editline()->el_insertstr(el, prefix.c_str() + word.size());
       return CC_REFRESH;
     }
     std::string list = "\n";
@@ -135,22 +185,22 @@ line_editor::line_editor(const wait_event& wake, completion_source source) : imp
   s.wake_fd = static_cast<int>(wake.native_handle());
   s.source = std::move(source);
   if (::pipe(s.redraw) != 0) s.redraw[0] = s.redraw[1] = -1;
-  s.hist = history_init();
-  history(s.hist, &s.ev, H_SETSIZE, kHistoryLines);
-  history(s.hist, &s.ev, H_SETUNIQUE, 1);
+  s.hist = editline()->history_init();
+  editline()->history(s.hist, &s.ev, H_SETSIZE, kHistoryLines);
+  editline()->history(s.hist, &s.ev, H_SETUNIQUE, 1);
   s.history_path = history_file_path();
-  if (!s.history_path.empty()) history(s.hist, &s.ev, H_LOAD, s.history_path.c_str());
-  s.el = el_init("mobrevist", stdin, stdout, stderr);
-  el_set(s.el, EL_CLIENTDATA, &s);
-  el_set(s.el, EL_EDITOR, "emacs");
-  el_set(s.el, EL_SIGNAL, 1);
-  el_set(s.el, EL_PROMPT, prompt_of);
-  el_set(s.el, EL_HIST, history, s.hist);
-  el_set(s.el, EL_GETCFN, &impl::get_char);
+  if (!s.history_path.empty()) editline()->history(s.hist, &s.ev, H_LOAD, s.history_path.c_str());
+  s.el = editline()->el_init("mobrevist", stdin, stdout, stderr);
+  editline()->el_set(s.el, EL_CLIENTDATA, &s);
+  editline()->el_set(s.el, EL_EDITOR, "emacs");
+  editline()->el_set(s.el, EL_SIGNAL, 1);
+  editline()->el_set(s.el, EL_PROMPT, prompt_of);
+  editline()->el_set(s.el, EL_HIST, editline()->history, s.hist);
+  editline()->el_set(s.el, EL_GETCFN, &impl::get_char);
   // The wide form keeps the names as given; the narrow one copies them and never frees the copies.
-  el_wset(s.el, EL_ADDFN, L"mobrevist-complete", L"complete a word", &impl::complete);
-  el_set(s.el, EL_BIND, "^I", "mobrevist-complete", nullptr);
-  el_source(s.el, nullptr);  // the user's ~/.editrc, as other programs using libedit do
+  editline()->el_wset(s.el, EL_ADDFN, L"mobrevist-complete", L"complete a word", &impl::complete);
+  editline()->el_set(s.el, EL_BIND, "^I", "mobrevist-complete", nullptr);
+  editline()->el_source(s.el, nullptr);  // the user's ~/.editrc, as other programs using libedit do
   std::lock_guard<std::mutex> lock(output_guard);
   active_editor = &s;
   last_was_status = false;
@@ -161,8 +211,8 @@ line_editor::~line_editor() {
     std::lock_guard<std::mutex> lock(output_guard);
     active_editor = nullptr;
   }
-  el_end(impl_->el);
-  history_end(impl_->hist);
+  editline()->el_end(impl_->el);
+  editline()->history_end(impl_->hist);
   if (impl_->redraw[0] >= 0) {
     ::close(impl_->redraw[0]);
     ::close(impl_->redraw[1]);
@@ -176,7 +226,7 @@ std::optional<std::string> line_editor::read_line() {
     std::lock_guard<std::mutex> lock(output_guard);
     editing = true;
   }
-  const char* got = el_gets(s.el, &count);
+  const char* got = editline()->el_gets(s.el, &count);
   {
     std::lock_guard<std::mutex> lock(output_guard);
     editing = false;
@@ -186,11 +236,11 @@ std::optional<std::string> line_editor::read_line() {
   std::string line(got, static_cast<size_t>(count));
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   if (line.find_first_not_of(" \t") != std::string::npos && !s.history_path.empty()) {
-    history(s.hist, &s.ev, H_ENTER, line.c_str());
+    editline()->history(s.hist, &s.ev, H_ENTER, line.c_str());
     make_folders(s.history_path);
-    if (history(s.hist, &s.ev, H_SAVE, s.history_path.c_str()) >= 0) ::chmod(s.history_path.c_str(), 0600);
+    if (editline()->history(s.hist, &s.ev, H_SAVE, s.history_path.c_str()) >= 0) ::chmod(s.history_path.c_str(), 0600);
   } else if (line.find_first_not_of(" \t") != std::string::npos) {
-    history(s.hist, &s.ev, H_ENTER, line.c_str());
+    editline()->history(s.hist, &s.ev, H_ENTER, line.c_str());
   }
   return line;
 }
