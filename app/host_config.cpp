@@ -11,6 +11,7 @@
 #include "host/owned_objects.h"
 #include "host/thread_pool.h"
 #include "app/update_check.h"
+#include "archive/extract_archive.h"
 #include "net/task_store.h"
 #include "platform/dbus_buses.h"
 #include "platform/x11_display.h"
@@ -44,7 +45,9 @@ kit::host::host_config MakeHostConfig() {
   // are released and the message window goes.
   // 1. The console reader: standard input is read no more.
   config.shutdown_steps.push_back(kit::engine::stop_console_input);
-  // 2. The pool's worker finishes the item it is running; what is left is cleaned up.
+  // 2. A running extraction stops at its next write (removing its partial item); then the
+  //    pool's worker finishes the item it is running; what is left is cleaned up.
+  config.shutdown_steps.push_back(kit::archive::cancel_extractions);
   config.shutdown_steps.push_back(CThreadPool::Shutdown);
   // 3. The script objects, newest first: SendFile.Manager joins its worker, GetFile.Manager
   //    and Socket.Manager close their sockets, DownloadManger.Manager ends its transfer

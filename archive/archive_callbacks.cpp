@@ -121,7 +121,7 @@ abi::HRes ArchiveExtractCallback::GetStream(uint32_t index, abi::ISequentialOutS
     if (!folder.create_file(item.parts.back(), item.mode, target)) return abi::kOk;
     current_folder_ = std::move(folder);
     current_name_ = item.parts.back();
-    *out = new ZipFileOutStream(std::move(target));
+    *out = new ZipFileOutStream(std::move(target), budget_);
   } catch (...) {
     Discard();
     return abi::kOutOfMemory;

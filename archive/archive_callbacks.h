@@ -3,10 +3,12 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "archive/archive_streams.h"
 #include "archive/codec_abi.h"
 #include "archive/item_target.h"
 
@@ -57,14 +59,17 @@ struct item_plan {
 class ArchiveExtractCallback final : public abi::IArchiveExtractCallback, public abi::ICryptoGetTextPassword {
 public:
   ArchiveExtractCallback(const C7ZipDllHandler& library, const platform::folder& destination,
-                         std::vector<item_plan> plan)
-      : library_(library), destination_(destination), plan_(std::move(plan)) {}
+                         std::vector<item_plan> plan, std::shared_ptr<std::atomic<uint64_t>> budget)
+      : library_(library), destination_(destination), plan_(std::move(plan)), budget_(std::move(budget)) {}
 
   abi::HRes QueryInterface(const abi::Guid& iid, void** out) noexcept override;
   uint32_t AddRef() noexcept override { return ++refs_; }
   uint32_t Release() noexcept override;
   abi::HRes SetTotal(uint64_t) noexcept override { return abi::kOk; }
-  abi::HRes SetCompleted(const uint64_t*) noexcept override { return abi::kOk; }
+  // A cancelled extraction stops here too, between the writes.
+  abi::HRes SetCompleted(const uint64_t*) noexcept override {
+    return extractions_cancelled().load() ? abi::kAbort : abi::kOk;
+  }
   abi::HRes GetStream(uint32_t index, abi::ISequentialOutStream** out, int32_t ask_mode) noexcept override;
   abi::HRes PrepareOperation(int32_t) noexcept override { return abi::kOk; }
   abi::HRes SetOperationResult(int32_t result) noexcept override;
@@ -82,6 +87,7 @@ private:
   const C7ZipDllHandler& library_;
   const platform::folder& destination_;
   std::vector<item_plan> plan_;
+  std::shared_ptr<std::atomic<uint64_t>> budget_;
   std::mutex m_;
   platform::folder current_folder_;  // the folder of the file being written
   std::string current_name_;

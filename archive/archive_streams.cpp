@@ -4,6 +4,11 @@
 
 namespace kit::archive {
 
+std::atomic<bool>& extractions_cancelled() {
+  static std::atomic<bool> cancelled{false};
+  return cancelled;
+}
+
 namespace {
 abi::HRes errno_result() {
   return static_cast<abi::HRes>(0x88000000u | static_cast<uint32_t>(platform::last_system_error() & 0xFFFF));
@@ -114,6 +119,13 @@ abi::HRes ZipFileOutStream::QueryInterface(const abi::Guid& iid, void** out) noe
 
 abi::HRes ZipFileOutStream::Write(const void* data, uint32_t size, uint32_t* processed) noexcept {
   if (processed) *processed = 0;
+  if (extractions_cancelled().load()) return abi::kAbort;
+  if (budget_) {
+    uint64_t left = budget_->load();
+    do {
+      if (size > left) return abi::kFail;
+    } while (!budget_->compare_exchange_weak(left, left - size));
+  }
   if (!file_.write_all(data, size)) return errno_result();
   if (processed) *processed = size;
   return abi::kOk;

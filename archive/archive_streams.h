@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -68,10 +69,16 @@ private:
   uint64_t position_ = 0;
 };
 
-// One item's target file, adopted open for writing.
+// Set once the program is ending: every extraction stops at its next write.
+std::atomic<bool>& extractions_cancelled();
+
+// One item's target file, adopted open for writing. Its bytes are taken from a budget the
+// whole extraction shares; a write beyond it, or after the extractions were cancelled,
+// fails and breaks the extraction off.
 class ZipFileOutStream final : public abi::IOutStream {
 public:
-  explicit ZipFileOutStream(platform::file f) : file_(std::move(f)) {}
+  ZipFileOutStream(platform::file f, std::shared_ptr<std::atomic<uint64_t>> budget)
+      : file_(std::move(f)), budget_(std::move(budget)) {}
 
   abi::HRes QueryInterface(const abi::Guid& iid, void** out) noexcept override;
   uint32_t AddRef() noexcept override { return ++refs_; }
@@ -84,6 +91,7 @@ private:
   ~ZipFileOutStream();
   std::atomic<uint32_t> refs_{1};
   platform::file file_;
+  std::shared_ptr<std::atomic<uint64_t>> budget_;
 };
 
 // The text after the last "." of a path's file name, or "7z" when the name has no dot.

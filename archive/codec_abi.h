@@ -63,7 +63,7 @@ static_assert(sizeof(PropVariant) == 16, "the library's property value is 16 byt
 static_assert(sizeof(wchar_t) == 4, "the library's characters are 32-bit");
 
 // Item and handler property ids used here.
-enum : uint32_t { kpidPath = 3, kpidIsDir = 6, kpidAttrib = 9, kpidEncrypted = 15, kpidPosixAttrib = 53,
+enum : uint32_t { kpidPath = 3, kpidIsDir = 6, kpidSize = 7, kpidAttrib = 9, kpidEncrypted = 15, kpidPosixAttrib = 53,
                   kpidSymLink = 54, kpidHardLink = 90, kpidName = 4 };
 enum : uint32_t { kHandlerName = 0, kHandlerClassId = 1, kHandlerExtension = 2, kHandlerSignature = 6,
                   kHandlerMultiSignature = 7, kHandlerFlags = 11 };

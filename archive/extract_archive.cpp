@@ -1,5 +1,7 @@
 #include "archive/extract_archive.h"
 
+#include "platform/volume_info.h"
+
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -45,6 +47,7 @@ std::vector<const C7ZipFormatInfo*> candidates(const CodecLibrary& library, cons
 struct item_facts {
   std::string path;
   bool is_dir = false;
+  uint64_t size = 0;  // as the archive announces it
   std::optional<unsigned> mode;  // st_mode bits when recorded
   bool is_link = false;
 };
@@ -72,6 +75,10 @@ std::optional<item_facts> read_item(const C7ZipDllHandler& lib, abi::IInArchive*
   facts.path = lib.text(v);
   if (!get(abi::kpidIsDir)) return std::nullopt;
   facts.is_dir = v.vt == abi::VT_BOOL && v.boolVal != 0;
+  if (get(abi::kpidSize)) {
+    if (v.vt == abi::VT_UI8) facts.size = v.uhVal;
+    else if (auto n = number(v)) facts.size = *n;
+  }
   if (get(abi::kpidPosixAttrib)) {
     if (auto n = number(v)) facts.mode = static_cast<unsigned>(*n & 0xFFFFu);
   }
@@ -137,7 +144,10 @@ abi::IInArchive* open_archive(const CodecLibrary& library, ZipFileInStream* stre
 }
 } // namespace
 
-bool extract_archive(const std::string& archive_path, const std::string& destination, const std::string& password) {
+void cancel_extractions() { extractions_cancelled().store(true); }
+
+bool extract_archive(const std::string& archive_path, const std::string& destination, const std::string& password,
+                     const extract_limits& limits) {
   (void)password;  // every caller passes the empty password, the only one tried
   try {
     const CodecLibrary* library = CodecLibrary::Instance();
@@ -155,13 +165,28 @@ bool extract_archive(const std::string& archive_path, const std::string& destina
     } close_at_end{archive.get()};
 
     uint32_t count = 0;
-    if (abi::failed(archive->GetNumberOfItems(&count))) return false;
+    if (abi::failed(archive->GetNumberOfItems(&count)) || count > limits.max_items) return false;
     platform::folder dest;
     dest.open_path(forward_slashes(destination));
-    std::vector<item_plan> plan;
+    // What the items would take is known before anything is written: more than the limit or
+    // than the destination has free is refused whole.
+    uint64_t room = limits.max_bytes;
+    if (auto volume = platform::volume_of(forward_slashes(destination)); volume && volume->available < room) {
+      room = volume->available;
+    }
+    std::vector<item_facts> items;
+    items.reserve(count);
+    uint64_t announced = 0;
     for (uint32_t i = 0; i < count; ++i) {
       std::optional<item_facts> facts = read_item(lib, archive.get(), i);
       if (!facts) return false;
+      if (!facts->is_dir) announced += std::min<uint64_t>(facts->size, limits.max_bytes + 1);
+      if (announced > room) return false;
+      items.push_back(std::move(*facts));
+    }
+    std::vector<item_plan> plan;
+    for (uint32_t i = 0; i < count; ++i) {
+      std::optional<item_facts> facts = std::move(items[i]);
       plan.emplace_back();
       if (facts->path.empty() && !facts->is_dir) facts->path = stream_item_name(file_name(path));
       std::optional<std::vector<std::string>> parts = item_components(facts->path);
@@ -176,7 +201,9 @@ bool extract_archive(const std::string& archive_path, const std::string& destina
       plan.back().parts = std::move(*parts);
       plan.back().mode = item_file_mode(facts->mode);
     }
-    com_ptr<ArchiveExtractCallback> callback(new ArchiveExtractCallback(lib, dest, std::move(plan)));
+    // An archive that writes more than it announced is broken off at the room there is.
+    auto budget = std::make_shared<std::atomic<uint64_t>>(room);
+    com_ptr<ArchiveExtractCallback> callback(new ArchiveExtractCallback(lib, dest, std::move(plan), budget));
     abi::HRes r = archive->Extract(nullptr, 0xFFFFFFFFu, 0, callback.get());
     callback->Finish();
     return !abi::failed(r) && !callback->password_asked();

@@ -10,6 +10,7 @@
 // fails is removed. What the library lists is what is written: a ".tar.gz" is a gzip
 // stream holding one item, the tar.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace kit::archive {
@@ -18,6 +19,20 @@ namespace kit::archive {
 // not be written does not change that); false for a missing, unreadable or unrecognised
 // file, an archive that needs a password (only the empty password is tried), or an
 // extraction the library broke off. Paths are UTF-8; "\" counts as "/".
-bool extract_archive(const std::string& archive_path, const std::string& destination, const std::string& password = {});
+//
+// Bounds: an archive of more than limits.max_items items, or whose items would expand
+// beyond limits.max_bytes or the free space of the destination, is refused before anything
+// is written; one that writes more than its items announced is broken off there. A broken
+// off or cancelled extraction removes the item it was writing.
+struct extract_limits {
+  uint64_t max_bytes = uint64_t{16} << 30;
+  uint32_t max_items = 100000;
+};
+
+bool extract_archive(const std::string& archive_path, const std::string& destination, const std::string& password = {},
+                     const extract_limits& limits = {});
+
+// Ends every extraction, running or to come, at its next write: the program is ending.
+void cancel_extractions();
 
 } // namespace kit::archive

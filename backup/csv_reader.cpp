@@ -90,21 +90,25 @@ std::vector<csv_record> parse_csv(std::u16string_view text) {
   return records;
 }
 
+// One pass over the rows, keeping only the two columns wanted: the memory is the text and
+// the contacts, never every cell of a large export.
 std::optional<std::vector<contact_record>> contacts_from_csv(std::string_view file_bytes) {
   std::u16string text = decode_text(file_bytes);
-  std::vector<csv_record> records = parse_csv(text);
-  if (records.empty()) return std::nullopt;
+  csv_scanner scanner(text);
+  if (scanner.done()) return std::nullopt;
   std::optional<size_t> name_column, number_column;
-  const csv_record& header = records.front();
-  for (size_t i = 0; i < header.size(); ++i) {
-    if (same_ignoring_case(header[i], u"First Name")) name_column = i;
-    if (same_ignoring_case(header[i], u"Mobile Phone")) number_column = i;
+  {
+    const csv_record header = scanner.next_record();
+    for (size_t i = 0; i < header.size(); ++i) {
+      if (same_ignoring_case(header[i], u"First Name")) name_column = i;
+      if (same_ignoring_case(header[i], u"Mobile Phone")) number_column = i;
+    }
   }
   if (!name_column || !number_column) return std::nullopt;
   size_t needed = std::max(*name_column, *number_column) + 1;
   std::vector<contact_record> contacts;
-  for (size_t r = 1; r < records.size(); ++r) {
-    const csv_record& row = records[r];
+  while (!scanner.done()) {
+    csv_record row = scanner.next_record();
     if (row.size() < needed) continue;
     contacts.push_back({kit::text::utf16_to_utf8(row[*name_column]), kit::text::utf16_to_utf8(row[*number_column])});
   }

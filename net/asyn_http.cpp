@@ -43,11 +43,13 @@ bool asyn_http::send_request(int32_t id, const http_request& request) {
   last_request_ = request;
   id_ = id;
   idle_.start(idle_limit_);
+  deadline_.start(deadline_limit_);
   return true;
 }
 
 void asyn_http::reset_request() {
   idle_.stop();
+  deadline_.stop();
   id_ = 0;
   busy_ = sent_ = complete_ = false;
   last_request_ = http_request();
@@ -113,6 +115,7 @@ void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed
   }
   response_parser::step s = parser_->parse(reinterpret_cast<const char*>(data), length, response_.get());
   *consumed = static_cast<uint32_t>(s.consumed);
+  if (!deadline_covers_body_ && parser_->headers_parsed()) deadline_.stop();
   if (s.state.has_failed()) {
     fail(s.state.error);
     return;
@@ -126,7 +129,7 @@ void asyn_http::on_recv(const uint8_t* data, uint32_t length, uint32_t* consumed
     // The sink may have closed or deleted this client, or started another request.
     if (alive.expired() || response_.get() != response) return;
     if (keep) {
-      if (response_->body.size() + s.body.size() > kMaxKeptBody) {
+      if (response_->body.size() + s.body.size() > max_kept_body_) {
         fail(kHttpFraming);
         return;
       }

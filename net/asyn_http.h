@@ -51,6 +51,16 @@ public:
   // How long a request may go without receiving a byte before it fails with WSAETIMEDOUT.
   void set_idle_timeout(std::chrono::milliseconds limit) { idle_limit_ = limit; }
   std::chrono::milliseconds idle_timeout() const { return idle_limit_; }
+  // How long a whole request may take, however slowly its bytes arrive (a server sending a
+  // byte a minute never meets the idle limit); then it fails with WSAETIMEDOUT. With
+  // body_too false the deadline ends once the response's header block is in, and the body
+  // is governed by the idle limit alone (a large download may take hours). 0: none.
+  void set_deadline(std::chrono::milliseconds limit, bool body_too = true) {
+    deadline_limit_ = limit;
+    deadline_covers_body_ = body_too;
+  }
+  // The most body bytes kept in memory for one response (at most kMaxKeptBody).
+  void set_max_kept_body(size_t bytes) { max_kept_body_ = bytes < kMaxKeptBody ? bytes : kMaxKeptBody; }
   // Abandons any request without an event, ends the connection and forgets the origin.
   void close();
 
@@ -76,6 +86,10 @@ private:
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   std::chrono::milliseconds idle_limit_{60000};
   idle_timer idle_{[this] { timed_out(); }};
+  std::chrono::milliseconds deadline_limit_{std::chrono::minutes(10)};
+  bool deadline_covers_body_ = true;
+  idle_timer deadline_{[this] { timed_out(); }};  // started with the request, never touched
+  size_t max_kept_body_ = kMaxKeptBody;
   int32_t id_ = 0;
   bool busy_ = false;
   bool sent_ = false;

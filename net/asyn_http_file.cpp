@@ -70,7 +70,11 @@ bool exists_not_directory(const std::string& path) {
 }
 } // namespace
 
-asyn_http_file::asyn_http_file(asyn_http_file_event* sink) : sink_(sink), http_(this) {}
+asyn_http_file::asyn_http_file(asyn_http_file_event* sink) : sink_(sink), http_(this) {
+  // A server that answers its header a byte at a time fails in the end; the body of a
+  // large file may take as long as it takes while bytes keep coming.
+  http_.set_deadline(std::chrono::minutes(10), false);
+}
 
 asyn_http_file::~asyn_http_file() { close(); }
 
@@ -127,7 +131,12 @@ void asyn_http_file::report_failure(download_error error) {
 std::optional<download_error> asyn_http_file::open_temp(const http_response& response) {
   platform::file f;
   auto system_error = [] { return download_error{download_error::source::file_system, platform::last_system_error()}; };
-  if (!f.open(temp_path_, platform::open_write | platform::open_create)) return system_error();
+  // Only a regular file of ours is continued: anything else standing at the ".tmp" (a link
+  // above all, which would carry the bytes elsewhere) is removed and the file made anew.
+  if (auto info = platform::path_info(temp_path_, false); info && info->kind != platform::file_kind::regular) {
+    if (!platform::remove_file(temp_path_)) return system_error();
+  }
+  if (!f.open(temp_path_, platform::open_write | platform::open_create | platform::open_no_follow)) return system_error();
   std::optional<platform::file_info> info;
   if (!f.try_lock() || !(info = f.info())) return system_error();
   if (!response.headers.find_nocase("Content-Range")) {
@@ -172,7 +181,10 @@ void asyn_http_file::on_response(int32_t, http_response& response) {
     if (written_ > 0) {
       // The bytes reach the disk before the name does, and one rename replaces the older
       // destination: at every moment the destination is either the old or the new file.
-      int error = file_.sync() ? 0 : platform::last_system_error();
+      // A resumed ".tmp" may hold bytes of an earlier, longer answer past what this one ends
+      // with: they are cut before the file becomes the destination.
+      std::optional<uint64_t> end = file_.position();
+      int error = end && file_.truncate(*end) && file_.sync() ? 0 : platform::last_system_error();
       file_.close();
       if (!error && !platform::rename_path(temp_path_, destination)) error = platform::last_system_error();
       if (error) {

@@ -13,7 +13,7 @@ namespace kit::net {
 
 std::string range_value(int64_t position) {
   char text[48];
-  std::snprintf(text, sizeof text, "bytes=%lld -", static_cast<long long>(position));
+  std::snprintf(text, sizeof text, "bytes=%lld-", static_cast<long long>(position));
   return text;
 }
 
@@ -171,8 +171,15 @@ void download_queue::on_progress(int32_t id, uint64_t range_start, uint64_t writ
   }
 }
 
-void download_queue::on_ready(int32_t id, const std::string&, uint64_t size, const std::string&, int) {
+void download_queue::on_ready(int32_t id, const std::string&, uint64_t size, const std::string&, int result) {
   auto it = tasks_.find(id);
+  if (it != tasks_.end() && result == asyn_http_file_event::kOlderFileKept) {
+    // The transfer failed and an older file stands at the destination: that file was not
+    // downloaded now, so the task failed (the file is kept, and so is the ".tmp").
+    fail(id, it->second);
+    post(kRunScheduler);
+    return;
+  }
   if (it != tasks_.end()) {
     int64_t final_size = size == 0 ? file_size_of(it->second.path) : static_cast<int64_t>(size);
     if (store_) store_->update_task_progress(id, final_size, final_size, kTaskDone);

@@ -64,7 +64,33 @@ void push_list(lua_State* L, const Json::Value& root, int32_t type) {
 }
 } // namespace
 
+namespace {
+// How many values (objects, arrays and the members between commas) a reply may hold: the
+// service's lists are far smaller, and each value costs the parser and the script tables
+// many times its bytes.
+constexpr size_t kMaxReplyValues = 500000;
+
+// Counts the values of a JSON text cheaply, outside strings; stops past the limit.
+size_t value_count(const std::string& body) {
+  size_t count = 0;
+  bool in_string = false;
+  for (size_t i = 0; i < body.size() && count <= kMaxReplyValues; ++i) {
+    char c = body[i];
+    if (in_string) {
+      if (c == '\\') ++i;
+      else if (c == '"') in_string = false;
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '{' || c == '[' || c == ',') {
+      ++count;
+    }
+  }
+  return count;
+}
+} // namespace
+
 std::optional<Json::Value> parse_server_reply(const std::string& body) {
+  if (value_count(body) > kMaxReplyValues) return std::nullopt;
   Json::CharReaderBuilder builder;
   builder["stackLimit"] = 256;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());

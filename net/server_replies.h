@@ -20,7 +20,8 @@ enum server_reply_type : int32_t {
   kReplyUpdate = 4,      // one object: DownloadUrl, Update, AppVer
 };
 
-// The body as JSON, or nothing when it is not JSON (nesting deeper than 256 counts as not).
+// The body as JSON, or nothing when it is not JSON (nesting deeper than 256, or more than
+// 500,000 values, counts as not).
 std::optional<Json::Value> parse_server_reply(const std::string& body);
 // Pushes the reply table for type (an empty table for a type it does not know).
 void push_server_reply(lua_State* L, int32_t type, const Json::Value& root);

@@ -19,7 +19,10 @@ constexpr const char* kDefaultUpdateServer = "update.mobrevist.example";
 
 class CLuaSubHttpRequest : public asyn_http_event {
 public:
-  CLuaSubHttpRequest() : client_(this) {}
+  // The largest reply read: a longer one fails the request like an unreachable server.
+  static constexpr size_t kMaxReply = size_t{16} << 20;
+
+  CLuaSubHttpRequest() : client_(this) { client_.set_max_kept_body(kMaxReply); }
   ~CLuaSubHttpRequest() override;
 
   // (request type, parsed reply), on the UI thread.

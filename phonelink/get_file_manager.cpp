@@ -24,6 +24,8 @@ void CLuaGetFile::Init() {
   if (initialised_) return;
   initialised_ = true;
   socket_ = std::make_unique<kit::platform::asyn_tcp_socket>(this);
+  // A pull moves whole files: large receives write them to disk in large pieces.
+  socket_->set_read_size(kPullReadSize);
   socket_->create("127.0.0.1", kit::agent::kPullPort.local);
 }
 

@@ -15,6 +15,9 @@
 #include "platform/asyn_tcp_socket.h"
 #include "platform/file.h"
 
+// The most one receive of a pull takes (and writes to the file at once).
+constexpr uint32_t kPullReadSize = 1u << 20;
+
 class CLuaGetFile : public kit::platform::asyn_tcp_socket_event {
 public:
 

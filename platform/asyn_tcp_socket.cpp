@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
@@ -69,7 +70,7 @@ struct asyn_tcp_socket::impl : std::enable_shared_from_this<impl> {
   bool writing = false;
   tcp::socket socket;
   tcp::resolver resolver;
-  uint8_t chunk[kMaxRead];
+  std::vector<uint8_t> chunk = std::vector<uint8_t>(kMaxRead);
 
   explicit impl(asyn_tcp_socket_event* s)
       : sink(s), socket(platform::ui_io_context()), resolver(platform::ui_io_context()) {}
@@ -201,7 +202,7 @@ struct asyn_tcp_socket::impl : std::enable_shared_from_this<impl> {
     if (reading) return;
     reading = true;
     uint64_t g = generation;
-    socket.async_read_some(asio::buffer(chunk, kMaxRead), [self = shared_from_this(), g](
+    socket.async_read_some(asio::buffer(chunk.data(), chunk.size()), [self = shared_from_this(), g](
                                                                const boost::system::error_code& ec, size_t n) {
       if (!self->current(g) || self->state != state_connected) return;
       self->reading = false;
@@ -222,15 +223,15 @@ struct asyn_tcp_socket::impl : std::enable_shared_from_this<impl> {
     // With nothing kept from earlier reads the sink reads the bytes where they arrived, and
     // only what it leaves unconsumed is copied: a stream it consumes whole is never copied.
     bool direct = recv_buffer.empty();
-    if (!direct) recv_buffer.append(reinterpret_cast<const char*>(chunk), n);
-    const uint8_t* data = direct ? chunk : reinterpret_cast<const uint8_t*>(recv_buffer.data());
+    if (!direct) recv_buffer.append(reinterpret_cast<const char*>(chunk.data()), n);
+    const uint8_t* data = direct ? chunk.data() : reinterpret_cast<const uint8_t*>(recv_buffer.data());
     auto length = direct ? static_cast<uint32_t>(n) : static_cast<uint32_t>(recv_buffer.size());
     uint32_t consumed = length;
     if (!call_sink(g, [&] { sink->on_recv(data, length, &consumed); })) return;
     // The sink may have closed, destroyed or deleted the socket, or reopened it.
     if (!current(g) || state != state_connected) return;
     if (direct) {
-      if (consumed < length) recv_buffer.assign(reinterpret_cast<const char*>(chunk) + consumed, length - consumed);
+      if (consumed < length) recv_buffer.assign(reinterpret_cast<const char*>(chunk.data()) + consumed, length - consumed);
     } else if (consumed <= recv_buffer.size()) {
       recv_buffer.erase(0, consumed);
     }
@@ -298,6 +299,11 @@ void asyn_tcp_socket::destroy() {
   impl_->host.clear();
   impl_->port = 0;
   impl_->address = kAddressNone;
+}
+
+void asyn_tcp_socket::set_read_size(uint32_t bytes) {
+  if (bytes == 0) bytes = kMaxRead;
+  if (!impl_->reading) impl_->chunk.resize(bytes);
 }
 
 int asyn_tcp_socket::state() const { return impl_->state; }

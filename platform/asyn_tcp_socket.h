@@ -48,6 +48,10 @@ public:
   // close(), then forgets host and port; create() may be called again.
   void destroy();
 
+  // How many bytes one receive takes at most (kMaxRead unless set): a socket that moves
+  // large files reads them in large pieces. Takes effect from the next receive.
+  void set_read_size(uint32_t bytes);
+
   int state() const;
   bool created() const;
   // Bytes waiting in the send buffer (0 when nothing is pending).

@@ -18,9 +18,7 @@ bool is_dir(const std::string& path) { return !path.empty() && platform::is_dire
 bool is_empty_directory(const std::string& path) {
   auto entries = path.empty() ? std::nullopt : platform::list_directory(path);
   if (!entries) return false;
-  for (const std::string& name : *entries)
-    if (name[0] != '.') return false;
-  return true;
+  return entries->empty();  // a dot-file counts like any other entry
 }
 
 // Creates the missing parents first when the folder cannot be made at once. Each step is

@@ -1,5 +1,7 @@
 #include "utilities/file_list_text.h"
 
+#include <string_view>
+
 #include "common/percent_encoding.h"
 
 #include "utilities/file_dialog.h"
@@ -7,26 +9,28 @@
 namespace kit::utilities {
 namespace {
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
+// Calls each(line) for the lines of text (without their CR and trailing NULs), without
+// holding them: a text of millions of empty lines costs no more than its own bytes. Stops
+// when each returns false.
+template <class Each>
+void for_each_line(const std::string& text, Each each) {
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\0')) line.pop_back();
-    lines.push_back(line);
+    std::string_view line(text.data() + start, end - start);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\0')) line.remove_suffix(1);
+    if (!each(line)) return;
     start = end + 1;
   }
-  return lines;
 }
 
-void add_paths(const std::vector<std::string>& lines, size_t from, std::vector<std::string>& out) {
-  for (size_t i = from; i < lines.size(); ++i) {
-    if (lines[i].empty() || lines[i][0] == '#') continue;
-    std::string path = path_of_file_uri(lines[i]);
-    if (!path.empty()) out.push_back(path);
-  }
+// Adds the paths of the file: URIs among the lines (comments and blank lines skipped), at
+// most kMaxListedFiles of them.
+void add_path(std::string_view line, std::vector<std::string>& out) {
+  if (line.empty() || line[0] == '#') return;
+  std::string path = path_of_file_uri(std::string(line));
+  if (!path.empty()) out.push_back(std::move(path));
 }
 
 } // namespace
@@ -41,7 +45,10 @@ std::string uri_list_text(const std::vector<std::string>& paths) {
 
 std::vector<std::string> paths_of_uri_list(const std::string& text) {
   std::vector<std::string> paths;
-  add_paths(lines_of(text), 0, paths);
+  for_each_line(text, [&](std::string_view line) {
+    add_path(line, paths);
+    return paths.size() < kMaxListedFiles;
+  });
   return paths;
 }
 
@@ -53,10 +60,16 @@ std::string copied_files_text(const std::vector<std::string>& paths, bool cut) {
 
 copied_files parse_copied_files(const std::string& text) {
   copied_files out;
-  std::vector<std::string> lines = lines_of(text);
-  if (lines.empty()) return out;
-  out.cut = lines[0] == "cut";
-  add_paths(lines, 1, out.paths);
+  bool first = true;
+  for_each_line(text, [&](std::string_view line) {
+    if (first) {
+      out.cut = line == "cut";
+      first = false;
+    } else {
+      add_path(line, out.paths);
+    }
+    return out.paths.size() < kMaxListedFiles;
+  });
   return out;
 }
 

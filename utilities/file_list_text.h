@@ -6,6 +6,9 @@
 
 namespace kit::utilities {
 
+// The most files a clipboard file list gives; further ones are left out.
+constexpr size_t kMaxListedFiles = 100000;
+
 // "file://" and the path with every byte outside letters, digits and "-._~/" as %XX.
 std::string file_uri_of(const std::string& path);
 // The paths as a URI list: one URI a line, each ended by CR LF.

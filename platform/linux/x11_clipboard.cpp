@@ -3,18 +3,22 @@
 #include <poll.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "platform/x11_display.h"
+#include "platform/linux/lazy_library.h"
 
 namespace kit::platform::x11::clipboard {
 namespace {
 
 // What a read takes at most, however the owner sends it.
 constexpr size_t kMaxData = 64u << 20;
+// The most targets of another owner that are read.
+constexpr size_t kMaxTargets = 1024;
 
 struct free_event {
   void operator()(xcb_generic_event_t* e) const { std::free(e); }
@@ -28,7 +32,7 @@ struct clip_state {
   std::map<xcb_atom_t, std::string> data;  // what we offer while we own the clipboard
   std::map<xcb_atom_t, xcb_atom_t> aliases;
   bool owner = false;
-  int timeout_ms = 3000;
+  int timeout_ms = 3000;  // the whole of one read, pieces included
 };
 
 clip_state& state() {
@@ -41,8 +45,8 @@ xcb_atom_t atom(const std::string& name) {
   auto it = s.atoms.find(name);
   if (it != s.atoms.end()) return it->second;
   xcb_atom_t a = XCB_ATOM_NONE;
-  auto cookie = xcb_intern_atom(s.conn, 0, static_cast<uint16_t>(name.size()), name.c_str());
-  if (xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(s.conn, cookie, nullptr)) {
+  auto cookie = LAZY_XCB(xcb_intern_atom)(s.conn, 0, static_cast<uint16_t>(name.size()), name.c_str());
+  if (xcb_intern_atom_reply_t* r = LAZY_XCB(xcb_intern_atom_reply)(s.conn, cookie, nullptr)) {
     a = r->atom;
     std::free(r);
   }
@@ -52,9 +56,9 @@ xcb_atom_t atom(const std::string& name) {
 
 std::string atom_name(xcb_atom_t a) {
   std::string name;
-  auto cookie = xcb_get_atom_name(state().conn, a);
-  if (xcb_get_atom_name_reply_t* r = xcb_get_atom_name_reply(state().conn, cookie, nullptr)) {
-    name.assign(xcb_get_atom_name_name(r), xcb_get_atom_name_name_length(r));
+  auto cookie = LAZY_XCB(xcb_get_atom_name)(state().conn, a);
+  if (xcb_get_atom_name_reply_t* r = LAZY_XCB(xcb_get_atom_name_reply)(state().conn, cookie, nullptr)) {
+    name.assign(LAZY_XCB(xcb_get_atom_name_name)(r), LAZY_XCB(xcb_get_atom_name_name_length)(r));
     std::free(r);
   }
   return name;
@@ -68,7 +72,7 @@ void send_notify(const xcb_selection_request_event_t* req, xcb_atom_t property) 
   ev.selection = req->selection;
   ev.target = req->target;
   ev.property = property;
-  xcb_send_event(state().conn, 0, req->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+  LAZY_XCB(xcb_send_event)(state().conn, 0, req->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
 }
 
 // Answers another program's request for our data.
@@ -82,27 +86,27 @@ void serve(const xcb_selection_request_event_t* req) {
     std::vector<xcb_atom_t> list{atom("TARGETS"), atom("TIMESTAMP")};
     for (auto& [target, bytes] : s.data) list.push_back(target);
     for (auto& [alias, target] : s.aliases) list.push_back(alias);
-    xcb_change_property(s.conn, XCB_PROP_MODE_REPLACE, req->requestor, property, XCB_ATOM_ATOM, 32,
+    LAZY_XCB(xcb_change_property)(s.conn, XCB_PROP_MODE_REPLACE, req->requestor, property, XCB_ATOM_ATOM, 32,
                         static_cast<uint32_t>(list.size()), list.data());
     send_notify(req, property);
   } else if (req->target == atom("TIMESTAMP")) {
     uint32_t when = 0;
-    xcb_change_property(s.conn, XCB_PROP_MODE_REPLACE, req->requestor, property, XCB_ATOM_INTEGER, 32, 1, &when);
+    LAZY_XCB(xcb_change_property)(s.conn, XCB_PROP_MODE_REPLACE, req->requestor, property, XCB_ATOM_INTEGER, 32, 1, &when);
     send_notify(req, property);
   } else {
     auto alias = s.aliases.find(req->target);
     auto it = s.data.find(alias != s.aliases.end() ? alias->second : req->target);
     // Data too large for one request is refused rather than sent in pieces.
-    size_t max = static_cast<size_t>(xcb_get_maximum_request_length(s.conn)) * 4;
+    size_t max = static_cast<size_t>(LAZY_XCB(xcb_get_maximum_request_length)(s.conn)) * 4;
     if (it == s.data.end() || it->second.size() + 64 > max) {
       send_notify(req, XCB_ATOM_NONE);
     } else {
-      xcb_change_property(s.conn, XCB_PROP_MODE_REPLACE, req->requestor, property, req->target, 8,
+      LAZY_XCB(xcb_change_property)(s.conn, XCB_PROP_MODE_REPLACE, req->requestor, property, req->target, 8,
                           static_cast<uint32_t>(it->second.size()), it->second.data());
       send_notify(req, property);
     }
   }
-  xcb_flush(s.conn);
+  LAZY_XCB(xcb_flush)(s.conn);
 }
 
 void on_x_event(xcb_generic_event_t* e) {
@@ -137,30 +141,34 @@ xcb_connection_t* ready() {
   s.data.clear();
   s.aliases.clear();
   s.owner = false;
-  s.window = xcb_generate_id(conn);
+  s.window = LAZY_XCB(xcb_generate_id)(conn);
   uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-  xcb_create_window(conn, XCB_COPY_FROM_PARENT, s.window, root_window(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+  LAZY_XCB(xcb_create_window)(conn, XCB_COPY_FROM_PARENT, s.window, root_window(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                     XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
   on_event(on_x_event);
   return conn;
 }
 
+using deadline_t = std::chrono::steady_clock::time_point;
+
+// The end of a read that starts now: one read, however its owner sends it, ends then.
+deadline_t read_deadline() { return std::chrono::steady_clock::now() + std::chrono::milliseconds(state().timeout_ms); }
+
 // Waits for the first event wanted says yes to, handing every other one to the listeners
-// (our own requests are still answered meanwhile). Null after the time-out.
+// (our own requests are still answered meanwhile). Null once the deadline has passed.
 template <class Wanted>
-event_ptr wait_for(Wanted wanted) {
+event_ptr wait_for(Wanted wanted, deadline_t deadline) {
   clip_state& s = state();
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(s.timeout_ms);
   for (;;) {
-    while (xcb_generic_event_t* e = xcb_poll_for_event(s.conn)) {
+    while (xcb_generic_event_t* e = LAZY_XCB(xcb_poll_for_event)(s.conn)) {
       event_ptr owned(e);
       if (wanted(e)) return owned;
       dispatch(e);
     }
-    if (xcb_connection_has_error(s.conn)) return nullptr;
+    if (LAZY_XCB(xcb_connection_has_error)(s.conn)) return nullptr;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return nullptr;
-    pollfd p{xcb_get_file_descriptor(s.conn), POLLIN, 0};
+    pollfd p{LAZY_XCB(xcb_get_file_descriptor)(s.conn), POLLIN, 0};
     ::poll(&p, 1, static_cast<int>(left.count()) + 1);
   }
 }
@@ -173,20 +181,20 @@ struct property_value {
 // Reads and deletes the property of our window.
 std::optional<property_value> take_property(xcb_atom_t property) {
   clip_state& s = state();
-  auto cookie = xcb_get_property(s.conn, 1, s.window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxData / 4);
-  xcb_get_property_reply_t* r = xcb_get_property_reply(s.conn, cookie, nullptr);
+  auto cookie = LAZY_XCB(xcb_get_property)(s.conn, 1, s.window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxData / 4);
+  xcb_get_property_reply_t* r = LAZY_XCB(xcb_get_property_reply)(s.conn, cookie, nullptr);
   if (!r) return std::nullopt;
   property_value v;
   v.type = r->type;
-  int len = xcb_get_property_value_length(r);
-  if (len > 0) v.bytes.assign(static_cast<const char*>(xcb_get_property_value(r)), static_cast<size_t>(len));
+  int len = LAZY_XCB(xcb_get_property_value_length)(r);
+  if (len > 0) v.bytes.assign(static_cast<const char*>(LAZY_XCB(xcb_get_property_value)(r)), static_cast<size_t>(len));
   std::free(r);
   return v;
 }
 
 // The rest of an answer the owner sends in pieces: each new value of the property is one
 // piece, an empty one ends it.
-std::optional<std::string> take_pieces(xcb_atom_t property) {
+std::optional<std::string> take_pieces(xcb_atom_t property, deadline_t deadline) {
   clip_state& s = state();
   std::string all;
   for (;;) {
@@ -194,10 +202,10 @@ std::optional<std::string> take_pieces(xcb_atom_t property) {
       if ((ev->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
       auto* p = reinterpret_cast<xcb_property_notify_event_t*>(ev);
       return p->window == s.window && p->atom == property && p->state == XCB_PROPERTY_NEW_VALUE;
-    });
+    }, deadline);
     if (!e) return std::nullopt;
     std::optional<property_value> piece = take_property(property);
-    xcb_flush(s.conn);
+    LAZY_XCB(xcb_flush)(s.conn);
     if (!piece) return std::nullopt;
     if (piece->bytes.empty()) return all;
     if (all.size() + piece->bytes.size() > kMaxData) return std::nullopt;
@@ -208,7 +216,7 @@ std::optional<std::string> take_pieces(xcb_atom_t property) {
 // Events that replies queued inside the connection go to the listeners now: the UI
 // loop's reader only wakes for new bytes on the socket.
 void hand_on_queued() {
-  while (xcb_generic_event_t* e = xcb_poll_for_queued_event(state().conn)) {
+  while (xcb_generic_event_t* e = LAZY_XCB(xcb_poll_for_queued_event)(state().conn)) {
     dispatch(e);
     std::free(e);
   }
@@ -218,20 +226,21 @@ std::optional<std::string> request(const std::string& target) {
   clip_state& s = state();
   xcb_atom_t clipboard = atom("CLIPBOARD"), wanted = atom(target), property = atom("MOBREVIST_CLIPBOARD");
   if (!clipboard || !wanted || !property) return std::nullopt;
-  xcb_delete_property(s.conn, s.window, property);
-  xcb_convert_selection(s.conn, s.window, clipboard, wanted, property, XCB_CURRENT_TIME);
-  xcb_flush(s.conn);
+  LAZY_XCB(xcb_delete_property)(s.conn, s.window, property);
+  LAZY_XCB(xcb_convert_selection)(s.conn, s.window, clipboard, wanted, property, XCB_CURRENT_TIME);
+  LAZY_XCB(xcb_flush)(s.conn);
+  const deadline_t deadline = read_deadline();
   event_ptr e = wait_for([&](xcb_generic_event_t* ev) {
     if ((ev->response_type & 0x7f) != XCB_SELECTION_NOTIFY) return false;
     auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(ev);
     return n->requestor == s.window && n->selection == clipboard && n->target == wanted;
-  });
+  }, deadline);
   if (!e) return std::nullopt;
   if (reinterpret_cast<xcb_selection_notify_event_t*>(e.get())->property == XCB_ATOM_NONE) return std::nullopt;
   std::optional<property_value> v = take_property(property);
-  xcb_flush(s.conn);
+  LAZY_XCB(xcb_flush)(s.conn);
   if (!v) return std::nullopt;
-  if (v->type == atom("INCR")) return take_pieces(property);
+  if (v->type == atom("INCR")) return take_pieces(property, deadline);
   return v->bytes;
 }
 
@@ -241,7 +250,7 @@ bool still_owner() {
   clip_state& s = state();
   if (!s.owner) return false;
   xcb_atom_t clipboard = atom("CLIPBOARD");
-  if (auto* r = xcb_get_selection_owner_reply(s.conn, xcb_get_selection_owner(s.conn, clipboard), nullptr)) {
+  if (auto* r = LAZY_XCB(xcb_get_selection_owner_reply)(s.conn, LAZY_XCB(xcb_get_selection_owner)(s.conn, clipboard), nullptr)) {
     s.owner = r->owner == s.window;
     std::free(r);
   }
@@ -269,9 +278,9 @@ bool set(const std::map<std::string, std::string>& formats, const std::map<std::
     xcb_atom_t a = atom(alias), t = atom(target);
     if (a && t && s.data.count(t)) s.aliases[a] = t;
   }
-  xcb_set_selection_owner(conn, s.window, clipboard, XCB_CURRENT_TIME);
+  LAZY_XCB(xcb_set_selection_owner)(conn, s.window, clipboard, XCB_CURRENT_TIME);
   bool owner = false;
-  if (auto* r = xcb_get_selection_owner_reply(conn, xcb_get_selection_owner(conn, clipboard), nullptr)) {
+  if (auto* r = LAZY_XCB(xcb_get_selection_owner_reply)(conn, LAZY_XCB(xcb_get_selection_owner)(conn, clipboard), nullptr)) {
     owner = r->owner == s.window;
     std::free(r);
   }
@@ -295,7 +304,10 @@ std::vector<std::string> targets() {
   }
   std::optional<std::string> list = request("TARGETS");
   if (list) {
-    for (size_t i = 0; i + 4 <= list->size(); i += 4) {
+    // Each name costs a round trip to the display: an owner offering thousands of targets
+    // would hold the caller for seconds. The first kMaxTargets are read, the rest ignored.
+    size_t end = std::min(list->size(), kMaxTargets * 4);
+    for (size_t i = 0; i + 4 <= end; i += 4) {
       uint32_t a = 0;
       std::memcpy(&a, list->data() + i, 4);
       if (a != XCB_ATOM_NONE) names.push_back(atom_name(a));

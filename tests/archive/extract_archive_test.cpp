@@ -224,3 +224,38 @@ TEST(CodecLibrary, ConcurrentFirstUseLoadsOnce) {
 }
 
 } // namespace
+
+// Archives that would take more than may be given are refused before anything is written:
+// too many items, or items announcing more bytes than the limit allows.
+TEST(ExtractArchive, ArchivesBeyondTheLimitsAreRefusedWhole) {
+  temp_dir t;
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < 5; ++i) entries.emplace_back("f" + std::to_string(i) + ".txt", std::string(1000, 'a' + i));
+  archivetest::write_stored_zip(t / "five.zip", entries);
+
+  kit::archive::extract_limits few_items;
+  few_items.max_items = 4;
+  EXPECT_FALSE(extract_archive(t / "five.zip", t / "items", {}, few_items));
+  EXPECT_TRUE(tree(t / "items").empty());
+
+  kit::archive::extract_limits few_bytes;
+  few_bytes.max_bytes = 4999;
+  EXPECT_FALSE(extract_archive(t / "five.zip", t / "bytes", {}, few_bytes));
+  EXPECT_TRUE(tree(t / "bytes").empty());
+
+  kit::archive::extract_limits enough;
+  enough.max_bytes = 5000;
+  enough.max_items = 5;
+  EXPECT_TRUE(extract_archive(t / "five.zip", t / "enough", {}, enough));
+  EXPECT_EQ(tree(t / "enough").size(), 5u);
+}
+
+// Once the program ends its extractions, a running or later one stops at its next write
+// and leaves no partial item behind.
+TEST(ExtractArchive, ACancelledExtractionStopsAndRemovesItsPartialItem) {
+  temp_dir t;
+  archivetest::write_stored_zip(t / "big.zip", {{"big.bin", std::string(4u << 20, 'x')}});
+  kit::archive::cancel_extractions();
+  EXPECT_FALSE(extract_archive(t / "big.zip", t / "out"));
+  EXPECT_FALSE(exists_no_follow(t / "out/big.bin"));
+}

@@ -6,6 +6,7 @@
 #include "backup/csv_reader.h"
 #include "backup/text_encoding.h"
 #include "common/text_convert.h"
+#include "support/peak_memory.h"
 #include "support/temp_dir.h"
 
 using namespace kit::backup;
@@ -149,4 +150,29 @@ TEST(CsvImport, FilesThatCannotBeReadGiveNothing) {
   EXPECT_EQ(read_contacts_csv_file(fifo), std::nullopt);  // returns at once, no writer needed
   testsupport::write_file(dir / "book.csv", utf16le(address_book(u"\r\n"), true));
   EXPECT_EQ(read_contacts_csv_file(dir / "book.csv"), kBook);
+}
+
+// A large export costs memory in proportion to what it gives, not to its cells: a file of
+// many wide rows keeps only the two columns wanted. The text is held once as UTF-16 (twice
+// the file) and the contacts' vector may double while it grows; every cell kept would cost
+// ten times the file and more.
+TEST(CsvImport, ALargeExportCostsLittleMoreThanItsText) {
+  std::string file = "First Name,Mobile Phone";
+  for (int c = 0; c < 30; ++c) file += ",Other " + std::to_string(c);
+  file += "\n";
+  std::string row;
+  for (int i = 0; file.size() < (40u << 20); ++i) {
+    row = "N" + std::to_string(i) + ",1" + std::to_string(i);
+    for (int c = 0; c < 30; ++c) row += ",x";
+    file += row + "\n";
+  }
+  long before = testsupport::peak_rss_kib();
+  auto contacts = contacts_from_csv(file);
+  long grown_kib = testsupport::peak_rss_kib() - before;
+  ASSERT_TRUE(contacts.has_value());
+  EXPECT_GT(contacts->size(), 100000u);
+  EXPECT_EQ(contacts->front().name, "N0");
+  if (testsupport::peak_memory_is_measurable()) {
+    EXPECT_LT(grown_kib * 1024, 6 * long(file.size())) << grown_kib << " KiB more at the peak";
+  }
 }

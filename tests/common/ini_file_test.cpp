@@ -1,6 +1,10 @@
 // Profile files: lookups with the profile rules and writes that leave the rest of the file
 // byte for byte.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "common/ini_file.h"
 #include "support/temp_dir.h"
@@ -83,4 +87,26 @@ TEST(IniFile, OversizedFilesAreNeitherReadNorReplaced) {
   EXPECT_EQ(kit::ini::read_value(path, "s", "k"), std::nullopt);
   EXPECT_FALSE(kit::ini::write_value(path, "s", "k", "w"));
   EXPECT_EQ(testsupport::read_file(path).size(), text.size());
+}
+
+// A write that cannot be completed (here: a file size limit, as a full disk would) leaves
+// the old file whole and says so.
+TEST(IniFile, AWriteThatCannotFinishLeavesTheOldFile) {
+  testsupport::temp_dir t;
+  const std::string path = t / "config.ini";
+  const std::string old = "[Update]\nurl=http://127.0.0.1/\n[Basic]\nappver=1.0\n" + std::string(4000, ';') + "\n";
+  testsupport::write_file(path, old);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{1024, 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    bool written = kit::ini::write_value(path, "Basic", "appver", "2.0");
+    ::_exit(written ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write claimed success";
+  EXPECT_EQ(testsupport::read_file(path), old);
 }

@@ -36,7 +36,7 @@ std::string content() {
   return s;
 }
 
-// The start a request's "Range: bytes=N -" names, or -1 without one.
+// The start a request's "Range: bytes=N-" names, or -1 without one.
 int64_t range_start(const std::string& request) {
   size_t at = request.find("Range: bytes=");
   return at == std::string::npos ? -1 : std::stoll(request.substr(at + 13));
@@ -132,10 +132,10 @@ protected:
 } // namespace
 
 TEST(DownloadRange, ValueKeepsTheWholePosition) {
-  EXPECT_EQ(range_value(0), "bytes=0 -");
-  EXPECT_EQ(range_value(5000), "bytes=5000 -");
-  EXPECT_EQ(range_value(INT64_C(3000000000)), "bytes=3000000000 -");
-  EXPECT_EQ(range_value(INT64_C(9000000000000)), "bytes=9000000000000 -");
+  EXPECT_EQ(range_value(0), "bytes=0-");
+  EXPECT_EQ(range_value(5000), "bytes=5000-");
+  EXPECT_EQ(range_value(INT64_C(3000000000)), "bytes=3000000000-");
+  EXPECT_EQ(range_value(INT64_C(9000000000000)), "bytes=9000000000000-");
 }
 
 TEST_F(DownloadQueue, FailureAtHalfIsStoredAndResumesFromThere) {
@@ -157,8 +157,8 @@ TEST_F(DownloadQueue, FailureAtHalfIsStoredAndResumesFromThere) {
   queue->restart_task(id);
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(server.requests().size(), 2u);
-  EXPECT_NE(server.requests()[0].find("Range: bytes=0 -\r\n"), std::string::npos);
-  EXPECT_NE(server.requests()[1].find("Range: bytes=5000 -\r\n"), std::string::npos) << server.requests()[1];
+  EXPECT_NE(server.requests()[0].find("Range: bytes=0-\r\n"), std::string::npos);
+  EXPECT_NE(server.requests()[1].find("Range: bytes=5000-\r\n"), std::string::npos) << server.requests()[1];
   EXPECT_EQ(reports.back().state, kTaskDone);
   EXPECT_EQ(reports.back().position, kSize);
   EXPECT_TRUE(testsupport::read_file(dir / "a/b/file.bin") == content());
@@ -212,7 +212,7 @@ TEST_F(DownloadQueue, StopRestartAndCancelWithTheirRows) {
   EXPECT_EQ(row(a).task_state, kTaskDone);
   EXPECT_EQ(row(c).task_state, -1);
   ASSERT_EQ(server.requests().size(), 4u);
-  EXPECT_NE(server.requests()[3].find("Range: bytes=100 -\r\n"), std::string::npos) << server.requests()[3];
+  EXPECT_NE(server.requests()[3].find("Range: bytes=100-\r\n"), std::string::npos) << server.requests()[3];
 }
 
 TEST_F(DownloadQueue, ResumeNeverStartsBeyondTheTemporaryFile) {
@@ -221,7 +221,7 @@ TEST_F(DownloadQueue, ResumeNeverStartsBeyondTheTemporaryFile) {
   queue->add_stored_task(40, server.url(), 8000, kSize, dest("r.bin"), listener());
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(server.requests().size(), 1u);
-  EXPECT_NE(server.requests()[0].find("Range: bytes=3000 -\r\n"), std::string::npos) << server.requests()[0];
+  EXPECT_NE(server.requests()[0].find("Range: bytes=3000-\r\n"), std::string::npos) << server.requests()[0];
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back().state, kTaskDone);
   EXPECT_TRUE(testsupport::read_file(dir / "r.bin") == content());
@@ -314,4 +314,38 @@ TEST_F(DownloadQueue, ANameOfBytesIsDownloadedAndStoredExactly) {
   store.close();
   ASSERT_TRUE(store.open_task_store_at(dir / "Download.db"));
   EXPECT_EQ(row(id).file_path, dest(name));
+}
+
+// What stands at "<destination>.tmp" never decides where the bytes go or what the file
+// holds: a link there is replaced (its target untouched), and a resumed file holding more
+// than the answer ends with is cut to the answer's end.
+TEST_F(DownloadQueue, TheTemporaryFileIsOursAndEndsWhereTheAnswerEnds) {
+  testsupport::write_file(dir / "victim.txt", "must stay");
+  ASSERT_EQ(::symlink((dir / "victim.txt").c_str(), (dir / "linked.bin.tmp").c_str()), 0);
+  queue->download_file(server.url(), dest("linked.bin"), 1, "linked", "", listener());
+  ASSERT_TRUE(net_test::run_loop());
+  EXPECT_EQ(reports.back().state, kTaskDone);
+  EXPECT_EQ(testsupport::read_file(dir / "victim.txt"), "must stay");
+  EXPECT_TRUE(testsupport::read_file(dir / "linked.bin") == content());
+
+  // 3000 good bytes, then stale ones of a longer, earlier answer.
+  testsupport::write_file(dir / "long.bin.tmp", content().substr(0, 3000) + std::string(3 * kSize, 'x'));
+  queue->add_stored_task(41, server.url(), 3000, kSize, dest("long.bin"), listener());
+  ASSERT_TRUE(net_test::run_loop());
+  EXPECT_EQ(reports.back().state, kTaskDone);
+  EXPECT_EQ(testsupport::read_file(dir / "long.bin").size(), size_t(kSize));
+  EXPECT_TRUE(testsupport::read_file(dir / "long.bin") == content());
+}
+
+// A transfer that fails while an older file stands at the destination has not downloaded
+// anything: the task fails, its row says so, and the older file is left as it was.
+TEST_F(DownloadQueue, AFailureBesideAnOlderFileIsAFailure) {
+  server.mode = 1;  // cut at byte 5000
+  testsupport::write_file(dir / "kept.bin", "older 24-byte content...");
+  int32_t id = queue->download_file(server.url(), dest("kept.bin"), 1, "kept", "", listener());
+  ASSERT_TRUE(net_test::run_loop());
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back().state, kTaskFailed);
+  EXPECT_EQ(row(id).task_state, kTaskFailed);
+  EXPECT_EQ(testsupport::read_file(dir / "kept.bin"), "older 24-byte content...");
 }

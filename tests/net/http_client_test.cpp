@@ -302,3 +302,30 @@ TEST(HttpClient, HandlersMayCloseDeleteOrRestartFromInsideEvents) {
 }
 
 } // namespace
+
+// A server that keeps sending a byte every 50 ms never meets the idle limit: the request's
+// deadline ends it. A download's deadline covers the header block only, so its slow body
+// still arrives whole.
+TEST(HttpClient, TheDeadlineEndsASlowRequestButNotASlowDownloadBody) {
+  const std::string slow_head = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  raw_http_server dripping([slow_head](raw_connection& c) {
+    if (!c.read_request().empty()) c.send_split(slow_head, 1, 50);
+  });
+  one_shot request;
+  request.client.set_idle_timeout(std::chrono::seconds(30));
+  request.client.set_deadline(std::chrono::milliseconds(300));
+  EXPECT_EQ(request.run(dripping.url("/")), kit::platform::kWsaEtimedout);
+
+  const std::string fast_head = "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n";
+  raw_http_server slow_body([fast_head](raw_connection& c) {
+    if (c.read_request().empty()) return;
+    c.send(fast_head);
+    c.send_split(std::string(40, 'b'), 1, 50);
+  });
+  one_shot download;
+  download.client.set_idle_timeout(std::chrono::seconds(30));
+  download.client.set_deadline(std::chrono::milliseconds(300), false);
+  EXPECT_EQ(download.run(slow_body.url("/")), 0);
+  ASSERT_EQ(download.sink.responses.size(), 1u);
+  EXPECT_EQ(download.sink.responses[0].body, std::string(40, 'b'));
+}

@@ -71,7 +71,8 @@ TEST(FileSystemObjects, FilesAndFoldersOnDisk) {
   testsupport::temp_dir t;
   testsupport::write_file(t / "a/file.TXT", "12345");
   testsupport::write_file(t / "a/.hidden", "");
-  testsupport::make_dirs(t / "hidden_only/.git");
+  testsupport::make_dirs(t / "hidden_only/.git");  // a folder holding only a dot-entry is not empty
+  testsupport::make_dirs(t / "really_empty");
   testsupport::make_dirs(t / "ro/sub");
   testsupport::write_file(t / "ro/sub/locked.txt", "x");
   ::chmod((t / "ro/sub/locked.txt").c_str(), 0444);
@@ -87,6 +88,7 @@ show('size_missing', f:get_filesize(T .. '/nope'))
 show('isdir', d:is_dir(T .. '\\a'))
 show('empty_hidden', d:is_empty_directory(T .. '/hidden_only'))
 show('empty_a', d:is_empty_directory(T .. '/a'))
+show('empty_really', d:is_empty_directory(T .. '/really_empty'))
 show('mk', d:make_dir(T .. '/made'))
 show('mk_again', d:make_dir(T .. '/made'))
 show('tree', d:make_dir_tree(T .. '\\deep\\er\\est'))
@@ -105,7 +107,7 @@ show('cd_bad', d:set_current_working_directory(T .. '/none'))
   for (const char* line :
        {"isfile=true (boolean)", "isfile_dir=false (boolean)", "wild=true (boolean)", "wild_none=false (boolean)",
         "size=5 (number)", "size_dir=-1 (number)", "size_missing=-1 (number)", "isdir=true (boolean)",
-        "empty_hidden=true (boolean)", "empty_a=false (boolean)", "mk=true (boolean)", "mk_again=false (boolean)",
+        "empty_hidden=false (boolean)", "empty_a=false (boolean)", "empty_really=true (boolean)", "mk=true (boolean)", "mk_again=false (boolean)",
         "tree=true (boolean)", "tree_exists=true (boolean)", "isdir_deep=true (boolean)", "rm_full=false (boolean)",
         "rm_empty=true (boolean)", "rmtree=true (boolean)", "rmtree_gone=false (boolean)",
         "rmtree_missing=false (boolean)", "cd=true (boolean)", "cd_bad=false (boolean)"})

@@ -2,6 +2,7 @@
 // with any bytes must come back as they went.
 #include <gtest/gtest.h>
 
+#include "support/peak_memory.h"
 #include "utilities/file_list_text.h"
 
 using namespace kit::utilities;
@@ -26,4 +27,19 @@ TEST(FileListText, OddListsFromOtherPrograms) {
   EXPECT_FALSE(parse_copied_files("CUT\nfile:///a").cut);  // only the exact word means a move
   EXPECT_TRUE(parse_copied_files("cut\r\nfile:///a\r\n").cut);
   EXPECT_EQ(parse_copied_files("copy").paths.size(), 0u);
+}
+
+// A hostile list costs no more than its own bytes and gives at most kMaxListedFiles paths:
+// millions of empty lines, or far more files than anyone copies.
+TEST(FileListText, HugeListsAreBounded) {
+  const std::string blank_lines(15u << 20, '\n');
+  long before = testsupport::peak_rss_kib();
+  EXPECT_TRUE(kit::utilities::paths_of_uri_list(blank_lines).empty());
+  EXPECT_TRUE(kit::utilities::parse_copied_files("copy" + blank_lines).paths.empty());
+  if (testsupport::peak_memory_is_measurable()) {
+    EXPECT_LT(testsupport::peak_rss_kib() - before, 48 * 1024);
+  }
+  std::string many;
+  for (size_t i = 0; i < kit::utilities::kMaxListedFiles + 5000; ++i) many += "file:///f" + std::to_string(i) + "\n";
+  EXPECT_EQ(kit::utilities::paths_of_uri_list(many).size(), kit::utilities::kMaxListedFiles);
 }
