@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kTargetMs = 30.0;
+constexpr double kTargetMs = 10.0;
 
 // The host beside a copy of the default package whose onload.lua quits, the device database,
 // and folders of its own for locks, state and temporary files.

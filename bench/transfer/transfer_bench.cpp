@@ -122,6 +122,10 @@ void print_line(const char* what, uint64_t size, const timings& t, const timings
   std::printf(")\n");
 }
 
+// A pull reads into the file in large pieces, so it should cost about what a plain copy does.
+constexpr double kPullSpeedTarget = 0.9;
+constexpr double kPullCpuTarget = 1.1;
+
 void print_round(const char* label, uint64_t size, const round_result& r) {
   std::printf("%s: %llu MiB, medians of %d runs (per run: MB/s/ratio)\n", label,
               static_cast<unsigned long long>(size >> 20), kRepeats);
@@ -130,6 +134,11 @@ void print_round(const char* label, uint64_t size, const round_result& r) {
   print_line("host pull (GetFile.Manager)", size, r.pull, &r.baseline);
   std::printf("  processor time of both ends, share of the baseline's: push %.2f, pull %.2f\n",
               r.push.median_cpu_share(r.baseline), r.pull.median_cpu_share(r.baseline));
+  double pull_ratio = r.pull.median_ratio(r.baseline);
+  double pull_share = r.pull.median_cpu_share(r.baseline);
+  bool met = pull_ratio >= kPullSpeedTarget && pull_share <= kPullCpuTarget;
+  std::printf("  pull target: speed ratio at least %.1f and processor-time share at most %.1f: %s\n",
+              kPullSpeedTarget, kPullCpuTarget, met ? "met" : "MISSED");
   std::printf("  round trips byte-identical: %s\n", r.identical ? "yes" : "NO");
   std::printf("  peak RSS so far: %.1f MiB\n", static_cast<double>(r.rss_kib) / 1024.0);
   std::fflush(stdout);
