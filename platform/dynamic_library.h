@@ -8,9 +8,13 @@ namespace kit::platform {
 
 class dynamic_library {
 public:
+  // How long the library's code and data stay: until this object goes, or until the
+  // process ends (a system library whose own data lives in its globals, such as the line
+  // editor's, so that nothing of it is pulled away during the process's exit).
+  enum class lifetime { object, process };
   // Loads a library by path, or by name through the system's search; nothing when it
   // cannot be loaded.
-  static std::unique_ptr<dynamic_library> open(const std::string& path);
+  static std::unique_ptr<dynamic_library> open(const std::string& path, lifetime keep = lifetime::object);
   ~dynamic_library();
   dynamic_library(const dynamic_library&) = delete;
   dynamic_library& operator=(const dynamic_library&) = delete;

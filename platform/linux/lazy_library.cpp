@@ -35,7 +35,7 @@ loaded& load(library lib) {
   loaded& l = slot(lib);
   std::call_once(l.once, [&] {
     for (const char* file : files_of(lib)) {
-      auto handle = dynamic_library::open(file);
+      auto handle = dynamic_library::open(file, dynamic_library::lifetime::process);
       if (!handle) {
         l.handles.clear();  // all of a group or none
         return;

@@ -27,7 +27,7 @@ const curl_api* load_curl() {
   static curl_api api;
   static bool ready = false;
   std::call_once(once, [] {
-    api.library = dynamic_library::open("libcurl.so.4");
+    api.library = dynamic_library::open("libcurl.so.4", dynamic_library::lifetime::process);
     if (!api.library) return;
     api.global_init = api.library->function<decltype(api.global_init)>("curl_global_init");
     api.easy_init = api.library->function<decltype(api.easy_init)>("curl_easy_init");

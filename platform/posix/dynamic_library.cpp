@@ -6,8 +6,9 @@
 
 namespace kit::platform {
 
-std::unique_ptr<dynamic_library> dynamic_library::open(const std::string& path) {
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+std::unique_ptr<dynamic_library> dynamic_library::open(const std::string& path, lifetime keep) {
+  int flags = RTLD_NOW | RTLD_LOCAL | (keep == lifetime::process ? RTLD_NODELETE : 0);
+  void* handle = ::dlopen(path.c_str(), flags);
   if (!handle) return nullptr;
   return std::unique_ptr<dynamic_library>(new dynamic_library(handle, path));
 }

@@ -47,7 +47,7 @@ const editline_api* editline() {
   static editline_api api;
   static bool ready = false;
   std::call_once(once, [] {
-    api.library = dynamic_library::open("libedit.so.2");
+    api.library = dynamic_library::open("libedit.so.2", dynamic_library::lifetime::process);
     if (!api.library) return;
 #define KIT_EDITLINE(name) api.name = api.library->function<decltype(api.name)>(#name)
     KIT_EDITLINE(el_init);
