@@ -94,8 +94,8 @@ int write_csv(lua_State* L, csv_writer_fn write) {
   std::string path = kit::script::to_string(L, 2);
   csv_cells header = check_header(L);
   std::vector<csv_cells> rows = check_rows(L);
-  if (!path.empty()) write(path, header, rows);
-  return 0;
+  lua_pushboolean(L, !path.empty() && write(path, header, rows));
+  return 1;
 }
 
 } // namespace

@@ -37,11 +37,19 @@ std::string program_version(const std::string& exe_dir) {
   return *v;
 }
 
-std::optional<std::string> info_request(int argc, char** argv, const std::string& exe_dir) {
+std::optional<info_answer> info_request(int argc, char** argv, const std::string& exe_dir) {
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i] ? argv[i] : "";
-    if (arg == "--help" || arg == "-h" || arg == "-?") return std::string(kUsage);
-    if (arg == "--version") return "mobrevist " + program_version(exe_dir) + "\n";
+    if (arg == "--help" || arg == "-h" || arg == "-?") return info_answer{kUsage, 0};
+    if (arg == "--version") return info_answer{"mobrevist " + program_version(exe_dir) + "\n", 0};
+  }
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i] ? argv[i] : "";
+    bool long_option = arg.size() > 2 && arg.substr(0, 2) == "--";
+    bool letter_option = arg.size() == 2 && arg[0] == '-';
+    if (long_option || letter_option || arg == "--") {
+      return info_answer{"mobrevist: unknown option " + std::string(arg) + "\n" + kUsage, 2};
+    }
   }
   return std::nullopt;
 }

@@ -5,14 +5,15 @@
 #include "app/command_line_info.h"
 #include "app/host_config.h"
 #include "platform/process_info.h"
+#include "platform/ui_loop.h"
 
 int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);  // a peer closing a socket is an error value, not a signal
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::string exe = kit::platform::executable_path();
-  if (auto text = kit::app::info_request(argc, argv, exe.substr(0, exe.find_last_of('/') + 1))) {
-    std::fputs(text->c_str(), stdout);
-    return 0;
+  if (auto answer = kit::app::info_request(argc, argv, exe.substr(0, exe.find_last_of('/') + 1))) {
+    std::fputs(answer->text.c_str(), answer->exit_code == 0 ? stdout : stderr);
+    return answer->exit_code;
   }
   kit::platform::set_process_arguments(argc, argv);
   kit::host::host_config config = MakeHostConfig();
@@ -20,5 +21,5 @@ int main(int argc, char** argv) {
     kit::host::run_message_loop();
     kit::host::shutdown(config);
   }
-  return 0;
+  return kit::platform::ui_loop::instance().exit_code();
 }

@@ -1,5 +1,6 @@
 #include "host/host_startup.h"
 
+#include <cstdio>
 #include <mutex>
 
 #include "common/singleton_ex.h"
@@ -105,8 +106,21 @@ bool startup(const host_config& config) {
 
   multiprocess::share_memory client;
   if (client.open(multiprocess::share_memory::mode::client)) {
-    multiprocess::hand_over_command_line(client, text::utf8_to_utf16(platform::full_command_line()));
+    bool handed = multiprocess::hand_over_command_line(client, text::utf8_to_utf16(platform::full_command_line()));
     client.close();
+    // One line on this start's own standard error, so that nothing seems lost: commands
+    // piped to this start cannot reach the running program's console.
+    if (!handed) {
+      std::fputs("Mobrevist is already running: its command line was too long to hand over\n", stderr);
+      platform::ui_loop::instance().set_exit_code(1);
+    } else if (platform::standard_input_is_fed()) {
+      std::fputs("Mobrevist is already running: handed over to it; the commands given on standard input were not"
+                 " run (type them in the running program, or quit it first)\n",
+                 stderr);
+      platform::ui_loop::instance().set_exit_code(1);
+    } else {
+      std::fputs("Mobrevist is already running: handed over to it\n", stderr);
+    }
     return false;
   }
   command_block().open(multiprocess::share_memory::mode::server);

@@ -17,6 +17,7 @@ enum task_status : int32_t {
   kPushSocketFailed = 1001,    // no socket could be created
   kPushConnectFailed = 1002,   // the connection to the agent failed
   kPushSendFailed = 1003,      // sending to the agent failed
+  kPushRefused = 1004,         // the agent took the bytes and closed without acknowledging them
   // Installing an app through the debug bridge.
   kInstallNoSpace = 2000,
   kInstallInvalidApk = 2001,

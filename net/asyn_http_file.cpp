@@ -79,12 +79,12 @@ asyn_http_file::asyn_http_file(asyn_http_file_event* sink) : sink_(sink), http_(
 asyn_http_file::~asyn_http_file() { close(); }
 
 bool asyn_http_file::request_file(const header_list& headers, const std::string& path, int32_t id,
-                                  const std::string& url) {
+                                  const std::string& url, bool if_modified) {
   if (path.empty() || url.empty() || is_requesting()) return false;
   header_list request_headers = headers;
   std::string destination = path;
   int64_t mtime = 0;
-  if (modification_time(destination, &mtime)) request_headers.set("If-Modified-Since", http_date(mtime));
+  if (if_modified && modification_time(destination, &mtime)) request_headers.set("If-Modified-Since", http_date(mtime));
   if (!http_.request(id, url, request_headers)) return false;
   id_ = id;
   url_ = url;
@@ -118,6 +118,7 @@ void asyn_http_file::report_ready(uint64_t size, int result) {
 }
 
 void asyn_http_file::report_failure(download_error error) {
+  last_failure_ = error;
   int32_t id = id_;
   std::string url = url_;
   http_.close();
@@ -208,6 +209,7 @@ void asyn_http_file::on_response(int32_t, http_response& response) {
 }
 
 void asyn_http_file::on_error(int32_t, int error) {
+  last_failure_ = {download_error::source::client, error};
   if (exists_not_directory(path_)) {
     report_ready(range_start_ + total_, asyn_http_file_event::kOlderFileKept);
   } else {

@@ -47,10 +47,15 @@ public:
 
   // Starts the download of url into path. False for an empty path or URL, while a
   // transfer is under way, or when the request cannot be started.
-  bool request_file(const header_list& headers, const std::string& path, int32_t id, const std::string& url);
+  // With if_modified false no "If-Modified-Since" is sent for an existing path: the file
+  // there came from elsewhere, and its date says nothing about url.
+  bool request_file(const header_list& headers, const std::string& path, int32_t id, const std::string& url,
+                    bool if_modified = true);
   // Abandons the transfer without an event; the ".tmp" keeps what was received.
   void close();
   bool is_requesting() const { return !path_.empty(); }
+  // The error of the last request that failed (also one that ended with an older file kept).
+  const download_error& last_failure() const { return last_failure_; }
 
   // The embedded client (its idle time-out may be changed).
   asyn_http& client() { return http_; }
@@ -80,6 +85,7 @@ private:
   uint64_t written_ = 0;
   uint64_t total_ = 0;
   uint64_t range_start_ = 0;
+  download_error last_failure_;
 };
 
 // "%a, %d %b %Y %H:%M:%S GMT" of a UTC time with English names whatever the locale.

@@ -35,16 +35,34 @@ int32_t id_arg(lua_State* L, int idx) {
 }
 
 // The per-task listener calling the script function at idx, or none.
-kit::net::task_listener listener_at(lua_State* L, int idx) {
+// A failure adds its error number and where it came from ("http" status, "network" or
+// client error, "file" system error; "address" when the URL could not be used); a
+// completion adds 304 when the server said the existing file is up to date.
+kit::net::task_listener listener_at(lua_State* L, int idx, const kit::net::download_queue* queue) {
   auto fn = std::make_shared<kit::engine::function_ref>(kit::engine::function_ref::at(L, idx));
   if (fn->empty()) return {};
-  return [fn](int32_t id, int64_t position, int64_t size, int32_t state) {
+  return [fn, queue](int32_t id, int64_t position, int64_t size, int32_t state) {
     kit::script::call_event(*fn, [&](lua_State* S) {
       push_int32(S, id);
       lua_pushnumber(S, static_cast<lua_Number>(position));
       lua_pushnumber(S, static_cast<lua_Number>(size));
       push_int32(S, state);
-      return 4;
+      const kit::net::download_queue::outcome& o = queue->last_outcome();
+      if (o.id != id) return 4;
+      if (state == kit::host::kTaskDone) {
+        if (!o.not_modified) return 4;
+        push_int32(S, 304);
+        return 5;
+      }
+      if (state != kit::host::kTaskFailed) return 4;
+      using source = kit::net::download_error::source;
+      push_int32(S, o.error.code);
+      const char* from = o.error.code == 0                      ? "address"
+                         : o.error.from == source::http_status ? "http"
+                         : o.error.from == source::file_system ? "file"
+                                                                : "network";
+      lua_pushstring(S, from);
+      return 6;
     });
   };
 }
@@ -96,7 +114,7 @@ int DownLoadFile(lua_State* L) {
   CLuaDownloadManager* o = self(L);
   if (!o) return 0;
   int32_t id = o->queue.download_file(kit::script::check_text(L, 2), kit::script::check_text(L, 3), int_arg(L, 4), bytes_arg(L, 5),
-                                      bytes_arg(L, 6), listener_at(L, 7));
+                                      bytes_arg(L, 6), listener_at(L, 7, &o->queue));
   push_int32(L, id);
   return 1;
 }
@@ -130,7 +148,7 @@ int AddDatebaseTask(lua_State* L) {
   int32_t id = id_arg(L, 2);
   if (id == 0) return 0;
   o->queue.add_stored_task(id, kit::script::to_string(L, 3), kit::engine::to_int64(lua_tonumber(L, 4)),
-                           kit::engine::to_int64(lua_tonumber(L, 5)), bytes_arg(L, 6), listener_at(L, 9));
+                           kit::engine::to_int64(lua_tonumber(L, 5)), bytes_arg(L, 6), listener_at(L, 9, &o->queue));
   push_int32(L, id);
   return 1;
 }

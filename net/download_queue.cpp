@@ -57,6 +57,7 @@ int32_t download_queue::download_file(const std::string& url, const std::string&
   t.listener = std::move(listener);
   t.path = path;
   t.url = url;
+  t.new_task = true;
   // The row first, so that a task failing at once is recorded with its failure.
   if (type != kUnrecordedType && store_) {
     task_record record;
@@ -121,6 +122,10 @@ int32_t download_queue::state_of(int32_t id) const {
   return it == tasks_.end() ? -1 : it->second.state;
 }
 
+bool download_queue::downloaded_before(const std::string& url, const std::string& path) const {
+  return store_ && store_->has_completed(url, path);
+}
+
 void download_queue::start_next_task() {
   if (file_.is_requesting()) return;
   for (auto& [id, t] : tasks_) {
@@ -137,7 +142,10 @@ void download_queue::start_next_task() {
     if (t.position < 0) t.position = 0;
     header_list headers;
     headers.set("Range", range_value(t.position));
-    if (file_.request_file(headers, t.path, id, t.url)) return;
+    // A file someone else put at the destination says nothing about this URL: asked for
+    // with its date, the server would answer "not modified" for a file it never sent.
+    bool if_modified = !t.new_task || downloaded_before(t.url, t.path);
+    if (file_.request_file(headers, t.path, id, t.url, if_modified)) return;
     // Refused (no URL or path, a malformed URL): the task fails like a failed transfer,
     // reported from the message window once the caller has its id, and the queue goes on.
     t.state = kTaskFailed;
@@ -147,7 +155,8 @@ void download_queue::start_next_task() {
   }
 }
 
-void download_queue::fail(int32_t id, task& t) {
+void download_queue::fail(int32_t id, task& t, const download_error& error) {
+  outcome_ = {id, error, false};
   if (store_) store_->update_task_progress(id, t.position, t.size, kTaskFailed);
   t.state = kTaskFailed;
   if (t.listener) {
@@ -176,7 +185,7 @@ void download_queue::on_ready(int32_t id, const std::string&, uint64_t size, con
   if (it != tasks_.end() && result == asyn_http_file_event::kOlderFileKept) {
     // The transfer failed and an older file stands at the destination: that file was not
     // downloaded now, so the task failed (the file is kept, and so is the ".tmp").
-    fail(id, it->second);
+    fail(id, it->second, file_.last_failure());
     post(kRunScheduler);
     return;
   }
@@ -185,14 +194,15 @@ void download_queue::on_ready(int32_t id, const std::string&, uint64_t size, con
     if (store_) store_->update_task_progress(id, final_size, final_size, kTaskDone);
     task_listener listener = std::move(it->second.listener);
     tasks_.erase(it);
+    outcome_ = {id, {}, result == asyn_http_file_event::kNotModified};
     if (listener) listener(id, final_size, final_size, kTaskDone);
   }
   start_next_task();
 }
 
-void download_queue::on_error(int32_t id, const std::string&, const download_error&) {
+void download_queue::on_error(int32_t id, const std::string&, const download_error& error) {
   auto it = tasks_.find(id);
-  if (it != tasks_.end()) fail(id, it->second);
+  if (it != tasks_.end()) fail(id, it->second, error);
   post(kRunScheduler);
 }
 
@@ -209,6 +219,7 @@ void download_queue::HandleMessage(uintptr_t code) {
     for (int32_t id : ids) {
       auto it = tasks_.find(id);
       if (it == tasks_.end() || it->second.state != kTaskFailed || !it->second.listener) continue;
+      outcome_ = {id, {}, false};  // no error number: the address could not be used
       task_listener listener = it->second.listener;
       listener(id, it->second.position, it->second.size, kTaskFailed);
     }

@@ -56,6 +56,14 @@ public:
 
   // For tests and the console: a task's state, or -1 when it is not queued.
   int32_t state_of(int32_t id) const;
+  // How the task last reported as failed or complete ended: the error of a failure, or
+  // for a completion whether the server said the file was not modified (nothing fetched).
+  struct outcome {
+    int32_t id = 0;
+    download_error error;   // code 0: none
+    bool not_modified = false;
+  };
+  const outcome& last_outcome() const { return outcome_; }
   asyn_http_file& file() { return file_; }
 
   void HandleMessage(uintptr_t code) override;
@@ -71,10 +79,14 @@ private:
     std::string url;
     int64_t size = 0;
     int64_t position = 0;
+    // A new task asks for a file at path with its date only when it is this URL's earlier
+    // download (looked up when the task starts, after the tasks before it ended).
+    bool new_task = false;
   };
+  bool downloaded_before(const std::string& url, const std::string& path) const;
 
   void start_next_task();
-  void fail(int32_t id, task& t);
+  void fail(int32_t id, task& t, const download_error& error);
   void post(uintptr_t code);
   void on_ready(int32_t id, const std::string& url, uint64_t size, const std::string& path, int result) override;
   void on_error(int32_t id, const std::string& url, const download_error& error) override;
@@ -88,6 +100,7 @@ private:
   bool init_called_ = false;
   uint32_t progress_events_ = 0;
   std::vector<int32_t> refused_;  // tasks whose start was refused, not reported yet
+  outcome outcome_;
 };
 
 // "bytes=N -": the Range value that resumes a file at position.

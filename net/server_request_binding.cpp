@@ -27,6 +27,19 @@ CLuaSubHttpRequest::reply_callback reply_to(lua_State* L, int idx) {
   };
 }
 
+// The failure function at idx: (what, code), see CLuaSubHttpRequest::failure_callback.
+CLuaSubHttpRequest::failure_callback failure_to(lua_State* L, int idx) {
+  auto function = std::make_shared<engine::function_ref>(engine::function_ref::at(L, idx));
+  if (!*function) return {};
+  return [function](const char* what, int code) {
+    script::call_event(*function, [&](lua_State* S) {
+      lua_pushstring(S, what);
+      script::push_int32(S, code);
+      return 2;
+    });
+  };
+}
+
 CLuaSubHttpRequest* self(lua_State* L) {
   return script::self<CLuaSubHttpRequest>(L);
 }
@@ -36,14 +49,14 @@ int HttpRequest(lua_State* L) {
   if (!o) return 0;
   auto type = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(script::to_int64(lua_tonumber(L, 2)))));
   std::string url = lua_type(L, 3) == LUA_TSTRING ? script::to_string(L, 3) : std::string();
-  script::push_int32(L, o->Queue(type, std::move(url), reply_to(L, 4)));
+  script::push_int32(L, o->Queue(type, std::move(url), reply_to(L, 4), failure_to(L, 5)));
   return 1;
 }
 
 int CheckUpdate(lua_State* L) {
   CLuaSubHttpRequest* o = self(L);
   if (!o) return 0;
-  script::push_int32(L, o->Queue(kReplyUpdate, CLuaSubHttpRequest::UpdateUrl(), reply_to(L, 2)));
+  script::push_int32(L, o->Queue(kReplyUpdate, CLuaSubHttpRequest::UpdateUrl(), reply_to(L, 2), failure_to(L, 3)));
   return 1;
 }
 

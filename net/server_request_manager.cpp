@@ -4,6 +4,7 @@
 #include "host/app_paths.h"
 #include "host/host_startup.h"
 #include "net/server_replies.h"
+#include "platform/ui_loop.h"
 
 namespace kit::net {
 
@@ -12,11 +13,13 @@ CLuaSubHttpRequest::~CLuaSubHttpRequest() {
   requests_.clear();
 }
 
-int32_t CLuaSubHttpRequest::Queue(int32_t type, std::string url, reply_callback callback) {
+int32_t CLuaSubHttpRequest::Queue(int32_t type, std::string url, reply_callback callback,
+                                  failure_callback on_failure) {
   int32_t id = static_cast<int32_t>(++counter_);
   server_request& entry = requests_[id];
   entry.type = type;
   entry.callback = std::move(callback);
+  entry.on_failure = std::move(on_failure);
   entry.url = std::move(url);
   Dispatch();
   return id;
@@ -43,6 +46,10 @@ void CLuaSubHttpRequest::Dispatch() {
     }
     it->second.state = 2;
     if (client_.request(it->first, it->second.url)) return;
+    // Told from the loop, not from inside the script call that queued the request.
+    if (failure_callback told = std::move(it->second.on_failure)) {
+      kit::platform::ui_loop::instance().post([told] { told("address", 0); });
+    }
     it = requests_.erase(it);
   }
 }
@@ -52,14 +59,22 @@ void CLuaSubHttpRequest::on_response(int32_t id, http_response& response) {
   if (it == requests_.end()) return;
   server_request entry = std::move(it->second);
   requests_.erase(it);
-  if (entry.callback) {
-    if (std::optional<Json::Value> root = parse_server_reply(response.body)) entry.callback(entry.type, *root);
+  std::optional<Json::Value> root = parse_server_reply(response.body);
+  if (root) {
+    if (entry.callback) entry.callback(entry.type, *root);
+  } else if (entry.on_failure) {
+    bool answered = response.status >= 200 && response.status < 300;
+    entry.on_failure(answered ? "reply" : "http", response.status);
   }
   Dispatch();
 }
 
-void CLuaSubHttpRequest::on_error(int32_t id, int) {
-  requests_.erase(id);
+void CLuaSubHttpRequest::on_error(int32_t id, int error) {
+  auto it = requests_.find(id);
+  if (it == requests_.end()) return;
+  failure_callback told = std::move(it->second.on_failure);
+  requests_.erase(it);
+  if (told) told("network", error);
   Dispatch();
 }
 

@@ -28,8 +28,15 @@ public:
   // (request type, parsed reply), on the UI thread.
   using reply_callback = std::function<void(int32_t type, const Json::Value& root)>;
 
-  // Queues a GET; the callback (possibly empty) gets the parsed reply. Returns the id.
-  int32_t Queue(int32_t type, std::string url, reply_callback callback);
+  // Why a request gave no reply table: what failed ("network": the transfer, with the
+  // socket's or the client's error number; "http": the server answered this status;
+  // "reply": the answer (with this status) is no JSON document, or too large; "address":
+  // the URL cannot be used, 0).
+  using failure_callback = std::function<void(const char* what, int code)>;
+
+  // Queues a GET; the callback (possibly empty) gets the parsed reply, on_failure (possibly
+  // empty) why there is none. Returns the id.
+  int32_t Queue(int32_t type, std::string url, reply_callback callback, failure_callback on_failure = {});
   // "http://<server>/" for the configured or the default update server.
   static std::string UpdateUrl();
 
@@ -41,6 +48,7 @@ private:
     int32_t type = 0;
     int32_t state = 1;  // 1 queued, 2 sent
     reply_callback callback;
+    failure_callback on_failure;
     std::string url;
   };
   // Sends the first queued request when the client is idle. A URL the client refuses

@@ -191,6 +191,20 @@ bool CSqliteManager::insert_task(const task_record& t) {
                });
 }
 
+bool CSqliteManager::has_completed(const std::string& url, const std::string& path) {
+  bool found = false;
+  run(db_, "select 1 from " + kTable + " where download_url=?1 and file_path=?2 and task_state=5 limit 1;",
+      [&](sqlite3_stmt* st) {
+        bind_text(st, 1, url);
+        bind_text(st, 2, path);
+      },
+      [&](sqlite3_stmt*) {
+        found = true;
+        return false;
+      });
+  return found;
+}
+
 bool CSqliteManager::load_task(int32_t task_id, task_record& t) {
   bool read = false;
   run(db_, "select * from " + kTable + " where task_id=?1;",

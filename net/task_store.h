@@ -43,6 +43,8 @@ public:
 
   bool insert_task(const task_record& task);
   bool load_task(int32_t task_id, task_record& task);
+  // Whether a task that fetched url into path completed (and its row is still there).
+  bool has_completed(const std::string& url, const std::string& path);
   bool delete_task(int32_t task_id);
   bool update_task_progress(int32_t task_id, int64_t file_pos, int64_t file_size, int32_t task_state);
 

@@ -17,16 +17,22 @@ using kit::script::call_method;
 CLuaGetFile* self(lua_State* L) { return kit::script::self<CLuaGetFile>(L); }
 
 // Wraps the script function at idx; the reference is released with the last copy. A
-// progress count is an integer, the totals are numbers.
-CLuaGetFile::callback make_callback(lua_State* L, int idx) {
+// progress count is an integer, the totals are numbers; progress calls add the length the
+// reply announced as a fifth argument.
+CLuaGetFile::callback make_callback(lua_State* L, int idx, CLuaGetFile* object) {
   auto function = std::make_shared<kit::engine::function_ref>(kit::engine::function_ref::at(L, idx));
   if (!*function) return {};
-  return [function](uint32_t id, uint32_t status, const std::string& local, uint64_t count) {
+  return [function, object](uint32_t id, uint32_t status, const std::string& local, uint64_t count) {
     kit::script::call_event(*function, [&](lua_State* S) {
       kit::script::push_int32(S, id);
       kit::script::push_int32(S, status);
       kit::script::push_string(S, local);
-      if (status == kit::host::kTaskRunning || status == kit::host::kTaskConnectionFailed) {
+      if (status == kit::host::kTaskRunning) {
+        kit::script::push_int32(S, static_cast<int64_t>(count));
+        lua_pushnumber(S, static_cast<lua_Number>(object->reply_length()));
+        return 5;
+      }
+      if (status == kit::host::kTaskConnectionFailed) {
         kit::script::push_int32(S, static_cast<int64_t>(count));
       } else {
         lua_pushnumber(S, static_cast<lua_Number>(count));
@@ -42,7 +48,7 @@ int get(lua_State* L, uint16_t type) {
   if (!object) return 0;
   std::string remote = kit::script::check_text(L, 2);
   std::string local = kit::script::check_text(L, 3);
-  uint32_t id = object->AddTask(type, remote, local, make_callback(L, 4));
+  uint32_t id = object->AddTask(type, remote, local, make_callback(L, 4, object));
   kit::script::push_int32(L, id);
   return 1;
 }

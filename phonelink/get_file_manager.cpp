@@ -203,6 +203,7 @@ void CLuaGetFile::on_recv(const uint8_t* data, uint32_t length, uint32_t* consum
     if (length < kit::agent::transfer::kPullReplyHeaderSize) return;  // kept for the next read
     need_header_ = false;
     remaining_ = kit::phonelink::pull_reply_length(data);
+    reply_length_ = remaining_;
     header = kit::agent::transfer::kPullReplyHeaderSize;
   }
   uint32_t n = std::min(remaining_, length - header);

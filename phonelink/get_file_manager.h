@@ -40,6 +40,8 @@ public:
   void UnInit();
   // Queues a request; sends it at once when nothing is in flight. Returns the task id.
   uint32_t AddTask(uint16_t type, const std::string& remote, const std::string& local, callback cb);
+  // The file length the reply being received announced (progress callbacks may show it).
+  uint32_t reply_length() const { return reply_length_; }
   // A waiting task is removed without a call; one in flight ends as cancelled when its
   // next data arrives.
   void CancleTask(uint32_t id);
@@ -95,6 +97,7 @@ private:
   bool busy_ = false;
   bool need_header_ = true;
   uint32_t remaining_ = 0;
+  uint32_t reply_length_ = 0;  // the length the current reply announced
   bool done_ = false;
   kit::platform::file file_;
   uint32_t file_owner_ = 0;  // the task whose reply file_ belongs to

@@ -273,10 +273,12 @@ uint32_t CLuaSendFile::transfer(const job& j, uint32_t& bytes) {
   // would leave it waiting for bytes that never come, and us waiting for its answer.
   if (remaining != 0) return failed(kit::host::kPushSendFailed);
   // No acknowledgement: a cancel (or stop) made us give up on it; an agent that closed
-  // the connection instead still counts as done.
+  // the connection instead did not store the file (a destination it refuses, a full
+  // storage), so the push failed.
   if (!socket_.receive_one()) {
     if (should_stop()) return 0;
     if (cancel_) return kit::host::kTaskStopped;
+    return kit::host::kPushRefused;
   }
   return kit::host::kTaskDone;
 }

@@ -28,8 +28,8 @@ public:
   bool connect(const std::string& address, uint16_t port);
   // Sends every byte; false when the connection failed, was aborted or the stop came.
   bool send_all(const void* data, size_t length);
-  // Waits for one byte. True when a byte arrived or the peer closed in order; false on an
-  // error, an abort or the stop.
+  // Waits for one byte. True when a byte arrived; false when the peer closed without one,
+  // on an error, an abort or the stop.
   bool receive_one();
   // Thread-safe: shuts the connection down so that a blocked call returns.
   void abort();

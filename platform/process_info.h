@@ -25,6 +25,9 @@ int current_process_id();
 
 // Whether the standard stream (0 input, 1 output, 2 error) is a terminal.
 bool is_terminal(int stream);
+// Whether standard input brings something to read from another program or a file: a pipe,
+// a socket or a non-empty regular file (not a terminal, not /dev/null).
+bool standard_input_is_fed();
 
 // Milliseconds since an arbitrary fixed point (the system's start), wrapping at 2^32.
 unsigned tick_count();

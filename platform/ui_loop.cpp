@@ -147,6 +147,7 @@ bool ui_loop::on_ui_thread() const { return impl_->ui_thread.load() == std::this
 void ui_loop::restart() {
   impl_->io.restart();
   impl_->stopped = false;
+  exit_code_ = 0;
 }
 
 } // namespace kit::platform

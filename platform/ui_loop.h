@@ -29,6 +29,9 @@ public:
   // Ends run() and releases every sender still waiting. Safe from any thread.
   void stop();
   bool stopped() const;
+  // The status the process exits with once the loop has ended (0 unless set).
+  void set_exit_code(int code) { exit_code_ = code; }
+  int exit_code() const { return exit_code_; }
   bool on_ui_thread() const;
 
   // Makes a stopped loop runnable again (tests run several loops in one process).
@@ -42,6 +45,7 @@ private:
   ~ui_loop();
   struct impl;
   impl* impl_;
+  int exit_code_ = 0;
   friend boost::asio::io_context& ui_io_context();
 };
 

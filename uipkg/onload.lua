@@ -24,6 +24,17 @@ devices.on_change(function(serial, change)
 end)
 devices.start()
 
+-- Another start of the program hands its command line over to this one: say so.
+GetObject("AppHelp.Object"):AttachCommandEvent(function(switches)
+  local parts = {}
+  for name, value in pairs(type(switches) == "table" and switches or {}) do
+    parts[#parts + 1] = value ~= "" and (tostring(name) .. ":" .. tostring(value)) or tostring(name)
+  end
+  table.sort(parts)
+  print(require("console.text").clean("another start of the program was handed over here"
+    .. (#parts > 0 and (": " .. table.concat(parts, " ")) or "")))
+end)
+
 UI = UI or {}
 UI.commands = commands.handlers()
 

@@ -68,7 +68,21 @@ int SetHdropData(lua_State* L) {
   return 0;
 }
 
+// GetFormats() -> the formats the clipboard holds, as a list of names.
+int GetFormats(lua_State* L) {
+  CLuaClipBoardData* clipboard = self(L);
+  if (!clipboard) return 0;
+  std::vector<std::string> formats = clipboard->GetFormats();
+  lua_createtable(L, static_cast<int>(formats.size()), 0);
+  for (size_t i = 0; i < formats.size(); ++i) {
+    lua_pushlstring(L, formats[i].data(), formats[i].size());
+    lua_rawseti(L, -2, static_cast<int>(i + 1));
+  }
+  return 1;
+}
+
 const UIS_Method kMethods[] = {{"GetTxtData", GetTxtData, 0},
+                               {"GetFormats", GetFormats, 0},
                                {"SetTxtData", SetTxtData, 0},
                                {"GetHdropData", GetHdropData, 0},
                                {"SetHdropData", SetHdropData, 0},

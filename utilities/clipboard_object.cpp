@@ -67,6 +67,16 @@ std::string CLuaClipBoardData::GetText() {
   return "";
 }
 
+std::vector<std::string> CLuaClipBoardData::GetFormats() {
+  std::vector<std::string> formats;
+  if (!have_display()) return formats;
+  for (const std::string& t : clip::targets()) {
+    if (t == "TARGETS" || t == "TIMESTAMP" || t == "MULTIPLE" || t == "SAVE_TARGETS" || t == "DELETE") continue;
+    formats.push_back(t);
+  }
+  return formats;
+}
+
 void CLuaClipBoardData::SetText(const std::string& utf8) {
   if (!have_display()) return;
   clip::set({{"UTF8_STRING", utf8}, {"text/plain;charset=utf-8", utf8}, {"STRING", utf8_to_latin1(utf8)}},

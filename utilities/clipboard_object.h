@@ -13,6 +13,9 @@ public:
   static constexpr int kCopyEffect = 5;
 
   std::string GetText();
+  // The formats the clipboard's owner offers (MIME types and X target names), without the
+  // bookkeeping targets every owner has; empty without a display or an owner.
+  std::vector<std::string> GetFormats();
   void SetText(const std::string& utf8);
   // The file list's paths and its drop effect; no paths when there is no file list.
   std::vector<std::string> GetFiles(int& effect);

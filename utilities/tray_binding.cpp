@@ -20,9 +20,10 @@ CLuaNotifyTray* tray(lua_State* L) {
   return t;
 }
 
+// CreateNotifyTray() -> true when the icon is shown.
 int CreateNotifyTray(lua_State* L) {
-  tray(L)->Create();
-  return 0;
+  lua_pushboolean(L, tray(L)->Create());
+  return 1;
 }
 int ModifyTrayTips(lua_State* L) {
   CLuaNotifyTray* t = tray(L);

@@ -62,14 +62,15 @@ CLuaNotifyTray::~CLuaNotifyTray() {
   }
 }
 
-void CLuaNotifyTray::Create() {
+bool CLuaNotifyTray::Create() {
   tips_ = "Mobrevant";
   icon_ = kProgramIcon;
   if (!kit::platform::dbus::session_bus()) {
     kit::platform::note_no_desktop("session bus");
-    return;
+    return false;
   }
   item_->show(tips_, load_icon(icon_));
+  return item_->shown();
 }
 
 void CLuaNotifyTray::SetTips(const std::string& utf8) {

@@ -23,7 +23,8 @@ public:
   CLuaNotifyTray(const CLuaNotifyTray&) = delete;
   CLuaNotifyTray& operator=(const CLuaNotifyTray&) = delete;
 
-  void Create();
+  // True when the icon is shown (a desktop's tray is there to show it).
+  bool Create();
   void SetTips(const std::string& utf8);
   void SetIcon(int64_t resource);
   void Delete();

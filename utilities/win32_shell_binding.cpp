@@ -35,9 +35,11 @@ std::string check_text(lua_State* L, int idx) {
 namespace {
 using kit::utilities::shell::is_shell;
 
-// Ends the message loop; shutdown follows once the current handler returns.
+// Ends the message loop; shutdown follows once the current handler returns. A number
+// given is the status the process exits with.
 int PostQuitMessage(lua_State* L) {
   if (!is_shell(L)) return 0;
+  if (lua_isnumber(L, 2)) kit::platform::ui_loop::instance().set_exit_code(static_cast<int>(lua_tointeger(L, 2)) & 0xFF);
   kit::platform::ui_loop::instance().stop();
   return 0;
 }
@@ -48,11 +50,13 @@ int GetTickCount(lua_State* L) {
   return 1;
 }
 
-// Whether standard output (fd 1) is a terminal: console scripts then redraw progress in
-// place; piped or redirected output gets whole lines instead.
+// Whether standard output (fd 1), or the descriptor given (0 for standard input), is a
+// terminal: console scripts then redraw progress in place and ask before risky work;
+// piped or redirected output gets whole lines instead.
 int IsTerminal(lua_State* L) {
   if (!is_shell(L)) return 0;
-  lua_pushboolean(L, kit::platform::is_terminal(1));
+  int fd = lua_isnumber(L, 2) ? static_cast<int>(lua_tointeger(L, 2)) : 1;
+  lua_pushboolean(L, (fd == 0 || fd == 1 || fd == 2) && kit::platform::is_terminal(fd));
   return 1;
 }
 

@@ -87,9 +87,10 @@ bool blocking_tcp_client::receive_one() {
   for (;;) {
     char byte;
     ssize_t n = ::recv(fd_, &byte, 1, 0);
-    if (n >= 0) {
+    if (n == 0) return false;  // the peer closed without answering
+    if (n > 0) {
       std::lock_guard<std::mutex> lock(m_);
-      return !aborted_;  // a shut-down socket reads as closed; that is not the peer's answer
+      return !aborted_;
     }
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return false;

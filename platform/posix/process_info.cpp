@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kit::platform {
@@ -79,5 +81,17 @@ namespace kit::platform {
 int current_process_id() { return static_cast<int>(::getpid()); }
 
 bool is_terminal(int stream) { return stream >= 0 && stream <= 2 && ::isatty(stream) == 1; }
+
+bool standard_input_is_fed() {
+  struct stat st {};
+  if (::fstat(0, &st) != 0) return false;
+  if (S_ISREG(st.st_mode)) return st.st_size > 0;
+  if (!S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode)) return false;
+  // A pipe already at its end brought nothing; one still open may bring commands later.
+  pollfd p{0, POLLIN, 0};
+  if (::poll(&p, 1, 0) != 1) return true;
+  char byte = 0;
+  return ::read(0, &byte, 1) != 0;
+}
 
 } // namespace kit::platform

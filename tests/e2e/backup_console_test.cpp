@@ -79,19 +79,27 @@ TEST(BackupConsole, ContactsAreBackedUpListedAndRestoredOnlyAfterYes) {
   ASSERT_TRUE(phone.command("no", "cancelled")) << host->out();
   ASSERT_TRUE(phone.command("contacts", "60 contacts (first 10 shown")) << host->out();
 
-  ASSERT_TRUE(phone.command("restore " + date, "send these 60 contacts")) << host->out();
-  ASSERT_TRUE(phone.command("yes", "restore: 60 of 60 contacts added to the phone")) << host->out() << host->err();
-  ASSERT_TRUE(phone.command("contacts all", "120 contacts")) << host->out();
+  // Contacts the phone holds already (same name and number) are skipped: only the deleted
+  // one comes back. A backup is named by 'latest' or a prefix of its name as well.
+  ASSERT_TRUE(phone.command("delete-contact 100", "contact 100 deleted")) << host->out();
+  ASSERT_TRUE(phone.command("restore latest", "send these 60 contacts")) << host->out();
+  ASSERT_TRUE(phone.command("y", "restore: 1 of 60 contacts added to the phone, 59 skipped (already on the phone)"))
+      << host->out() << host->err();
+  ASSERT_TRUE(phone.command("contacts all", "\n60 contacts\n")) << host->out();
   EXPECT_TRUE(has(host->out(), "160  张伟  010-60000000\n")) << host->out();
+  ASSERT_TRUE(phone.command("restore " + date.substr(0, 4), "restore: backup " + date + " holds 60")) << host->out();
+  // A line that is no answer cancels the question and runs as a command.
+  ASSERT_TRUE(phone.command("backups", "1 backups")) << host->out();
+  EXPECT_TRUE(has(host->out(), "cancelled\n")) << host->out();
 
-  // A date naming a file outside the profile folder, or no backup at all.
+  // A name outside the profile folder, or no backup at all.
   phone.app.write("secret", "x");
-  ASSERT_TRUE(phone.command("restore ../secret", "restore: no readable backup ../secret")) << host->out();
-  ASSERT_TRUE(phone.command("restore", "usage: restore <date>")) << host->out();
+  ASSERT_TRUE(phone.command("restore ../secret", "restore: no backup ../secret")) << host->out();
+  ASSERT_TRUE(phone.command("restore", "usage: restore <name> | restore latest")) << host->out();
 
   host->write_stdin("quit\n");
   auto r = host->wait();
-  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.exit_code, 1) << r.err;
   EXPECT_EQ(r.err, "");
 }
 
@@ -116,11 +124,29 @@ TEST(BackupConsole, SmsAndContactsExportToCsvAndContactsImportBack) {
   EXPECT_TRUE(host->wait_for_output("  张伟  010-60000000\n")) << host->out();
 
   ASSERT_TRUE(phone.command("import contacts " + sms, "import: cannot read " + sms)) << host->out();
-  ASSERT_TRUE(phone.command("export photos x.csv", "usage: export sms <file> | export contacts <file>")) << host->out();
+  ASSERT_TRUE(phone.command("export photos x.csv", "usage: export sms <file>")) << host->out();
   ASSERT_TRUE(phone.command("import contacts", "usage: import contacts <file>")) << host->out();
+
+  // A file that cannot be written is a failure, whatever the folder.
+  for (const std::string bad : {"/nonexistent-dir/c.csv", "/proc/nope.csv"}) {
+    ASSERT_TRUE(phone.command("export contacts " + bad, "export: cannot write " + bad)) << host->out();
+  }
+  // The readable export: UTF-8, dates and directions a spreadsheet shows as they are.
+  std::string readable = phone.work / "out/readable.csv";
+  ASSERT_TRUE(phone.command("export sms " + readable + " --readable", "export: 320 SMS written to " + readable))
+      << host->out();
+  std::string rows = read_file(readable);
+  EXPECT_EQ(rows.substr(0, 31), "\xEF\xBB\xBF" "Date,Direction,Number,Body\r\n") << rows.substr(0, 200);
+  EXPECT_TRUE(has(rows, ",in,+86 138 0000 1111,")) << rows.substr(0, 400);
+
+  // Contacts read from a file are added to the phone after a yes.
+  ASSERT_TRUE(phone.command("import contacts \"" + contacts + "\"", "add these 60 contacts to the phone?")) << host->out();
+  // (Names the CSV's code page cannot hold come back changed, so they count as new.)
+  ASSERT_TRUE(phone.command("yes", "skipped (already on the phone)\n")) << host->out();
+  EXPECT_TRUE(has(host->out(), "import: ")) << host->out();
 
   host->write_stdin("quit\n");
   auto r = host->wait();
-  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.exit_code, 1) << r.err;
   EXPECT_EQ(r.err, "");
 }

@@ -71,11 +71,12 @@ std::unique_ptr<child_process> start_agent(const temp_dir& work) {
     ASSERT_TRUE((host)->wait_for_output(expected, 20000)) << "after: " << (line) << "\n" << (host)->out();             \
   } while (0)
 
-void quit(child_process& host) {
+// Quits; the exit status says whether every command of the session succeeded.
+void quit(child_process& host, int status, const std::string& err = "") {
   host.write_stdin("quit\n");
   auto r = host.wait();
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exit_code, status) << r.err;
+  EXPECT_EQ(r.err, err);
 }
 
 } // namespace
@@ -120,6 +121,16 @@ TEST(ConsoleCommands, PhoneCommandsPrintWhatThePhoneHoldsAndChange) {
   EXPECT_TRUE(has(host->out(), "10086  see you at 8\n")) << host->out();
   TYPE_AND_SEE(host, "send \"+86 138 0000 1111\" on my way", "SMS sent to +86 138 0000 1111\n");
   TYPE_AND_SEE(host, "send 10086", "usage: send <number> <text>");
+  // Wrong arguments get the usage or a sentence, never a silent default.
+  TYPE_AND_SEE(host, "send 10086 \"  \"", "send: the text is empty");
+  TYPE_AND_SEE(host, "add-contact \"\" 13800001111", "add-contact: the name is empty");
+  TYPE_AND_SEE(host, "sms abc", "usage: sms [thread number | all]");
+  TYPE_AND_SEE(host, "sms all extra", "usage: sms [thread number | all]");
+  TYPE_AND_SEE(host, "contacts 5", "usage: contacts [all]");
+  TYPE_AND_SEE(host, "music everything", "usage: music [all]");
+  TYPE_AND_SEE(host, "sms 3", " SMS\n");
+  EXPECT_TRUE(has(host->out(), "  in   +86 138 0000 1333  ") || has(host->out(), "  out  +86 138 0000 1333  "))
+      << host->out();
 
   TYPE_AND_SEE(host, "uninstall com.example.chat", "uninstalled com.example.chat\n");
   TYPE_AND_SEE(host, "uninstall com.example.chat", "no app com.example.chat on the phone");
@@ -130,7 +141,7 @@ TEST(ConsoleCommands, PhoneCommandsPrintWhatThePhoneHoldsAndChange) {
   EXPECT_TRUE(has(c.adb_log(), " -s 0a1b2c3d install -r " + (work / "notes.apk") + "\n")) << c.adb_log();
   TYPE_AND_SEE(host, "install " + (work / "notes.txt"), "is not an app package: give a file ending in .apk");
   TYPE_AND_SEE(host, "install " + (work / "missing.apk"), "install: cannot read " + (work / "missing.apk"));
-  quit(*host);
+  quit(*host, 1);
 }
 
 TEST(ConsoleCommands, HelpListsByGroupAndShowsOneCommandWithAnExample) {
@@ -154,6 +165,36 @@ TEST(ConsoleCommands, HelpListsByGroupAndShowsOneCommandWithAnExample) {
   EXPECT_TRUE(has(r.out, "no command nothing (type 'help' for the list)")) << r.out;
 }
 
+// Piped runs finish the work they started before they exit, and the exit status says
+// whether every command succeeded; 'exit' and 'q' quit like 'quit'.
+TEST(ConsoleCommands, PipedRunsWaitForTheirWorkAndExitWithItsStatus) {
+  temp_dir work;
+  auto agent = start_agent(work);
+  script_install app;
+  app.copy_default_package();
+  testsupport::write_file(work / "a.txt", "pushed from a pipe\n");
+  struct run_case {
+    std::string input;
+    int status;
+    std::vector<std::string> seen;
+  };
+  const std::vector<run_case> cases = {
+      {"send 10086 \"from a pipe\"\n", 0, {"SMS sent to 10086\n"}},
+      {"sms all\n", 0, {"321 SMS\n", "from a pipe\n"}},
+      {"push " + (work / "a.txt") + " /sdcard/piped.txt\ncontacts\nexit\n", 0,
+       {"push /sdcard/piped.txt: done, 19 bytes\n", "contacts (first 10 shown"}},
+      {"sms abc\nq\n", 1, {"usage: sms [thread number | all]\n"}},
+      {"bogus\n", 1, {"unknown command: bogus"}},
+      {"push " + (work / "missing.txt") + " /sdcard/m.txt\n", 1, {"cannot read the local file"}},
+  };
+  for (const run_case& c : cases) {
+    auto r = app.run({}, c.input, 60000);
+    EXPECT_EQ(r.exit_code, c.status) << c.input << r.out << r.err;
+    for (const std::string& line : c.seen) EXPECT_TRUE(has(r.out, line)) << c.input << "\n" << r.out;
+  }
+  EXPECT_EQ(read_file(work / "phone/sdcard/piped.txt"), "pushed from a pipe\n");
+}
+
 TEST(ConsoleCommands, SeveralFilesAndAFolderArePushedAndPulledWithProgressPerTenth) {
   temp_dir work;
   auto agent = start_agent(work);
@@ -163,6 +204,8 @@ TEST(ConsoleCommands, SeveralFilesAndAFolderArePushedAndPulledWithProgressPerTen
   testsupport::write_file(work / "pc/small.txt", small);
   testsupport::write_file(work / "pc/album/one.jpg", "one");
   testsupport::write_file(work / "pc/album/inner/two.jpg", "two");
+  ASSERT_EQ(::mkdir((c.app.root() + "/home").c_str(), 0700), 0);
+  c.app.set_env("HOME", c.app.root() + "/home");
   auto host = c.start_connected();
 
   TYPE_AND_SEE(host, "push " + (work / "pc/big.bin") + " " + (work / "pc/small.txt") + " " + (work / "pc/album") +
@@ -189,13 +232,27 @@ TEST(ConsoleCommands, SeveralFilesAndAFolderArePushedAndPulledWithProgressPerTen
   EXPECT_EQ(read_file(work / "back/one.jpg"), "one");
   TYPE_AND_SEE(host, "pull /sdcard/Download/small.txt /sdcard/no-such " + (work / "back"),
                "pull: 1 of 2 files done, 1 failed (see above)\n");
-  EXPECT_TRUE(has(host->out(), "(empty, or no such file on the phone: check the path with 'files')")) << host->out();
+  // A missing phone file is a failure, and no empty local file is left for it.
+  EXPECT_TRUE(has(host->out(), "pull /sdcard/no-such: failed: the phone has no file /sdcard/no-such")) << host->out();
+  EXPECT_FALSE(testsupport::file_exists(work / "back/no-such"));
+  // A phone folder is pulled with its files, into a local folder of that name.
+  TYPE_AND_SEE(host, "pull /sdcard/Documents " + (work / "docs"), "pull /sdcard/Documents: 6 of 6 files written under ");
+  EXPECT_TRUE(testsupport::file_exists(work / "docs/旅行计划 ✈️.pdf"));
+  // A push the phone does not store (here onto a folder) is refused, not done.
+  TYPE_AND_SEE(host, "push " + (work / "pc/small.txt") + " /sdcard/Download/album",
+               "push /sdcard/Download/album: failed: refused by the phone");
+  TYPE_AND_SEE(host, "push " + (work / "pc/small.txt") + " \"\"", "push: the phone path is empty\n");
+  TYPE_AND_SEE(host, "push " + (work / "pc/small.txt") + " /sdcard/../../y", "push: the phone path /sdcard/../../y holds '..'");
+  // ~ is the home folder in local paths.
+  TYPE_AND_SEE(host, "pull /sdcard/Download/small.txt ~/from-phone.txt",
+               "written to " + c.app.root() + "/home/from-phone.txt\n");
+  EXPECT_EQ(read_file(c.app.root() + "/home/from-phone.txt"), small);
   TYPE_AND_SEE(host, "push " + (work / "pc/small.txt") + " " + (work / "pc/nothing") + " /sdcard/Download/",
                "push: 1 of 2 files done, 1 failed (see above)\n");
   EXPECT_TRUE(has(host->out(), "push /sdcard/Download/nothing: failed: cannot read the local file " +
                                    (work / "pc/nothing") + ": check that it exists and that you may read it"))
       << host->out();
-  quit(*host);
+  quit(*host, 1);
 }
 
 TEST(ConsoleCommands, WithoutAPhoneEveryCommandSaysWhatToDo) {
@@ -218,7 +275,7 @@ TEST(ConsoleCommands, WithoutAPhoneEveryCommandSaysWhatToDo) {
                "answer");
   // No status number is left without words.
   EXPECT_FALSE(has(host->out(), "status ")) << host->out();
-  quit(*host);
+  quit(*host, 1);
 }
 
 TEST(ConsoleCommands, CopyAndPasteTextAndFilesThroughTheDesktopClipboard) {
@@ -257,7 +314,16 @@ TEST(ConsoleCommands, CopyAndPasteTextAndFilesThroughTheDesktopClipboard) {
   EXPECT_EQ(xclip_out(""), work / "c.png" + " and more");
   TYPE_AND_SEE(host, "copy", "usage: copy <text>  or  copy <file>...");
   TYPE_AND_SEE(host, "tray sideways", "usage: tray on|off");
-  quit(*host);
+  // Without a session bus there is no tray icon to show, and the console says so.
+  TYPE_AND_SEE(host, "tray on", "tray: no icon: there is no desktop session bus");
+  // An image is on the clipboard: paste says what is there.
+  testsupport::write_file(work / "dot.png", "\x89PNG\r\n\x1a\nnot really");
+  ASSERT_EQ(testsupport::run_with_env({"sh", "-c", "xclip -selection clipboard -t image/png -i '" + (work / "dot.png") +
+                                                       "' </dev/null >/dev/null 2>&1"},
+                                      {"DISPLAY=" + x.name()}),
+            0);
+  TYPE_AND_SEE(host, "paste", "the clipboard holds image/png: paste shows only text and files\n");
+  quit(*host, 1, "desktop: no session bus; desktop methods return empty results\n");
 }
 
 TEST(ConsoleCommands, CopyWithoutADesktopSaysSo) {
@@ -265,7 +331,7 @@ TEST(ConsoleCommands, CopyWithoutADesktopSaysSo) {
   app.copy_default_package();
   app.set_env("DISPLAY", "");
   auto r = app.run({}, "copy hi\npaste\nquit\n");
-  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.exit_code, 1) << r.err;
   EXPECT_TRUE(has(r.out, "copy: no desktop session is available (DISPLAY is not set)")) << r.out;
   EXPECT_TRUE(has(r.out, "paste: no desktop session is available")) << r.out;
 }

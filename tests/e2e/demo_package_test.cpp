@@ -96,7 +96,9 @@ TEST(DemoPackage, ArrivingPhoneIsConnectedAndItsDataListedPushedAndPulled) {
 
   host->write_stdin("sms\n");
   ASSERT_TRUE(host->wait_for_output("320 SMS (first 10 shown")) << host->out() << host->err();
-  EXPECT_TRUE(has(host->out(), "thread 1  +86 138 0000 1111  ")) << host->out();
+  // Each message with its date and direction.
+  EXPECT_TRUE(has(host->out(), "thread 1  20")) << host->out();
+  EXPECT_TRUE(has(host->out(), "  in   +86 138 0000 1111  ")) << host->out();
   host->write_stdin("contacts\n");
   ASSERT_TRUE(host->wait_for_output("60 contacts (first 10 shown")) << host->out();
   EXPECT_TRUE(has(host->out(), "100  张伟  010-60000000\n")) << host->out();
@@ -123,7 +125,7 @@ TEST(DemoPackage, ArrivingPhoneIsConnectedAndItsDataListedPushedAndPulled) {
   host->write_stdin("quit\n");
   auto r = host->wait();
   EXPECT_FALSE(r.timed_out);
-  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.exit_code, 1) << r.err;  // the wrong uses above failed
   EXPECT_EQ(r.err, "");
 }
 
@@ -159,18 +161,19 @@ TEST(DemoPackage, MissingAuthorisationOrAgentStopsTheRoadWithALine) {
     auto host = demo.app.start();
     ASSERT_TRUE(host->wait_for_output(c.line, 20000)) << host->out() << host->err();
     EXPECT_FALSE(has(host->out(), "agent connected")) << host->out();
-    host->write_stdin("pull /sdcard/x.txt " + (work / "x.txt") + "\n");
     if (c.agent == agent_kind::none) {
+      host->write_stdin("pull /sdcard/x.txt " + (work / "x.txt") + "\n");
       EXPECT_TRUE(host->wait_for_output("notification channel failed")) << host->out();
       EXPECT_TRUE(host->wait_for_output("pull /sdcard/x.txt: failed: connection to the agent's pull port failed"))
           << host->out();
     } else if (c.agent == agent_kind::normal) {
-      EXPECT_TRUE(host->wait_for_output("pull /sdcard/x.txt: done, 0 bytes")) << host->out();
+      host->write_stdin("pull /sdcard/x.txt " + (work / "x.txt") + "\n");
+      EXPECT_TRUE(host->wait_for_output("pull /sdcard/x.txt: failed: the phone has no file /sdcard/x.txt")) << host->out();
     }
     host->write_stdin("sms\n");
-    host->close_stdin();  // the end of input quits, also with requests still waiting
-    auto r = host->wait();
+    host->close_stdin();  // the end of input waits for the request, which ends or gives up
+    auto r = host->wait(60000);
     EXPECT_FALSE(r.timed_out);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.exit_code, 1) << r.err;
   }
 }

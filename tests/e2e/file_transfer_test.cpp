@@ -87,8 +87,10 @@ get:Init()
 local left = #pushes
 for _, p in ipairs(pushes) do
   local id = send[p[1]](send, p[2], src .. p[3], function(id, status, bytes, path)
-    if status == 5 then
-      print('pushed ' .. id .. ' ' .. path)
+    -- The push out of the phone's storage is read and refused, not acknowledged.
+    local refused = status == 1004 and p[2] == '../../outside.txt'
+    if status == 5 or refused then
+      print((refused and 'refused ' or 'pushed ') .. id .. ' ' .. path)
       left = left - 1
       if left == 0 then start_pulls() end
     elseif status ~= 1 then

@@ -285,19 +285,38 @@ TEST_F(DownloadQueue, CompleteTemporaryFileIsFinishedNotRefusedForEver) {
   EXPECT_FALSE(testsupport::file_exists(dir / "w.bin.tmp"));
 }
 
-TEST_F(DownloadQueue, NotModifiedCompletesWithTheExistingFilesSize) {
-  raw_http_server not_modified([](raw_connection& c) {
-    if (!c.read_request().empty()) c.send("HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n");
+// A file someone else put at the destination is not asked for with its date (the server
+// would call it up to date); the same URL's own earlier download is, and a 304 completes
+// with the existing file's size and says nothing was fetched.
+TEST_F(DownloadQueue, OnlyTheSameUrlsEarlierDownloadIsAskedForWithItsDate) {
+  raw_http_server server304([](raw_connection& c) {
+    std::string request = c.read_request();
+    if (request.empty()) return;
+    if (request.find("If-Modified-Since: ") != std::string::npos) {
+      c.send("HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n");
+    } else {
+      c.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nfresh");
+    }
   });
   testsupport::write_file(dir / "old.bin", std::string(1234, 'o'));
-  int32_t id = queue->download_file(not_modified.url("/old.bin"), dest("old.bin"), 1, "old", "", listener());
+  int32_t first = queue->download_file(server304.url("/old.bin"), dest("old.bin"), 1, "old", "", listener());
+  ASSERT_TRUE(net_test::run_loop());
+  ASSERT_EQ(reports.back().state, kTaskDone);
+  EXPECT_EQ(testsupport::read_file(dir / "old.bin"), "fresh");
+  EXPECT_EQ(server304.requests()[0].find("If-Modified-Since: "), std::string::npos);
+  EXPECT_FALSE(queue->last_outcome().not_modified);
+
+  reports.clear();
+  int32_t again = queue->download_file(server304.url("/old.bin"), dest("old.bin"), 1, "old", "", listener());
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].state, kTaskDone);
-  EXPECT_EQ(reports[0].position, 1234);
-  EXPECT_EQ(reports[0].size, 1234);
-  EXPECT_EQ(row(id).file_size, 1234);
-  EXPECT_NE(not_modified.requests()[0].find("If-Modified-Since: "), std::string::npos);
+  EXPECT_EQ(reports[0].position, 5);
+  EXPECT_EQ(row(again).file_size, 5);
+  EXPECT_NE(server304.requests()[1].find("If-Modified-Since: "), std::string::npos);
+  EXPECT_EQ(queue->last_outcome().id, again);
+  EXPECT_TRUE(queue->last_outcome().not_modified);
+  EXPECT_NE(first, again);
 }
 
 // A destination whose name is not UTF-8 (a byte name, as this system allows) is written

@@ -82,6 +82,7 @@ TEST(ProtocolNames, ThePackageUsesTheNumbersOfTheProtocolHeader) {
       {"PUSH_SOCKET_FAILED", kit::host::kPushSocketFailed},
       {"PUSH_CONNECT_FAILED", kit::host::kPushConnectFailed},
       {"PUSH_SEND_FAILED", kit::host::kPushSendFailed},
+      {"PUSH_REFUSED", kit::host::kPushRefused},
       {"PULL_CANNOT_WRITE", kit::host::kPullCannotWrite},
   };
   EXPECT_EQ(macros_of_package(), expected);

@@ -34,7 +34,7 @@ struct received {
 };
 
 // Reads a push the way the agent does: the header, then exactly the announced bytes, then
-// one byte back.
+// one byte back; a destination starting with "refuse" is read and not acknowledged.
 class push_agent {
 public:
   push_agent()
@@ -47,6 +47,7 @@ public:
           r.data.resize(length - 4 - dest_len);
           if (!read_exact(fd, r.destination.data(), dest_len)) return;
           if (!read_exact(fd, r.data.data(), r.data.size())) return;
+          if (r.destination.rfind("refuse", 0) == 0) return;
           {
             std::lock_guard<std::mutex> lock(m_);
             pushes_.push_back(r);
@@ -146,12 +147,16 @@ TEST_F(SendFile, FailuresAreReportedOnceTheQueueMovesOnAndTasksEndInIdOrder) {
   push.AddTask(kit::agent::transfer::kPushCommon, "missing", dir / "no such file", recorder());
   push.AddTask(kit::agent::transfer::kPushPhoto, "g", good, recorder());
   push.AddTask(kit::agent::transfer::kPushMusic, "o", other, recorder());
-  ASSERT_TRUE(ui.run_until([&] { return finals() == 3; }));
+  // The agent takes the bytes and closes without its acknowledgement: not stored.
+  push.AddTask(kit::agent::transfer::kPushCommon, "refuse/this", good, recorder());
+  ASSERT_TRUE(ui.run_until([&] { return finals() == 4; }));
   EXPECT_EQ(calls, (std::vector<call>{{2, kit::host::kPushOpenFailed, 0, dir / "no such file"},
                                       {3, 1, 3, good},
                                       {3, 5, 3, good},
                                       {4, 1, 2, other},
-                                      {4, 5, 2, other}}));
+                                      {4, 5, 2, other},
+                                      {5, 1, 3, good},
+                                      {5, kit::host::kPushRefused, 3, good}}));
   auto pushes = agent.pushes();
   ASSERT_EQ(pushes.size(), 2u);
   EXPECT_EQ(pushes[0].header.substr(0, 2), std::string("\x6A\x00", 2));

@@ -40,15 +40,15 @@ TEST(DownloadConsole, DownloadShowsTenthsThenDoneAndTheList) {
   ASSERT_TRUE(host->wait_for_output("done, 3.0 MiB to " + dest, 60000)) << host->out() << host->err();
   host->write_stdin("downloads\ndownload\nstop 99\nresume x\nquit\n");
   auto r = host->wait();
-  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.exit_code, 1) << r.err;  // the wrong uses at the end failed
   EXPECT_TRUE(testsupport::read_file(dest) == body);
-  EXPECT_TRUE(has(r.out, "download 1 big%20file.bin: queued to " + dest)) << r.out;
+  EXPECT_TRUE(has(r.out, "download 1 big file.bin: queued to " + dest)) << r.out;
   // One line per tenth at most, the last of them at 90% or 100%.
-  size_t tenths = count(r.out, "download 1 big%20file.bin: ");
+  size_t tenths = count(r.out, "download 1 big file.bin: ");
   EXPECT_GE(tenths, 3u) << r.out;
   EXPECT_LE(tenths, 12u) << r.out;
-  EXPECT_TRUE(has(r.out, "1\tbig%20file.bin\tdone\t100%\t-\n")) << r.out;
-  EXPECT_TRUE(has(r.out, "usage: download <url> [file]")) << r.out;
+  EXPECT_TRUE(has(r.out, "1\tbig file.bin\tdone\t100%\t-\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "usage: download <url> [file or folder]")) << r.out;
   EXPECT_TRUE(has(r.out, "no download 99")) << r.out;
   EXPECT_TRUE(has(r.out, "usage: resume <id>")) << r.out;
 }
@@ -90,4 +90,36 @@ TEST(DownloadConsole, StopCancelAndTheLastRunsDownloadsResumed) {
   EXPECT_TRUE(has(r.out, "unfinished download 2 a.bin: ")) << r.out;
   EXPECT_FALSE(has(r.out, "unfinished download 3")) << r.out;
   EXPECT_TRUE(testsupport::read_file(dir + "a.bin") == body);
+}
+
+// Every way a download can fail says what happened in words; addresses that cannot be
+// downloaded are refused before anything is queued or written; a second download of the
+// same URL into the same file that the server calls unchanged says so instead of "done".
+TEST(DownloadConsole, FailuresAndUpToDateFilesSayWhatHappened) {
+  testsupport::nginx_server nginx("", "");
+  if (!nginx.started()) GTEST_SKIP() << "nginx is not installed";
+  testsupport::write_file(nginx.root() + "/small.bin", "small");
+  console_install c;
+  const std::string dir = c.app.tmp_dir();
+  struct download_case {
+    std::string line;
+    std::string said;
+  };
+  const std::vector<download_case> cases = {
+      {"download notaurl", "download: 'notaurl' is not an address"},
+      {"download https://127.0.0.1/x.bin", "download: only http:// is supported (not https://)"},
+      {"download ftp://127.0.0.1/x.bin", "download: only http:// is supported (not ftp://)"},
+      {"download " + nginx.url("/") + std::string(9000, 'a'), "download: the address is longer than 8192 bytes"},
+      {"download " + nginx.url("/missing.bin") + " " + dir + "m.bin", "failed at 0 bytes: not found on the server (404)"},
+      {"download http://127.0.0.1:1/x.bin " + dir + "x.bin", "the server refused the connection"},
+      {"download " + nginx.url("/small.bin") + " " + dir + "s.bin", "download 3 small.bin: done, 5 bytes to "},
+      {"download " + nginx.url("/small.bin") + " " + dir + "s.bin", "download 4 small.bin: already up to date"},
+  };
+  std::string input;
+  for (const download_case& d : cases) input += d.line + "\n";
+  auto r = c.app.run({}, input, 60000);
+  EXPECT_EQ(r.exit_code, 1) << r.err;
+  for (const download_case& d : cases) EXPECT_TRUE(has(r.out, d.said)) << d.line << "\n" << r.out;
+  EXPECT_FALSE(testsupport::file_exists(c.app.dir() + "notaurl"));
+  EXPECT_EQ(testsupport::read_file(dir + "s.bin"), "small");
 }

@@ -114,7 +114,7 @@ TEST(Startup, LaterStartsHandTheirCommandLineOverInArrivalOrderAndExit) {
   EXPECT_EQ(r.exit_code, 0);
   // Once the first instance has ended, a new start runs as a first instance again.
   app.package(std::string("print('new first')\n") + kQuit);
-  auto again = app.run({"-x"});
+  auto again = app.run({"-x:1"});
   EXPECT_NE(again.out.find("new first"), std::string::npos);
 }
 

@@ -71,15 +71,13 @@ void serve(int fd, const options& opts, phone_data&) {
       if (w != n) ok = false;
     }
   }
+  // A push that was not stored is not acknowledged: the connection closes instead.
+  bool stored = false;
   if (out >= 0) {
-    ::close(out);
-    if (ok) {
-      std::rename(partial.c_str(), target.c_str());
-    } else {
-      ::unlink(partial.c_str());
-    }
+    stored = ::close(out) == 0 && ok && std::rename(partial.c_str(), target.c_str()) == 0;
+    if (!stored) ::unlink(partial.c_str());
   }
-  if (!ok) return;
+  if (!stored) return;
   if (misbehave.no_ack || opts.silent) {
     char ignored[256];
     while (::recv(fd, ignored, sizeof ignored, 0) > 0) {

@@ -1,5 +1,7 @@
 -- The channel to the agent app: notifications printed as they arrive, and requests whose
 -- replies come back in frames. A request the agent does not answer ends with one line.
+local commands = require("console.commands")
+local completion = require("console.completion")
 local notices = require("console.notices")
 local text = require("console.text")
 
@@ -16,33 +18,57 @@ local function init()
 end
 
 local function unreachable()
-  print("agent: no answer on 127.0.0.1:12300, so no phone is connected: plug one in and allow debugging on its"
-    .. " screen ('devices' lists what is attached)")
+  commands.fail("agent: no answer on 127.0.0.1:12300, so no phone is connected: plug one in and allow debugging on"
+    .. " its screen ('devices' lists what is attached)")
 end
 
 -- An agent that takes the connection but never answers would leave a request waiting
 -- for ever: a request with no reply frame within this time is cancelled with a line.
 local WAIT_MS = 5000
 
+-- Request types answered by one frame; every other reply ends with a frame of status
+-- LIST_END (lists and status replies alike).
+local SINGLE_FRAME = { [Macro.MSG_DEVICE_SUMMARY] = true, [Macro.MSG_SMS_COUNT] = true, [Macro.MSG_FREE_STORAGE] = true }
+
 -- Sends a request; on_frame(...) gets the fields of each reply frame after the reply code.
-local function request(kind, args, on_frame)
+-- The request is a job of the console until its last frame came, or it failed; then
+-- on_failure() is called when given (the line saying why is printed already).
+local function request(kind, args, on_frame, on_failure)
   init()
-  local timer
-  args[#args + 1] = function(code, ...)
+  local job = commands.job("a request to the phone")
+  local timer, id
+  local function stop_timer()
     if timer then
       KillTimer(timer)
       timer = nil
     end
-    if code ~= REPLY then return unreachable() end
-    on_frame(...)
   end
-  local id = socket:SendSocketMessage(kind, unpack(args))
-  timer = SetTimer(WAIT_MS, function()
-    timer = nil
-    socket:CancleTask(id)
-    print(string.format("agent: no answer within %d s (request %d): the agent app on the phone is not responding;"
-      .. " unlock the phone, open the agent app or replug the cable, then try again", WAIT_MS / 1000, kind))
-  end)
+  local function wait()
+    stop_timer()
+    timer = SetTimer(WAIT_MS, function()
+      timer = nil
+      socket:CancleTask(id)
+      commands.fail(string.format("agent: no answer within %d s (request %d): the agent app on the phone is not"
+        .. " responding; unlock the phone, open the agent app or replug the cable, then try again", WAIT_MS / 1000,
+        kind))
+      job.ended()
+      if on_failure then on_failure() end
+    end)
+  end
+  args[#args + 1] = function(code, ...)
+    stop_timer()
+    if code ~= REPLY then
+      unreachable()
+      job.ended()
+      if on_failure then on_failure() end
+      return
+    end
+    on_frame(...)
+    if SINGLE_FRAME[kind] or select(1, ...) == Macro.LIST_END then return job.ended() end
+    wait()
+  end
+  id = socket:SendSocketMessage(kind, unpack(args))
+  wait()
 end
 
 M.request = request
@@ -76,16 +102,39 @@ function M.connect()
   end)
 end
 
--- Asks for a list: on_record(record, n) for each record, then on_end(count).
-function M.list(kind, args, on_record, on_end)
+-- Asks for a list: on_record(record, n) for each record, then on_end(count); on_failure()
+-- instead when the list could not be read.
+function M.list(kind, args, on_record, on_end, on_failure)
   local count = 0
   request(kind, args or {}, function(status, records)
-    for _, r in ipairs(records or {}) do
+    for _, r in ipairs(type(records) == "table" and records or {}) do
       count = count + 1
       on_record(r, count)
     end
     if status == Macro.LIST_END then on_end(count) end
-  end)
+  end, on_failure)
+end
+
+-- The lists that hold files with a path, and the field naming it in each.
+local FILE_LISTS = {
+  { Macro.MSG_DOCUMENT_LIST, "FilePath" }, { Macro.MSG_MUSIC_LIST, "Path" }, { Macro.MSG_PICTURE_LIST, "FilePath" },
+  { Macro.MSG_VIDEO_LIST, "FilePath" },
+}
+
+-- Every file the phone's lists name: on_done(files) with { path, size } records, or
+-- on_done(nil) when a list could not be read. The paths feed Tab completion.
+function M.files(on_done)
+  local files = {}
+  local function ask(n)
+    if n > #FILE_LISTS then return on_done(files) end
+    local kind, field = FILE_LISTS[n][1], FILE_LISTS[n][2]
+    M.list(kind, {}, function(r)
+      local path = tostring(r[field] or "")
+      files[#files + 1] = { path = path, size = tonumber(r.Size) or 0 }
+      completion.add_phone_path(path)
+    end, function() ask(n + 1) end, function() on_done(nil) end)
+  end
+  ask(1)
 end
 
 return M

@@ -4,6 +4,7 @@
 -- spreadsheet opens, 'import contacts' reads such a file (or another program's export).
 local agent = require("console.agent")
 local commands = require("console.commands")
+local completion = require("console.completion")
 local text = require("console.text")
 
 local app = GetObject("AppHelp.Object")
@@ -30,11 +31,44 @@ local function backup_list()
   return list or {}
 end
 
--- The newest entry of the index, or nil.
-local function newest(list)
-  local last
-  for _, entry in pairs(list) do last = entry end
-  return last
+-- The name a backup is shown and typed by: its date's digits as 2026-12-08_10-00-00 (and
+-- _N for the second and later backups of one second).
+local function backup_name(date)
+  local d = {}
+  for digits in tostring(date):gmatch("%d+") do d[#d + 1] = digits end
+  if #d < 6 then return tostring(date) end
+  local name = string.format("%s-%s-%s_%s-%s-%s", d[1], d[2], d[3], d[4], d[5], d[6])
+  if d[7] then name = name .. "_" .. d[7] end
+  return name
+end
+
+-- The backups in the index's order, oldest first: { name, date, title }.
+local function backups()
+  local list = backup_list()
+  local out = {}
+  for i = 1, table.maxn(list) do
+    local entry = list[i]
+    if entry then out[#out + 1] = { name = backup_name(entry.rdate), date = entry.rdate, title = entry.title } end
+  end
+  return out
+end
+
+-- The backup a typed word names: 'latest', a whole name or date, or an unambiguous prefix
+-- of a name. nil and the reason otherwise.
+local function find_backup(word)
+  local all = backups()
+  if #all == 0 then return nil, "there are no backups yet ('backup' makes one)" end
+  if word == "latest" then return all[#all] end
+  local matches = {}
+  for _, b in ipairs(all) do
+    if b.name == word or b.date == word then return b end
+    if b.name:sub(1, #word) == word then matches[#matches + 1] = b end
+  end
+  if #matches == 1 then return matches[1] end
+  if #matches > 1 then
+    return nil, string.format("%d backups start with %s: type more of the name ('backups' lists them)", #matches, word)
+  end
+  return nil, "no backup " .. word .. " ('backups' lists them; 'latest' is the newest)"
 end
 
 commands.add("backup", "backup [TITLE]            back up the phone's contacts", function(rest)
@@ -42,68 +76,123 @@ commands.add("backup", "backup [TITLE]            back up the phone's contacts",
   fetch_contacts(function(contacts)
     local before = #backup_list()
     app:BackupContact(title, contacts)
-    local list = backup_list()
-    local entry = #list > before and newest(list)
-    if entry then
-      print(string.format("backup: %d contacts saved as %s (%s)", #contacts, entry.rdate, entry.title))
+    local all = backups()
+    if #all > before then
+      local entry = all[#all]
+      print(string.format("backup: %d contacts saved as %s (%s)", #contacts, entry.name, entry.title))
     else
-      print("backup: failed (is the profile folder writable?)")
+      commands.fail("backup: failed (is the profile folder writable?)")
     end
   end)
 end)
 
 commands.add("backups", "backups                   list the contact backups", function()
-  local list = backup_list()
-  local n = 0
-  for i = 1, table.maxn(list) do
-    local entry = list[i]
-    if entry then
-      n = n + 1
-      print(string.format("  %s  %s", entry.rdate, entry.title))
-    end
+  local all = backups()
+  for _, b in ipairs(all) do
+    print(string.format("  %s  %s", b.name, text.clean(b.title)))
+    completion.add_word(b.name)
   end
-  print(string.format("%d backups%s", n, n > 0 and " (restore with 'restore DATE')" or ""))
+  print(string.format("%d backups%s", #all, #all > 0 and " (restore with 'restore NAME', or 'restore latest')" or ""))
 end)
 
--- Sends the contacts to the phone one after another; prints how many it took.
-local function send_contacts(contacts)
-  local sent, i = 0, 0
-  local function next_one()
-    i = i + 1
-    local c = contacts[i]
-    if not c then
-      print(string.format("restore: %d of %d contacts added to the phone", sent, #contacts))
-      return
-    end
-    agent.add_contact(c.name, c.number, function(ok)
-      if ok then sent = sent + 1 end
-      next_one()
-    end)
-  end
-  next_one()
+-- The phone's contacts as a set of "name\0number" keys.
+local function contact_keys(contacts)
+  local keys = {}
+  for _, c in ipairs(contacts) do keys[c.name .. "\0" .. c.number] = true end
+  return keys
 end
 
-commands.add("restore", "restore DATE              restore a contact backup (asks first)", function(rest)
-  local date = commands.words(rest)[1]
-  if not date then return print("usage: restore <date> (see 'backups')") end
+-- Sends the contacts the phone does not hold yet (same name and number) one after
+-- another; prints how many it added and skipped.
+local function send_contacts(verb, contacts)
+  fetch_contacts(function(on_phone)
+    local have = contact_keys(on_phone)
+    local todo, skipped = {}, 0
+    for _, c in ipairs(contacts) do
+      if have[c.name .. "\0" .. c.number] then skipped = skipped + 1 else todo[#todo + 1] = c end
+    end
+    local sent, i = 0, 0
+    local job = commands.job(verb)
+    local function next_one()
+      i = i + 1
+      local c = todo[i]
+      if not c then
+        local line = string.format("%s: %d of %d contacts added to the phone%s", verb, sent, #contacts,
+          skipped > 0 and string.format(", %d skipped (already on the phone)", skipped) or "")
+        if sent < #todo then commands.fail(line) else print(line) end
+        return job.ended()
+      end
+      agent.add_contact(c.name, c.number, function(ok)
+        if ok then sent = sent + 1 end
+        next_one()
+      end)
+    end
+    next_one()
+  end)
+end
+
+commands.add("restore", "restore NAME|latest       restore a contact backup (asks first)", function(rest)
+  local w = commands.words(rest)
+  if #w ~= 1 then return commands.fail("usage: restore <name> | restore latest  (see 'backups')") end
+  local b, why = find_backup(w[1])
+  if not b then return commands.fail("restore: " .. why) end
   -- The method takes "title date"; the title is not used.
-  local contacts = app:RestoreContact("backup " .. date)
-  if not contacts then return print("restore: no readable backup " .. date .. " (see 'backups')") end
-  print(string.format("restore: backup %s holds %d contacts", date, #contacts))
+  local contacts = app:RestoreContact("backup " .. b.date)
+  if not contacts then return commands.fail("restore: the backup " .. b.name .. " cannot be read") end
+  print(string.format("restore: backup %s holds %d contacts", b.name, #contacts))
   show(contacts)
   if #contacts == 0 then return end
   commands.ask(string.format("send these %d contacts to the phone? (yes/no)", #contacts), function()
-    send_contacts(contacts)
+    send_contacts("restore", contacts)
   end)
 end)
 
-local function export_sms(path)
+-- A cell of a UTF-8 CSV file: quoted when it holds a comma, a quote or a line break.
+local function csv_cell(value)
+  value = tostring(value or "")
+  if value:find('[,"\r\n]') then return '"' .. value:gsub('"', '""') .. '"' end
+  return value
+end
+
+-- Writes rows as a UTF-8 CSV through a temporary file renamed over path; true when done.
+local function write_utf8_csv(path, header, rows)
+  local temporary = path .. ".tmp"
+  local f = io.open(temporary, "wb")
+  if not f then return false end
+  local ok = f:write("\239\187\191")
+  for _, row in ipairs({ header, unpack(rows) }) do
+    local cells = {}
+    for i, v in ipairs(row) do cells[i] = csv_cell(v) end
+    ok = ok and f:write(table.concat(cells, ","), "\r\n")
+  end
+  ok = f:close() and ok
+  if ok and os.rename(temporary, path) then return true end
+  os.remove(temporary)
+  return false
+end
+
+local function written(ok, count, noun, path)
+  if ok then return print(string.format("export: %d %s written to %s", count, noun, path)) end
+  commands.fail(string.format("export: cannot write %s: check that its folder exists and that you may write there",
+    path))
+end
+
+local function export_sms(path, readable)
   local rows = {}
   agent.list(Macro.MSG_SMS_LIST, { 0 }, function(r)
-    rows[#rows + 1] = { r.Number or "", r.Content or "", r.Date or "", tostring(r.Type or "") }
+    if readable then
+      rows[#rows + 1] = { text.date(r.Date), text.direction(r.Type), r.Number or "", r.Content or "" }
+    else
+      rows[#rows + 1] = { r.Number or "", r.Content or "", r.Date or "", tostring(r.Type or "") }
+    end
   end, function(count)
-    app:BackupSmsToCVS(path, { "Number", "Body", "Date", "Type" }, rows)
-    print(string.format("export: %d SMS written to %s", count, path))
+    local ok
+    if readable then
+      ok = write_utf8_csv(path, { "Date", "Direction", "Number", "Body" }, rows)
+    else
+      ok = app:BackupSmsToCVS(path, { "Number", "Body", "Date", "Type" }, rows)
+    end
+    written(ok == true, count, "SMS", path)
   end)
 end
 
@@ -111,27 +200,55 @@ local function export_contacts(path)
   fetch_contacts(function(contacts)
     local rows = {}
     for i, c in ipairs(contacts) do rows[i] = { c.name, c.number } end
-    app:BackupContactToCVS(path, { "First Name", "Mobile Phone" }, rows)
-    print(string.format("export: %d contacts written to %s", #contacts, path))
+    written(app:BackupContactToCVS(path, { "First Name", "Mobile Phone" }, rows) == true, #contacts, "contacts", path)
   end)
 end
 
-commands.add("export", "export sms|contacts FILE  write the phone's SMS or contacts to a CSV file", function(rest)
-  local words = commands.words(rest)
-  local what, path = words[1], words[2]
-  if not path or #words > 2 or (what ~= "sms" and what ~= "contacts") then
-    return print("usage: export sms <file> | export contacts <file>")
+-- The words of an argument line without the --options it names; options[name] is true for
+-- each one given. nil and the unknown option otherwise.
+local function options(rest, known)
+  local words, given = {}, {}
+  for _, word in ipairs(commands.words(rest)) do
+    if word:sub(1, 2) == "--" then
+      if not known[word] then return nil, word end
+      given[word] = true
+    else
+      words[#words + 1] = word
+    end
   end
-  if what == "sms" then export_sms(path) else export_contacts(path) end
+  return words, given
+end
+
+local EXPORT_USAGE = "usage: export sms <file> [--readable] [--force] | export contacts <file> [--force]"
+
+commands.add("export", "export sms|contacts FILE  write the phone's SMS or contacts to a CSV file", function(rest)
+  local words, given = options(rest, { ["--readable"] = true, ["--force"] = true })
+  if not words then return commands.fail(EXPORT_USAGE) end
+  local what, path = words[1], words[2]
+  if not path or #words > 2 or (what ~= "sms" and what ~= "contacts") then return commands.fail(EXPORT_USAGE) end
+  if given["--readable"] and what ~= "sms" then return commands.fail(EXPORT_USAGE) end
+  path = commands.local_path(path)
+  local function go()
+    if what == "sms" then export_sms(path, given["--readable"]) else export_contacts(path) end
+  end
+  local f = io.open(path, "rb")
+  if f then f:close() end
+  if not f or given["--force"] then return go() end
+  commands.confirm("replace " .. path .. "? (yes/no; --force skips this question)", go)
 end)
 
-commands.add("import", "import contacts FILE      read contacts from a CSV file", function(rest)
+commands.add("import", "import contacts FILE      read contacts from a CSV file and add them to the phone", function(rest)
   local words = commands.words(rest)
-  if words[1] ~= "contacts" or not words[2] or #words > 2 then return print("usage: import contacts <file>") end
-  local contacts = app:RestoreContactFromCVS(words[2])
+  if words[1] ~= "contacts" or not words[2] or #words > 2 then return commands.fail("usage: import contacts <file>") end
+  local path = commands.local_path(words[2])
+  local contacts = app:RestoreContactFromCVS(path)
   if not contacts then
-    return print("import: cannot read " .. words[2] .. " (a CSV file with 'First Name' and 'Mobile Phone' columns)")
+    return commands.fail("import: cannot read " .. path .. " (a CSV file with 'First Name' and 'Mobile Phone' columns)")
   end
-  print(string.format("import: %d contacts read from %s", #contacts, words[2]))
+  print(string.format("import: %d contacts read from %s", #contacts, path))
   show(contacts)
+  if #contacts == 0 then return end
+  commands.ask(string.format("add these %d contacts to the phone? (yes/no)", #contacts), function()
+    send_contacts("import", contacts)
+  end)
 end)

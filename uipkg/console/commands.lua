@@ -1,9 +1,15 @@
 -- The console's command table and its input loop: each line of standard input names a
--- command and its arguments; the end of input quits like 'quit' does.
+-- command and its arguments. Work a command starts (a reply from the phone, a transfer, a
+-- download) is a job; the end of input, or 'quit' in a piped run, waits for the jobs to
+-- end, then the program exits with status 0 when every command succeeded and 1 when any
+-- failed.
 local M = {}
 
 local shell = GetObject("Win32Shell.Object")
 local handlers, usage = {}, {}
+
+-- Typed at a terminal (questions are asked), or fed by a pipe or a file (they are not).
+M.interactive = shell:IsTerminal(0) == true and shell:IsTerminal(1) == true
 
 -- Adds a command; text is the one-line usage shown by 'help'.
 function M.add(name, text, fn)
@@ -32,22 +38,104 @@ function M.words(line)
   return out
 end
 
-function M.quit()
-  shell:PostQuitMessage()
+-- A local path as typed: "~" and "~/..." name the home folder; "$VAR" is kept as it is.
+function M.local_path(path)
+  if path == "~" or path:sub(1, 2) == "~/" then
+    local home = os.getenv("HOME")
+    if home and home ~= "" then return (home:gsub("/+$", "")) .. path:sub(2) end
+  end
+  return path
 end
 
-M.add("quit", "quit                      end the program", M.quit)
-M.add("help", "help [COMMAND]            list the commands, or show one with an example", function(rest)
-  require("console.help").show(rest, usage)
-end)
+-- Failures and running work --------------------------------------------------------------
 
--- A question answered by the next line: 'yes' runs on_yes, anything else cancels it.
+local failures = 0
+local running = {} -- job -> label
+local finishing, reminder = false, nil
+
+-- Prints line (when given) and counts a failed command: the exit status becomes 1.
+function M.fail(line)
+  if line then print(line) end
+  failures = failures + 1
+end
+
+function M.failed() return failures > 0 end
+
+local function quit_now()
+  if reminder then KillTimer(reminder) reminder = nil end
+  shell:PostQuitMessage(failures > 0 and 1 or 0)
+end
+
+local function running_labels()
+  local labels = {}
+  for _, label in pairs(running) do labels[#labels + 1] = label end
+  table.sort(labels)
+  return labels
+end
+
+-- Work started by a command; job.ended() once it is over (twice is harmless).
+function M.job(label)
+  local job = {}
+  running[job] = label or "a request"
+  function job.ended()
+    if not running[job] then return end
+    running[job] = nil
+    if finishing and next(running) == nil then quit_now() end
+  end
+  return job
+end
+
+function M.busy() return next(running) ~= nil end
+
+local WAIT_NOTE_MS = 10000
+
+-- Quits once every job has ended, saying every 10 s what is still running.
+function M.finish()
+  if next(running) == nil then return quit_now() end
+  if finishing then return end
+  finishing = true
+  local function remind()
+    local labels = running_labels()
+    print(string.format("waiting for %d unfinished job%s: %s (Ctrl-C ends at once)", #labels,
+      #labels == 1 and "" or "s", table.concat(labels, ", ")))
+    reminder = SetTimer(WAIT_NOTE_MS, remind)
+  end
+  reminder = SetTimer(WAIT_NOTE_MS, remind)
+end
+
+-- Questions ------------------------------------------------------------------------------
+
 local pending
 
+-- A question answered by the next line: 'y' or 'yes' runs on_yes; 'n', 'no' or an empty
+-- line cancels; any other line cancels and runs as the command it is.
 function M.ask(question, on_yes)
   print(question)
   pending = on_yes
 end
+
+-- Asks on a terminal; a piped run goes ahead without asking.
+function M.confirm(question, on_yes)
+  if not M.interactive then return on_yes() end
+  M.ask(question, on_yes)
+end
+
+function M.quit()
+  if M.interactive and M.busy() then
+    local labels = running_labels()
+    return M.ask(string.format("%d job%s still running (%s): quit anyway? (yes/no)", #labels, #labels == 1 and "" or "s",
+      table.concat(labels, ", ")), quit_now)
+  end
+  if M.interactive then return quit_now() end
+  M.finish()
+end
+
+for _, name in ipairs({ "exit", "q" }) do handlers[name] = M.quit end
+M.add("quit", "quit                      end the program (also 'exit', 'q'); a piped run first waits for its work",
+  M.quit)
+M.add("help", "help [COMMAND]            list the commands, or show one with an example", function(rest)
+  require("console.help").show(rest, usage)
+end)
 
 function M.handlers() return handlers end
 
@@ -57,25 +145,34 @@ require("console.completion").set_command_source(function()
   return names
 end)
 
+local function run_line(line)
+  local word, rest = line:match("^%s*(%S+)%s*(.-)%s*$")
+  if not word then return end
+  local fn = handlers[word]
+  if fn then
+    fn(rest)
+  else
+    M.fail("unknown command: " .. word .. " (type 'help')")
+  end
+end
+
 -- Reads commands until the end of input.
 function M.run()
   ReadConsole(function(line)
-    if line == nil then return M.quit() end
+    if line == nil then
+      if M.interactive then io.stdout:write("\n") end
+      return M.finish()
+    end
     if pending then
       local on_yes = pending
       pending = nil
-      if line:match("^%s*yes%s*$") then return on_yes() end
+      local answer = line:lower():match("^%s*(%S*)%s*$")
+      if answer == "y" or answer == "yes" then return on_yes() end
       print("cancelled")
+      if answer ~= "n" and answer ~= "no" and answer ~= "" then run_line(line) end
       return
     end
-    local word, rest = line:match("^%s*(%S+)%s*(.-)%s*$")
-    if not word then return end
-    local fn = handlers[word]
-    if fn then
-      fn(rest)
-    else
-      print("unknown command: " .. word .. " (type 'help')")
-    end
+    run_line(line)
   end)
 end
 

@@ -9,6 +9,15 @@ local command_names = function() return {} end
 
 function M.set_command_source(fn) command_names = fn end
 
+-- Other words commands take (backup names, package names, download ids).
+local other_words, word_count = {}, 0
+
+function M.add_word(word)
+  if type(word) ~= "string" or word == "" or other_words[word] or word_count >= MAX_PATHS then return end
+  other_words[word] = true
+  word_count = word_count + 1
+end
+
 function M.add_phone_path(path)
   if type(path) ~= "string" or path == "" or phone_paths[path] then return end
   if path_count >= MAX_PATHS then return end
@@ -25,6 +34,9 @@ function M.words(line, word)
   else
     for path in pairs(phone_paths) do
       if path:sub(1, #word) == word then out[#out + 1] = path end
+    end
+    for other in pairs(other_words) do
+      if other:sub(1, #word) == word then out[#out + 1] = other end
     end
   end
   table.sort(out)

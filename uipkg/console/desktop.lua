@@ -1,6 +1,7 @@
 -- copy, paste and tray: the desktop's clipboard (text, or a list of files when every
 -- argument of 'copy' is an existing file) and the program's icon in the desktop's tray.
 local commands = require("console.commands")
+local text = require("console.text")
 
 -- Both objects are fetched when first used: a console without a desktop never needs them.
 local function clipboard() return GetObject("ClipBoardData.Manager") end
@@ -29,35 +30,40 @@ end
 local COPY_FILES = 2
 
 commands.add("copy", "copy TEXT | copy FILE...  put text, or a list of files, on the clipboard", function(rest)
-  if rest == "" then return print("usage: copy <text>  or  copy <file>...") end
-  if not have_desktop() then return print("copy: " .. NO_DESKTOP) end
+  if rest == "" then return commands.fail("usage: copy <text>  or  copy <file>...") end
+  if not have_desktop() then return commands.fail("copy: " .. NO_DESKTOP) end
   local w = commands.words(rest)
   local all_files = #w > 0
   for _, word in ipairs(w) do
-    if not is_file(word) then all_files = false end
+    if not is_file(commands.local_path(word)) then all_files = false end
   end
   if all_files then
     local list = { type = COPY_FILES }
-    for i, word in ipairs(w) do list[i] = absolute(word) end
+    for i, word in ipairs(w) do list[i] = absolute(commands.local_path(word)) end
     clipboard():SetHdropData(list)
     return print(string.format("copied %d file%s to the clipboard", #w, #w == 1 and "" or "s"))
   end
-  local text = rest:match('^"(.*)"$') or rest
-  clipboard():SetTxtData(text)
-  print(string.format("copied %d bytes of text to the clipboard", #text))
+  local words = rest:match('^"(.*)"$') or rest
+  clipboard():SetTxtData(words)
+  print(string.format("copied %d bytes of text to the clipboard", #words))
 end)
 
 commands.add("paste", "paste                     show what the clipboard holds (text or files)", function()
-  if not have_desktop() then return print("paste: " .. NO_DESKTOP) end
+  if not have_desktop() then return commands.fail("paste: " .. NO_DESKTOP) end
   local files = clipboard():GetHdropData() or {}
   if #files > 0 then
     print(string.format("clipboard: %d file%s", #files, #files == 1 and "" or "s"))
-    for _, path in ipairs(files) do print("  " .. path) end
+    for _, path in ipairs(files) do print("  " .. text.clean(path)) end
     return
   end
-  local text = clipboard():GetTxtData() or ""
-  if text == "" then return print("the clipboard is empty") end
-  print("clipboard: " .. text)
+  local held = clipboard():GetTxtData() or ""
+  if held ~= "" then return print("clipboard: " .. text.clean(held)) end
+  local formats = clipboard():GetFormats() or {}
+  if #formats == 0 then return print("the clipboard is empty") end
+  local shown = {}
+  for i = 1, math.min(#formats, 5) do shown[i] = text.clean(formats[i]) end
+  commands.fail(string.format("the clipboard holds %s%s: paste shows only text and files", table.concat(shown, ", "),
+    #formats > 5 and string.format(" and %d more formats", #formats - 5) or ""))
 end)
 
 local shown = false
@@ -66,7 +72,10 @@ commands.add("tray", "tray on|off               show or hide the program's icon 
   local word = rest:match("^%s*(%S+)%s*$")
   if word == "on" then
     if not shown then
-      tray():CreateNotifyTray()
+      if not tray():CreateNotifyTray() then
+        return commands.fail("tray: no icon: there is no desktop session bus to show it on (run the program inside a"
+          .. " desktop session)")
+      end
       tray():ModifyTrayTips("Mobrevist")
       shown = true
     end
@@ -78,6 +87,6 @@ commands.add("tray", "tray on|off               show or hide the program's icon 
     end
     print("tray icon off")
   else
-    print("usage: tray on|off")
+    commands.fail("usage: tray on|off")
   end
 end)

@@ -3,6 +3,7 @@
 -- listed at start-up and continue with 'resume ID'. A running download shows a progress
 -- line that is rewritten in place on a terminal, and one line per 10% otherwise.
 local commands = require("console.commands")
+local completion = require("console.completion")
 local progress = require("console.progress")
 local text = require("console.text")
 
@@ -35,13 +36,22 @@ local function mark_next_running()
   if next_id then tasks[next_id].state = 1 end
 end
 
--- Why a download failed, in words: the file of the download manager says nothing more.
-local function failure(id, t)
-  return string.format("download %d %s: failed at %s: the server or the network stopped answering;"
-    .. " check the address and your connection, then 'resume %d' continues it", id, t.name, text.bytes(t.pos), id)
+-- Why a download failed, in words, from the error the download manager gives with it.
+local function failure(id, t, code, from)
+  local why = code and text.download_error(code, from) or "the server or the network stopped answering"
+  return string.format("download %d %s: failed at %s: %s; 'resume %d' tries again", id, t.name, text.bytes(t.pos), why,
+    id)
 end
 
-local function report(id, pos, size, state)
+-- The work of a download is over (done, failed, stopped or cancelled).
+local function settle(t)
+  if t.job then
+    t.job.ended()
+    t.job = nil
+  end
+end
+
+local function report(id, pos, size, state, code, from)
   local t = tasks[id]
   if not t then return end
   if state == 1 then
@@ -51,19 +61,55 @@ local function report(id, pos, size, state)
   elseif state == Macro.TASK_DONE then
     t.state, t.pos, t.size = 5, pos, size
     local line = string.format("download %d %s: done, %s to %s", id, t.name, text.bytes(size), t.path)
+    if code == 304 then
+      line = string.format("download %d %s: already up to date (%s, nothing fetched)", id, t.name, t.path)
+    end
     if t.bar then t.bar:done_line(line) else say(line) end
     t.bar = nil
+    settle(t)
   else
     t.state, t.pos, t.size = state, pos, size
-    if t.bar then t.bar:finish(failure(id, t)) else say(failure(id, t)) end
+    if t.bar then t.bar:finish(failure(id, t, code, from)) else say(failure(id, t, code, from)) end
+    commands.fail()
     t.bar = nil
+    settle(t)
   end
   mark_next_running()
 end
 
 local function absolute(path)
+  path = commands.local_path(path)
   if path:sub(1, 1) == "/" then return path end
   return (os.getenv("PWD") or ".") .. "/" .. path
+end
+
+local function is_folder(path)
+  local f = io.open(path, "rb")
+  if not f then return false end
+  local _, err, code = f:read(1)
+  f:close()
+  return code == 21 or (err ~= nil and err:find("directory", 1, true) ~= nil)
+end
+
+local MAX_URL = 8192
+
+-- Why url cannot be downloaded, or nil when it is an http:// address with a host.
+local function url_problem(url)
+  if #url > MAX_URL then return string.format("the address is longer than %d bytes", MAX_URL) end
+  local scheme = url:match("^(%a[%w+.-]*)://")
+  if not scheme then return "'" .. text.short(url, 60) .. "' is not an address: give one like http://host/file" end
+  if scheme:lower() ~= "http" then return "only http:// is supported (not " .. scheme .. "://)" end
+  if not url:match("^%a+://[^/?#]+") then return "the address names no server" end
+end
+
+-- The file name a URL names, percent-decoded; "download" when it names none.
+local function name_of(url)
+  local path = url:match("^%a+://[^/?#]*([^?#]*)") or ""
+  local name = path:match("([^/]+)$")
+  if not name then return "download" end
+  name = name:gsub("%%(%x%x)", function(hex) return string.char(tonumber(hex, 16)) end)
+  if name == "." or name == ".." or name:find("[/%z]") then return "download" end
+  return name
 end
 
 local function id_of(word)
@@ -75,12 +121,19 @@ end
 commands.add("download", "download URL [FILE]       fetch a file over HTTP (default FILE: its name here)",
   function(rest)
     local w = commands.words(rest)
-    if #w < 1 or #w > 2 then return print("usage: download <url> [file]") end
+    if #w < 1 or #w > 2 then return commands.fail("usage: download <url> [file or folder]") end
     local url = w[1]
-    local name = url:match("([^/?#]+)[?#]?[^/]*$") or "download"
+    local problem = url_problem(url)
+    if problem then return commands.fail("download: " .. problem) end
+    local name = name_of(url)
     local path = absolute(w[2] or name)
-    local id = manager:DownLoadFile(url, path, TYPE_CONSOLE, name, "", report)
-    tasks[id] = { name = name, path = path, url = url, state = 0, pos = 0, size = 0 }
+    if w[2] and (is_folder(path) or w[2]:sub(-1) == "/") then path = (path:gsub("/+$", "")) .. "/" .. name end
+    local t = { name = name, path = path, url = url, state = 0, pos = 0, size = 0 }
+    t.job = commands.job("download " .. name)
+    -- The task may report at once (from the message window): the entry exists first.
+    local id = manager:DownLoadFile(url, path, TYPE_CONSOLE, name, "", function(...) report(...) end)
+    tasks[id] = t
+    completion.add_word(tostring(id))
     mark_next_running()
     print(string.format("download %d %s: queued to %s", id, name, path))
   end)
@@ -101,9 +154,9 @@ end)
 local function with_task(rest, usage, fn)
   local w = commands.words(rest)
   local id = id_of(w[1] or "")
-  if not id then return print("usage: " .. usage) end
+  if not id then return commands.fail("usage: " .. usage) end
   local t = tasks[id]
-  if not t then return print("no download " .. (w[1] or "")) end
+  if not t then return commands.fail("no download " .. (w[1] or "") .. " ('downloads' lists them)") end
   fn(id, t, w)
 end
 
@@ -111,6 +164,7 @@ commands.add("stop", "stop ID                   stop a download (resume continue
   with_task(rest, "stop <id>", function(id, t)
     if t.last_run or t.state == Macro.TASK_DONE then return print(string.format("download %d is not running", id)) end
     manager:StopTask(id)
+    settle(t)
     t.state = 3
     mark_next_running()
     local line = string.format("download %d %s: stopped at %d%%", id, t.name, percent(t))
@@ -128,6 +182,7 @@ commands.add("resume", "resume ID                 continue a stopped, failed or 
     else
       manager:RestartTask(id)
     end
+    if not t.job then t.job = commands.job("download " .. t.name) end
     t.state = 0
     mark_next_running()
     say(string.format("download %d %s: resumed at %d%%", id, t.name, percent(t)))
@@ -137,8 +192,12 @@ end)
 commands.add("cancel", "cancel ID [keep]          drop a download (keep: leave it listed for the next run)",
   function(rest)
     with_task(rest, "cancel <id> [keep]", function(id, t, w)
+      if #w > 2 or (w[2] and w[2] ~= "keep") then return commands.fail("usage: cancel <id> [keep]") end
       local keep = w[2] == "keep"
       manager:CancleTask(id, keep)
+      -- What arrived so far goes too, unless the download is kept for the next run.
+      if not keep then os.remove(t.path .. ".tmp") end
+      settle(t)
       tasks[id] = nil
       mark_next_running()
       local line = string.format("download %d %s: cancelled%s", id, t.name, keep and ", kept for the next run" or "")
@@ -154,8 +213,10 @@ manager:Init(function(list)
       unfinished = unfinished + 1
       tasks[s.taskId] = { name = s.showName, path = s.filePath, url = s.url, state = s.taskState,
         pos = s.filePos, size = s.fileSize, last_run = true }
-      say(string.format("unfinished download %d %s: %d%% of %s ('resume %d' continues it)", s.taskId, s.showName,
-        percent(tasks[s.taskId]), text.bytes(s.fileSize), s.taskId))
+      completion.add_word(tostring(s.taskId))
+      local how = s.taskState == Macro.TASK_FAILED and "failed" or "unfinished"
+      say(string.format("%s download %d %s: %d%% of %s ('resume %d' continues it)", how, s.taskId,
+        text.clean(s.showName), percent(tasks[s.taskId]), text.bytes(s.fileSize), s.taskId))
     end
   end
 end)

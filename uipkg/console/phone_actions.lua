@@ -33,11 +33,12 @@ commands.add("send", "send NUMBER TEXT          send an SMS from the phone", fun
   -- A number with blanks in it comes in double quotes.
   local number, message = rest:match('^%s*"([^"]*)"%s+(.-)%s*$')
   if not number then number, message = rest:match("^%s*(%S+)%s+(.-)%s*$") end
-  if not number or message == "" then return print("usage: send <number> <text>") end
+  if not number or message == "" then return commands.fail("usage: send <number> <text>") end
   message = message:match('^"(.*)"$') or message
   if not is_number(number) then
-    return print("send: '" .. number .. "' is not a phone number: use digits, with + for an international one")
+    return commands.fail("send: '" .. number .. "' is not a phone number: use digits, with + for an international one")
   end
+  if not message:find("%S") then return commands.fail("send: the text is empty: an SMS needs some text") end
   local answered = false
   agent.request(SEND_SMS, { number, message }, function(status)
     if status == 1 and not answered then
@@ -45,22 +46,25 @@ commands.add("send", "send NUMBER TEXT          send an SMS from the phone", fun
       print("SMS sent to " .. number)
     elseif status == 0 and not answered then
       answered = true
-      print("SMS to " .. number .. " not sent: the phone refused it; check the number and that the phone has signal")
+      commands.fail("SMS to " .. number .. " not sent: the phone refused it; check the number and that the phone has"
+        .. " signal")
     end
   end)
 end)
 
 commands.add("add-contact", "add-contact NAME NUMBER   add a contact on the phone", function(rest)
   local w = commands.words(rest)
-  if #w ~= 2 then return print("usage: add-contact <name> <number>  (quote a name with blanks: \"Li Na\")") end
+  if #w ~= 2 then return commands.fail("usage: add-contact <name> <number>  (quote a name with blanks: \"Li Na\")") end
+  if not w[1]:find("%S") then return commands.fail("add-contact: the name is empty: give the contact a name") end
   if not is_number(w[2]) then
-    return print("add-contact: '" .. w[2] .. "' is not a phone number: use digits, with + for an international one")
+    return commands.fail("add-contact: '" .. w[2] .. "' is not a phone number: use digits, with + for an international"
+      .. " one")
   end
   agent.add_contact(w[1], w[2], function(ok)
     if ok then
       print(string.format("contact added: %s %s", w[1], w[2]))
     else
-      print("contact " .. w[1] .. " not added: the phone did not confirm it; try again with the phone unlocked")
+      commands.fail("contact " .. w[1] .. " not added: the phone did not confirm it; try again with the phone unlocked")
     end
   end)
 end)
@@ -68,12 +72,14 @@ end)
 commands.add("delete-contact", "delete-contact ID         delete a contact (its ID as 'contacts' shows it)",
   function(rest)
     local id = rest:match("^%s*(%S+)%s*$")
-    if not id then return print("usage: delete-contact <id>  ('contacts' shows the ids)") end
-    agent.request(DELETE_CONTACT, { id }, function(status)
-      if status == 1 then
-        print("contact " .. id .. " deleted")
-      else
-        print("no contact " .. id .. " on the phone: 'contacts all' lists the ids")
-      end
+    if not id then return commands.fail("usage: delete-contact <id>  ('contacts' shows the ids)") end
+    commands.confirm("delete contact " .. id .. " from the phone? (yes/no)", function()
+      agent.request(DELETE_CONTACT, { id }, function(status)
+        if status == 1 then
+          print("contact " .. id .. " deleted")
+        elseif status ~= Macro.LIST_END then
+          commands.fail("no contact " .. id .. " on the phone: 'contacts all' lists the ids")
+        end
+      end)
     end)
   end)

@@ -11,29 +11,36 @@ local NO_PHONE = "no phone is connected: plug one in and allow debugging on its 
 
 commands.add("install", "install FILE.apk          install an app on the phone", function(rest)
   local w = commands.words(rest)
-  if #w ~= 1 then return print("usage: install <file.apk>") end
-  local path = w[1]
+  if #w ~= 1 then return commands.fail("usage: install <file.apk>") end
+  local path = commands.local_path(w[1])
   if not path:lower():match("%.apk$") then
-    return print("install: " .. path .. " is not an app package: give a file ending in .apk")
+    return commands.fail("install: " .. path .. " is not an app package: give a file ending in .apk")
   end
   local f = io.open(path, "rb")
-  if not f then return print("install: cannot read " .. path .. ": check that the file exists and you may read it") end
+  if not f then
+    return commands.fail("install: cannot read " .. path .. ": check that the file exists and you may read it")
+  end
   f:close()
   local serials = devices.serials()
-  if #serials == 0 then return print("install: " .. NO_PHONE) end
+  if #serials == 0 then return commands.fail("install: " .. NO_PHONE) end
   local serial = serials[1]
   print(string.format("installing %s on %s ...", path, serial))
+  local job = commands.job("install " .. path)
   bridge.install(serial, path, function(result)
+    job.ended()
     if result == bridge.SUCCESS then return print("installed " .. path) end
-    print(string.format("install: failed (%s): %s", tostring(result), bridge.install_failure(result)))
+    commands.fail(string.format("install: failed (%s): %s", tostring(result), bridge.install_failure(result)))
   end)
 end)
 
 commands.add("uninstall", "uninstall PACKAGE         remove an app (its package as 'apps' shows it)", function(rest)
   local package = rest:match("^%s*(%S+)%s*$")
-  if not package then return print("usage: uninstall <package>  ('apps' shows the packages)") end
-  agent.request(UNINSTALL, { package }, function(status)
-    if status == 1 then return print("uninstalled " .. package) end
-    print("no app " .. package .. " on the phone: 'apps all' lists the packages")
+  if not package then return commands.fail("usage: uninstall <package>  ('apps' shows the packages)") end
+  commands.confirm("remove the app " .. package .. " from the phone? (yes/no)", function()
+    agent.request(UNINSTALL, { package }, function(status)
+      if status == 1 then return print("uninstalled " .. package) end
+      if status == Macro.LIST_END then return end
+      commands.fail("no app " .. package .. " on the phone: 'apps all' lists the packages")
+    end)
   end)
 end)

@@ -6,8 +6,12 @@ local text = require("console.text")
 
 local SHOWN = 10
 
-local function limit(rest)
-  return rest == "all" and math.huge or SHOWN
+-- The count of records to show for the argument line: none for the first few, 'all' for
+-- every one; nil (after the usage line) for anything else.
+local function limit(rest, usage)
+  if rest == "" then return SHOWN end
+  if rest == "all" then return math.huge end
+  commands.fail("usage: " .. usage)
 end
 
 local function listing(kind, args, shown, line, noun)
@@ -20,20 +24,27 @@ local function listing(kind, args, shown, line, noun)
 end
 
 commands.add("sms", "sms [THREAD|all]          list SMS (of one thread)", function(rest)
-  local thread = tonumber(rest)
-  listing(Macro.MSG_SMS_LIST, { thread or 0 }, thread and math.huge or limit(rest), function(r)
-    return string.format("thread %d  %s  %s", r.ThreadID, r.Number, text.short(r.Content, 60))
+  local thread = rest:match("^%d+$") and tonumber(rest)
+  local shown = thread and math.huge or limit(rest, "sms [thread number | all]")
+  if not shown then return end
+  listing(Macro.MSG_SMS_LIST, { thread or 0 }, shown, function(r)
+    return string.format("thread %d  %s  %-3s  %s  %s", r.ThreadID, text.date(r.Date), text.direction(r.Type), r.Number,
+      text.short(r.Content, 60))
   end, "SMS")
 end)
 
 commands.add("contacts", "contacts [all]            list contacts", function(rest)
-  listing(Macro.MSG_CONTACT_LIST, {}, limit(rest), function(r)
+  local shown = limit(rest, "contacts [all]")
+  if not shown then return end
+  listing(Macro.MSG_CONTACT_LIST, {}, shown, function(r)
     return string.format("%s  %s  %s", r.ID, r.Name, r.Number)
   end, "contacts")
 end)
 
 commands.add("apps", "apps [all]                list installed apps", function(rest)
-  listing(Macro.MSG_APP_LIST, {}, limit(rest), function(r)
+  local shown = limit(rest, "apps [all]")
+  if not shown then return end
+  listing(Macro.MSG_APP_LIST, {}, shown, function(r)
     return string.format("%s  %s  %s", r.Name, r.packName, r.ver)
   end, "apps")
 end)

@@ -3,12 +3,17 @@
 -- documents, songs, photos and videos under that folder.
 local agent = require("console.agent")
 local commands = require("console.commands")
+local completion = require("console.completion")
 local text = require("console.text")
 
 local SHOWN = 10
 
-local function limit(rest)
-  return rest == "all" and math.huge or SHOWN
+-- How many records to show: the first few, or every one for 'all'; nil after the usage
+-- line for any other argument.
+local function limit(rest, usage)
+  if rest == "" then return SHOWN end
+  if rest == "all" then return math.huge end
+  commands.fail("usage: " .. usage)
 end
 
 local function minutes(seconds)
@@ -16,8 +21,9 @@ local function minutes(seconds)
   return string.format("%d:%02d", math.floor(seconds / 60), seconds % 60)
 end
 
-local function listing(kind, rest, line, noun)
-  local shown = limit(rest)
+local function listing(command, kind, rest, line, noun)
+  local shown = limit(rest, command .. " [all]")
+  if not shown then return end
   agent.list(kind, {}, function(r, n)
     if n <= shown then print(text.clean(line(r))) end
   end, function(count)
@@ -27,31 +33,25 @@ local function listing(kind, rest, line, noun)
 end
 
 commands.add("music", "music [all]               list the songs on the phone", function(rest)
-  listing(Macro.MSG_MUSIC_LIST, rest, function(r)
+  listing("music", Macro.MSG_MUSIC_LIST, rest, function(r)
     return string.format("%s  %s - %s  %s  %s  %s", r.ID, r.Singer, r.Zhuanji, minutes(r.Timer), text.bytes(r.Size),
       r.Path)
   end, "songs")
 end)
 
 commands.add("photos", "photos [all]              list the photos on the phone", function(rest)
-  listing(Macro.MSG_PICTURE_LIST, rest, function(r)
+  listing("photos", Macro.MSG_PICTURE_LIST, rest, function(r)
     return string.format("%s  %s  %s", r.ID, text.bytes(r.Size), r.FilePath)
   end, "photos")
 end)
 
 commands.add("videos", "videos [all]              list the videos on the phone", function(rest)
-  listing(Macro.MSG_VIDEO_LIST, rest, function(r)
+  listing("videos", Macro.MSG_VIDEO_LIST, rest, function(r)
     return string.format("%s  %s  %s", r.ID, text.bytes(r.Size), r.FilePath)
   end, "videos")
 end)
 
 local FOLDERS = Macro.MSG_FOLDER_LIST
--- The lists that hold files with a path, and the field naming it in each.
-local FILE_LISTS = {
-  { Macro.MSG_DOCUMENT_LIST, "FilePath" }, { Macro.MSG_MUSIC_LIST, "Path" }, { Macro.MSG_PICTURE_LIST, "FilePath" },
-  { Macro.MSG_VIDEO_LIST, "FilePath" },
-}
-
 local function list_folders()
   local count = 0
   -- Frames with folders bring a list; the end frame brings the bytes in use instead.
@@ -63,35 +63,32 @@ local function list_folders()
     end
     for _, r in ipairs(type(records) == "table" and records or {}) do
       count = count + 1
+      completion.add_phone_path(tostring(r.FilePath or "") .. "/")
       print(text.clean(r.FilePath) .. "/")
     end
   end)
 end
 
--- Asks each file list in turn and prints the files under folder, then a count.
+-- Prints the files the phone's lists name under folder, then a count.
 local function list_folder(folder)
   local prefix = (folder:gsub("/+$", "")) .. "/"
-  local found = 0
-  local function ask(n)
-    if n > #FILE_LISTS then
-      if found == 0 then return print("no files under " .. prefix .. " (the phone's folders: 'files')") end
-      return print(string.format("%d files under %s", found, prefix))
-    end
-    local kind, field = FILE_LISTS[n][1], FILE_LISTS[n][2]
-    agent.list(kind, {}, function(r)
-      local path = tostring(r[field] or "")
-      if path:sub(1, #prefix) == prefix then
+  agent.files(function(files)
+    if not files then return end
+    local found = 0
+    for _, f in ipairs(files) do
+      if f.path:sub(1, #prefix) == prefix then
         found = found + 1
-        print(string.format("%s  %s", text.bytes(r.Size), text.clean(path)))
+        print(string.format("%s  %s", text.bytes(f.size), text.clean(f.path)))
       end
-    end, function() ask(n + 1) end)
-  end
-  ask(1)
+    end
+    if found == 0 then return commands.fail("no files under " .. prefix .. " (the phone's folders: 'files')") end
+    print(string.format("%d files under %s", found, prefix))
+  end)
 end
 
 commands.add("files", "files [FOLDER]            list the phone's folders, or the files in one", function(rest)
   local w = commands.words(rest)
-  if #w > 1 then return print("usage: files [folder]") end
+  if #w > 1 then return commands.fail("usage: files [folder]") end
   if w[1] then return list_folder(w[1]) end
   list_folders()
 end)

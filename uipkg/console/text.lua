@@ -21,7 +21,10 @@ local STATUS_WORDS = {
   [403] = "the server does not allow it (403)",
   [404] = "not found on the server (404)",
   [410] = "no longer on the server (410)",
+  [407] = "the proxy asks for a login (407)",
+  [408] = "the server gave up waiting (408); try again",
   [416] = "the server cannot continue the earlier part (416); cancel it and download again",
+  [429] = "the server has too many requests (429); try again later",
 }
 local NETWORK_WORDS = {
   [10051] = "the network cannot be reached",
@@ -36,9 +39,14 @@ local NETWORK_WORDS = {
   [26000004] = "the server's answer is malformed",
   [25000021] = "the server's answer is malformed",
 }
-function M.download_error(code)
+-- from names where code came from, when known: "http", "network", "file" or "address".
+function M.download_error(code, from)
   code = tonumber(code) or 0
-  if NETWORK_WORDS[code] then return NETWORK_WORDS[code] end
+  if from == "address" then return "the address cannot be used" end
+  if from == "file" then
+    return string.format("the file cannot be written (system error %d): check the folder and the free space", code)
+  end
+  if from ~= "http" and NETWORK_WORDS[code] then return NETWORK_WORDS[code] end
   if STATUS_WORDS[code] then return STATUS_WORDS[code] end
   if code >= 500 and code < 600 then return string.format("the server failed (%d); try again later", code) end
   if code >= 300 and code < 600 then return string.format("the server answered %d", code) end
@@ -54,6 +62,22 @@ function M.short(s, limit)
   -- Step back while the byte after the cut continues a sequence (10xxxxxx).
   while cut > 0 and s:byte(cut + 1) and s:byte(cut + 1) >= 0x80 and s:byte(cut + 1) < 0xC0 do cut = cut - 1 end
   return s:sub(1, cut) .. "..."
+end
+
+-- A time the phone gives in milliseconds since 1970 (a number or its decimal text) as
+-- "2026-12-08 18:06", local time; the text as it came when it is no such number.
+function M.date(ms)
+  local n = tonumber(ms)
+  if not n or n <= 0 then return M.clean(ms) end
+  return os.date("%Y-%m-%d %H:%M", math.floor(n / 1000))
+end
+
+-- An SMS type as a direction: 1 received, 2 sent; others (drafts, outbox) by number.
+function M.direction(kind)
+  local k = tonumber(kind)
+  if k == 1 then return "in" end
+  if k == 2 then return "out" end
+  return "type " .. tostring(kind)
 end
 
 -- A byte count in a readable unit. Record sizes arrive as 32-bit signed numbers, so a

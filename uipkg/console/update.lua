@@ -19,11 +19,13 @@ local RESULT_DOWNLOADED, RESULT_NOT_MODIFIED = 0, 1
 local function install(path, version)
   local ok, reason = app:UpdateAPP(path, "")
   if not ok then
-    print("update: not installed: " .. text.clean(reason or "the package could not be applied"))
-    return
+    return commands.fail("update: not installed: " .. text.clean(reason or "the package could not be applied"))
   end
   -- The installed version, as --version and the next check read it.
-  shell:WriteINI("Basic", "appver", text.clean(version), app:GetExeDir() .. "config.ini")
+  if not shell:WriteINI("Basic", "appver", text.clean(version), app:GetExeDir() .. "config.ini") then
+    return commands.fail("update: version " .. text.clean(version) .. " installed, but config.ini cannot be written:"
+      .. " --version and the next check still name the old version")
+  end
   print("update: version " .. text.clean(version) .. " installed; restart the program to use it")
 end
 
@@ -38,7 +40,9 @@ local function fetch(url, path, done)
   end)
   client:attach_event("on_asyn_http_file_error", function(_, _, code)
     downloader = nil
-    done(false, text.download_error(code))
+    -- Numbers from 100 to 599 are the server's answer; the others the network's.
+    local n = tonumber(code) or 0
+    done(false, text.download_error(code, (n >= 100 and n < 600) and "http" or nil))
   end)
   if not client:request_file(1, url, {}, path) then
     downloader = nil
@@ -49,16 +53,29 @@ end
 local function download(url, version)
   local path = app:GetTempDir() .. "update-" .. version:gsub("[^%w%.%-]", "_") .. ".zip"
   print("update: downloading " .. text.clean(url))
+  local job = commands.job("the update download")
   fetch(url, path, function(ok, reason)
-    if not ok then return print("update: the download of " .. text.clean(url) .. " failed: " .. reason) end
+    if not ok then
+      job.ended()
+      return commands.fail("update: the download of " .. text.clean(url) .. " failed: " .. reason)
+    end
     fetch(url .. ".sig", path .. ".sig", function(signed, why)
+      job.ended()
       if not signed then
-        return print("update: the package's signature " .. text.clean(url) .. ".sig cannot be downloaded: " .. why
-          .. "; nothing was installed")
+        return commands.fail("update: the package's signature " .. text.clean(url) .. ".sig cannot be downloaded: "
+          .. why .. "; nothing was installed")
       end
       install(path, version)
     end)
   end)
+end
+
+-- Why the update server gave no answer, in words.
+local function check_failure(what, code)
+  if what == "network" then return text.download_error(code) end
+  if what == "http" then return text.download_error(code, "http") end
+  if what == "reply" then return "its answer is not an update description (is [Update] server right?)" end
+  return "the server's address cannot be used (see [Update] server in config.ini)"
 end
 
 commands.add("update", "update                    look for a newer version and install it", function()
@@ -67,13 +84,20 @@ commands.add("update", "update                    look for a newer version and i
     return
   end
   print("update: asking the update server")
+  local job = commands.job("the update check")
   requests:CheckUpdate(function(info)
+    job.ended()
     local version, url = info.AppVer or "", info.DownloadUrl or ""
-    if (info.Update or 0) == 0 or version == "" or url == "" then
+    -- A server that offers the version installed already has nothing new.
+    local installed = shell:ReadINIString(app:GetExeDir() .. "config.ini", "Basic", "appver")
+    if (info.Update or 0) == 0 or version == "" or url == "" or version == installed then
       print("update: no newer version")
       return
     end
     commands.ask(string.format("update: version %s is available; type 'yes' to download and install it",
       text.clean(version)), function() download(url, version) end)
+  end, function(what, code)
+    job.ended()
+    commands.fail("update: the update server gave no answer: " .. check_failure(what, code))
   end)
 end)

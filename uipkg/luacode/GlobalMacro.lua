@@ -63,6 +63,7 @@ function RegisterObject()
     PUSH_SOCKET_FAILED = 1001,
     PUSH_CONNECT_FAILED = 1002,
     PUSH_SEND_FAILED = 1003,
+    PUSH_REFUSED = 1004,
     PULL_CANNOT_WRITE = 3000,
   }
 end
