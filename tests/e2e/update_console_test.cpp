@@ -5,6 +5,7 @@
 #include <atomic>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "support/raw_http_server.h"
 #include "support/script_harness.h"
@@ -62,15 +63,47 @@ TEST(UpdateConsole, YesDownloadsAndAppliesThePackage) {
   EXPECT_EQ(host->out().find('\x1b'), std::string::npos);
   host->write_stdin("yes\n");
   ASSERT_TRUE(host->wait_for_output("restart the program", 30000)) << host->out() << host->err();
+  // The version installed is not offered again.
+  host->write_stdin("update\n");
+  ASSERT_TRUE(host->wait_for_output("update: no newer version", 30000)) << host->out() << host->err();
   host->write_stdin("quit\n");
   auto r = host->wait(30000);
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(read_file(app.dir() + "docs/new.txt"), "new version");
-  ASSERT_EQ(server.requests().size(), 3u);
+  ASSERT_EQ(server.requests().size(), 4u);
   EXPECT_EQ(path_of(server.requests()[0]), "/");
   EXPECT_EQ(path_of(server.requests()[1]), "/pkg.zip");
   EXPECT_EQ(path_of(server.requests()[2]), "/pkg.zip.sig");
   // The installed version is the one --version reports from now on.
   auto version = app.run({"--version"});
   EXPECT_NE(version.out.find("2.5"), std::string::npos) << version.out << version.err << read_file(app.dir() + "config.ini");
+}
+
+// An update server that cannot be reached or gives no update description: the console
+// says why instead of waiting for ever, and the run's status says it failed.
+TEST(UpdateConsole, AServerWithoutAnAnswerIsSaidSo) {
+  struct answer_case {
+    std::string reply;  // empty: nothing listens
+    std::string said;
+  };
+  const std::vector<answer_case> cases = {
+      {"", "update: the update server gave no answer: the server refused the connection"},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 15\r\nConnection: close\r\n\r\n<html>hi</html>",
+       "update: the update server gave no answer: its answer is not an update description"},
+      {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot here.",
+       "update: the update server gave no answer: not found on the server (404)"},
+  };
+  for (const answer_case& c : cases) {
+    std::string reply = c.reply;
+    raw_http_server server([reply](raw_connection& conn) {
+      if (!conn.read_request().empty()) conn.send(reply);
+    });
+    uint16_t port = c.reply.empty() ? 1 : server.port();
+    script_install app;
+    app.copy_default_package();
+    app.write("config.ini", "[Update]\nserver=127.0.0.1:" + std::to_string(port) + "\n");
+    auto r = app.run({}, "update\n", 60000);
+    EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find(c.said), std::string::npos) << r.out;
+  }
 }

@@ -80,7 +80,13 @@ function M.job(label)
   function job.ended()
     if not running[job] then return end
     running[job] = nil
-    if finishing and next(running) == nil then quit_now() end
+    -- Quits once the handler that ended the last job has returned, so that a failure it
+    -- reports after ending its job still counts.
+    if finishing and next(running) == nil then
+      SetTimer(0, function()
+        if next(running) == nil then quit_now() end
+      end)
+    end
   end
   return job
 end

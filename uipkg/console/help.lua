@@ -27,11 +27,11 @@ M.examples = {
   videos = "videos",
   files = "files /sdcard/Documents",
   push = "push song.mp3 photo.jpg /sdcard/Download/",
-  pull = "pull /sdcard/DCIM/a.jpg /sdcard/DCIM/b.jpg ~/Pictures",
+  pull = "pull /sdcard/DCIM/a.jpg /sdcard/Documents ~/Pictures",
   backup = "backup \"before the trip\"",
   backups = "backups",
-  restore = "restore 2026-12-08_10-00-00",
-  export = "export sms ~/sms.csv",
+  restore = "restore 2026-12-08_10-00-00   or   restore latest",
+  export = "export sms ~/sms.csv --readable",
   import = "import contacts ~/contacts.csv",
   download = "download http://127.0.0.1:8080/big.bin ~/big.bin",
   downloads = "downloads",
@@ -69,6 +69,8 @@ local function list(usage)
   end
   table.sort(rest)
   show("other", rest)
+  print("local paths: ~ and ~/... name your home folder; $VARIABLES are not expanded. Quote names with blanks:"
+    .. " \"my file.txt\". A piped run waits for its work and exits with 1 if any command failed.")
 end
 
 -- 'help' alone lists every command; 'help NAME' shows that command.

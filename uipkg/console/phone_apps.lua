@@ -27,9 +27,12 @@ commands.add("install", "install FILE.apk          install an app on the phone",
   print(string.format("installing %s on %s ...", path, serial))
   local job = commands.job("install " .. path)
   bridge.install(serial, path, function(result)
+    if result == bridge.SUCCESS then
+      print("installed " .. path)
+    else
+      commands.fail(string.format("install: failed (%s): %s", tostring(result), bridge.install_failure(result)))
+    end
     job.ended()
-    if result == bridge.SUCCESS then return print("installed " .. path) end
-    commands.fail(string.format("install: failed (%s): %s", tostring(result), bridge.install_failure(result)))
   end)
 end)
 

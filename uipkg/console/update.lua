@@ -90,7 +90,7 @@ commands.add("update", "update                    look for a newer version and i
     local version, url = info.AppVer or "", info.DownloadUrl or ""
     -- A server that offers the version installed already has nothing new.
     local installed = shell:ReadINIString(app:GetExeDir() .. "config.ini", "Basic", "appver")
-    if (info.Update or 0) == 0 or version == "" or url == "" or version == installed then
+    if (info.Update or 0) == 0 or version == "" or url == "" or text.clean(version) == installed then
       print("update: no newer version")
       return
     end
