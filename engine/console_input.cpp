@@ -183,8 +183,8 @@ int script_set_console_completer(lua_State* L) {
 int script_print_above_prompt(lua_State* L) {
   size_t len = 0;
   const char* text = luaL_checklstring(L, 1, &len);
-  platform::print_above_prompt(std::string(text, len));
-  return 0;
+  lua_pushboolean(L, platform::print_above_prompt(std::string(text, len)));
+  return 1;
 }
 } // namespace
 

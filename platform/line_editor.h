@@ -46,9 +46,11 @@ bool line_editing_available();
 std::string history_file_path();
 
 // Writes text for the console user. While a line is being edited the text goes above the
-// prompt and the prompt with the line typed so far is drawn again below it; a text starting
-// with "\r" replaces the previous such text (a progress line redrawn in place).
-void print_above_prompt(const std::string& text);
+// prompt and the prompt with the line typed so far is drawn again below it. A text starting
+// with "\r" is the status line (progress): it stays just above the prompt, below every
+// other text, until the next one replaces it ("\r" alone removes it). True when the text
+// went above an edited line; a status line without one is not written.
+bool print_above_prompt(const std::string& text);
 // Whether a line editor runs (its reader thread exists).
 bool line_editor_active();
 

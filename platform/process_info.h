@@ -28,6 +28,8 @@ bool is_terminal(int stream);
 // Whether standard input brings something to read from another program or a file: a pipe,
 // a socket or a non-empty regular file (not a terminal, not /dev/null).
 bool standard_input_is_fed();
+// The width of the terminal standard output is, in columns; 0 when it is none.
+int terminal_columns();
 
 // Milliseconds since an arbitrary fixed point (the system's start), wrapping at 2^32.
 unsigned tick_count();

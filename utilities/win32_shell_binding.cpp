@@ -60,6 +60,13 @@ int IsTerminal(lua_State* L) {
   return 1;
 }
 
+// The width of the terminal standard output is, in columns; 0 when it is none.
+int GetConsoleWidth(lua_State* L) {
+  if (!is_shell(L)) return 0;
+  lua_pushinteger(L, kit::platform::terminal_columns());
+  return 1;
+}
+
 int Sleep(lua_State* L) {
   if (!is_shell(L)) return 0;
   int64_t ms = kit::engine::to_delay_ms(luaL_checknumber(L, 2));
@@ -95,6 +102,7 @@ const UIS_Method kMethods[] = {
     {"PostQuitMessage", PostQuitMessage, 0},
     {"GetTickCount", GetTickCount, 0},
     {"IsTerminal", IsTerminal, 0},
+    {"GetConsoleWidth", GetConsoleWidth, 0},
     {"GetTmpDir", GetTmpDir, 0},
     {"Rename", Rename, 0},
     {"OpenDir", OpenDir, 0},

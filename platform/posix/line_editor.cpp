@@ -75,7 +75,9 @@ constexpr int kHistoryLines = 1000;
 std::mutex output_guard;
 line_editor::impl* active_editor = nullptr;
 bool editing = false;  // the reader waits in el_gets: a prompt is on screen
-bool last_was_status = false;
+// The status line (progress) drawn just above the prompt, "" when none; it stays below
+// every other text printed above the prompt until it is replaced or removed.
+std::string status_line;
 
 void make_folders(const std::string& path) {
   for (size_t at = 1; (at = path.find('/', at)) != std::string::npos; ++at) {
@@ -203,7 +205,7 @@ line_editor::line_editor(const wait_event& wake, completion_source source) : imp
   editline()->el_source(s.el, nullptr);  // the user's ~/.editrc, as other programs using libedit do
   std::lock_guard<std::mutex> lock(output_guard);
   active_editor = &s;
-  last_was_status = false;
+  status_line.clear();
 }
 
 line_editor::~line_editor() {
@@ -230,7 +232,7 @@ std::optional<std::string> line_editor::read_line() {
   {
     std::lock_guard<std::mutex> lock(output_guard);
     editing = false;
-    last_was_status = false;
+    status_line.clear();  // the screen moves on with the command's own output
   }
   if (got == nullptr || count <= 0) return std::nullopt;
   std::string line(got, static_cast<size_t>(count));
@@ -250,24 +252,41 @@ bool line_editor_active() {
   return active_editor != nullptr;
 }
 
-void print_above_prompt(const std::string& text) {
+bool print_above_prompt(const std::string& text) {
   std::lock_guard<std::mutex> lock(output_guard);
+  bool status = !text.empty() && text[0] == '\r';
   if (active_editor == nullptr || !editing) {
+    if (status) return false;  // no prompt to keep a status line above
     std::fflush(stdout);
     write_all(text);
-    return;
+    return false;
   }
-  bool status = !text.empty() && text[0] == '\r';
+  // Clear the prompt's line, and the status line above it when there is one.
   std::string out = "\r\x1b[K";
-  if (status && last_was_status) out += "\x1b[A\x1b[K";
-  out += status ? text.substr(1) : text;
-  if (out.empty() || out.back() != '\n') out += '\n';
+  if (!status_line.empty()) out += "\x1b[A\x1b[K";
+  if (status) {
+    status_line = text.substr(1);
+    while (!status_line.empty() && status_line.back() == '\n') status_line.pop_back();
+  } else {
+    out += text;
+    if (out.back() != '\n') out += '\n';
+  }
+  if (!status_line.empty()) out += status_line + "\n";
+  // The terminal may be in raw mode, where a line feed keeps the column: every line ends
+  // at the start of the next, so the prompt is drawn there and never after the text.
+  std::string lines;
+  lines.reserve(out.size() + 16);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == '\n' && (i == 0 || out[i - 1] != '\r')) lines += '\r';
+    lines += out[i];
+  }
+  out.swap(lines);
   std::fflush(stdout);
   write_all(out);
-  last_was_status = status;
   char c = 0;
   ssize_t ignored = ::write(active_editor->redraw[1], &c, 1);
   (void)ignored;
+  return true;
 }
 
 } // namespace kit::platform

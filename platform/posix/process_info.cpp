@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +82,12 @@ namespace kit::platform {
 int current_process_id() { return static_cast<int>(::getpid()); }
 
 bool is_terminal(int stream) { return stream >= 0 && stream <= 2 && ::isatty(stream) == 1; }
+
+int terminal_columns() {
+  winsize size {};
+  if (::ioctl(1, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
 
 bool standard_input_is_fed() {
   struct stat st {};

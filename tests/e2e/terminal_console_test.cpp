@@ -131,3 +131,57 @@ TEST(TerminalConsole, TypedCommandsHistoryCompletionAndProgress) {
   std::string history = testsupport::read_file(app.state_dir() + "Mobrevist/history");
   EXPECT_NE(history.find("sms"), std::string::npos) << history;
 }
+
+// At 50 columns a push's progress is one status line just above the prompt, cut to the
+// width; the line being typed stays on the prompt below it while messages print above,
+// and the closing line replaces the status line.
+TEST(TerminalConsole, ProgressStaysAboveThePromptAtFiftyColumns) {
+  temp_dir work;
+  testsupport::child_process agent({testsupport::bin_dir() + "/agent-sim"},
+                                   {{"AGENT_SIM_STORAGE", work / "phone"}, {"AGENT_SIM_TRANSFER", "slow"}}, work.path(),
+                                   work / "agent");
+  ASSERT_TRUE(agent.wait_for_output("agent-sim ready")) << agent.err();
+  script_install app;
+  app.copy_default_package();
+  tmux_session term({app.exe()}, app.env(), app.dir(), 50);
+  if (!term.started()) GTEST_SKIP() << "tmux is not installed";
+  ASSERT_TRUE(term.wait_for("Mobrevist host ready")) << term.screen();
+
+  testsupport::write_file(work / "big.bin", std::string(30u << 20, 'p'));
+  term.type("push " + (work / "big.bin") + " /sdcard/a-rather-long-name-for-the-file.bin");
+  term.press("Enter");
+  const std::string label = "push /sdcard/a-rather-long-name";
+  // A status line: the label cut short with a mark, the whole of it on one line.
+  auto status_shown = [&](const std::string& s) {
+    for (size_t at = s.find("\n" + label); at != std::string::npos; at = s.find("\n" + label, at + 1)) {
+      std::string line = s.substr(at + 1, s.find('\n', at + 1) - at - 1);
+      if (line.find(": done") == std::string::npos) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(term.wait_until(status_shown)) << term.screen();
+  // Typing while it runs: the typed text stays on the prompt line, under the status line.
+  term.type("sms al");
+  ASSERT_TRUE(term.wait_until([&](const std::string&) { return term.cursor_line() == "> sms al"; })) << term.screen();
+  term.type("l");
+  term.press("Enter");
+  ASSERT_TRUE(term.wait_for("SMS\n", 60000)) << term.screen();
+  ASSERT_TRUE(term.wait_for(": done, 30.0 MiB", 120000)) << term.screen();
+  std::string screen = term.screen();
+  // No line is wider than the terminal (wrapped lines are joined in the capture).
+  size_t start = 0;
+  while (start < screen.size()) {
+    size_t end = screen.find('\n', start);
+    if (end == std::string::npos) end = screen.size();
+    std::string line = screen.substr(start, end - start);
+    if (line.rfind(label, 0) == 0 && line.find(": done") == std::string::npos) {
+      EXPECT_LE(line.size(), 49u + 2u) << line;  // 49 columns, the mark taking three bytes
+    }
+    start = end + 1;
+  }
+  // One prompt below the answers, not one per line printed.
+  EXPECT_EQ(screen.find("> > "), std::string::npos) << screen;
+  term.type("quit");
+  term.press("Enter");
+  ASSERT_TRUE(term.wait_for("[exited 0]")) << term.screen();
+}

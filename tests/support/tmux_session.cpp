@@ -30,7 +30,8 @@ std::string tmux_session::tmux(const std::vector<std::string>& args) const {
 }
 
 tmux_session::tmux_session(const std::vector<std::string>& argv,
-                           const std::vector<std::pair<std::string, std::string>>& env, const std::string& cwd) {
+                           const std::vector<std::pair<std::string, std::string>>& env, const std::string& cwd,
+                           int columns) {
   static std::atomic<int> counter{0};
   socket_ = "mobrevist-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   std::string command = "cd " + quoted(cwd) + " && env";
@@ -39,8 +40,8 @@ tmux_session::tmux_session(const std::vector<std::string>& argv,
   // The pane outlives the program so that its last lines and exit status can be read.
   command += "; echo \"[exited $?]\"; read -r _";
   if (::system("command -v tmux >/dev/null 2>&1") != 0) return;
-  tmux({"start-server", ";", "set-option", "-g", "history-limit", "20000", ";", "new-session", "-d", "-x", "160", "-y",
-        "50", command});
+  tmux({"start-server", ";", "set-option", "-g", "history-limit", "20000", ";", "new-session", "-d", "-x",
+        std::to_string(columns), "-y", "50", command});
   started_ = tmux({"list-sessions"}).find(':') != std::string::npos;
 }
 

@@ -11,7 +11,7 @@ namespace testsupport {
 class tmux_session {
 public:
   tmux_session(const std::vector<std::string>& argv, const std::vector<std::pair<std::string, std::string>>& env,
-               const std::string& cwd);
+               const std::string& cwd, int columns = 160);
   ~tmux_session();
   bool started() const { return started_; }
 

@@ -65,14 +65,33 @@ local function bar_text(b)
   return M.line(b.label, b.done, b.total, b.rate)
 end
 
--- Rewrites the block from its first line; a bar that started since the last redraw gets
--- a new line below the others.
+-- The columns a line may take: one less than the terminal's width, so that it never wraps.
+local function room()
+  local width = tonumber(shell:GetConsoleWidth()) or 0
+  return width > 1 and width - 1 or 79
+end
+
+-- Set while the bars are the status line above an edited prompt.
+local above_prompt = false
+
+-- Shows the running bars. While the user edits a line they are one status line kept just
+-- above the prompt (messages print above it, never into it). Otherwise the block is
+-- rewritten from its first line, a bar that started since the last redraw getting a new
+-- line below the others.
 local function redraw()
+  local width = room()
+  local parts = {}
+  for i, b in ipairs(active) do parts[i] = bar_text(b) end
+  if PrintAbovePrompt and PrintAbovePrompt("\r" .. text.fit(table.concat(parts, "  |  "), width)) then
+    above_prompt = true
+    return
+  end
+  above_prompt = false
   local out = {}
   if drawn > 1 then out[1] = string.format("\27[%dA", drawn - 1) end
   out[#out + 1] = "\r"
   for i, b in ipairs(active) do
-    out[#out + 1] = bar_text(b) .. "\27[K"
+    out[#out + 1] = text.fit(bar_text(b), width) .. "\27[K"
     if i < #active then out[#out + 1] = "\n" end
   end
   io.stdout:write(table.concat(out))
@@ -126,6 +145,13 @@ end
 -- and the closing line takes its place; the bars still running are drawn again below it.
 function Bar:finish(line)
   if not remove(self) then return end
+  if M.terminal and above_prompt then
+    print(line)
+    if #active > 0 then return redraw() end
+    above_prompt = false
+    if PrintAbovePrompt then PrintAbovePrompt("\r") end
+    return
+  end
   if M.terminal and drawn > 0 then
     io.stdout:write((drawn > 1 and string.format("\27[%dA", drawn - 1) or "") .. "\r\27[J")
     drawn = 0

@@ -64,6 +64,51 @@ function M.short(s, limit)
   return s:sub(1, cut) .. "..."
 end
 
+-- Columns a code point takes on a terminal: 2 for East Asian wide characters and emoji.
+local function columns_of(cp)
+  if cp < 0x1100 then return 1 end
+  if (cp <= 0x115F) or (cp >= 0x2E80 and cp <= 0xA4CF) or (cp >= 0xAC00 and cp <= 0xD7A3) or
+    (cp >= 0xF900 and cp <= 0xFAFF) or (cp >= 0xFE30 and cp <= 0xFE4F) or (cp >= 0xFF00 and cp <= 0xFF60) or
+    (cp >= 0xFFE0 and cp <= 0xFFE6) or (cp >= 0x1F300 and cp <= 0x1FAFF) or (cp >= 0x20000 and cp <= 0x3FFFD) then
+    return 2
+  end
+  return 1
+end
+
+-- s cut to at most width columns of a terminal, "…" marking the cut, so that a line is
+-- never wrapped into two; s as it is when it fits or width is not positive.
+function M.fit(s, width)
+  if not width or width <= 0 then return s end
+  local used, cut_at, i = 0, nil, 1
+  local ends = {}
+  while i <= #s do
+    local c = s:byte(i)
+    local n = c < 0x80 and 1 or c >= 0xF0 and 4 or c >= 0xE0 and 3 or c >= 0xC0 and 2 or 1
+    local cp = c
+    if n > 1 then
+      cp = c % (2 ^ (7 - n))
+      for k = 1, n - 1 do cp = cp * 64 + ((s:byte(i + k) or 0x80) % 64) end
+    end
+    used = used + columns_of(cp)
+    if used > width then
+      cut_at = cut_at or i
+      break
+    end
+    ends[#ends + 1] = { i + n - 1, used }
+    i = i + n
+  end
+  if not cut_at then return s end
+  -- Room for the one-column mark.
+  local keep = 0
+  for k = #ends, 1, -1 do
+    if ends[k][2] <= width - 1 then
+      keep = ends[k][1]
+      break
+    end
+  end
+  return s:sub(1, keep) .. "…"
+end
+
 -- A time the phone gives in milliseconds since 1970 (a number or its decimal text) as
 -- "2026-12-08 18:06", local time; the text as it came when it is no such number.
 function M.date(ms)
