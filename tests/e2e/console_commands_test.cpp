@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -322,6 +323,13 @@ TEST(ConsoleCommands, CopyAndPasteTextAndFilesThroughTheDesktopClipboard) {
                                                        "' </dev/null >/dev/null 2>&1"},
                                       {"DISPLAY=" + x.name()}),
             0);
+  // xclip takes the clipboard over in the background: wait until it offers the image.
+  bool offered = false;
+  for (int i = 0; i < 200 && !offered; ++i) {
+    offered = has(xclip_out("-t TARGETS"), "image/png");
+    if (!offered) ::usleep(50000);
+  }
+  ASSERT_TRUE(offered);
   TYPE_AND_SEE(host, "paste", "the clipboard holds image/png: paste shows only text and files\n");
   quit(*host, 1, "desktop: no session bus; desktop methods return empty results\n");
 }
