@@ -5,8 +5,11 @@
 
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
+#include <vector>
 
 #include "support/desktop_peers.h"
 #include "support/script_harness.h"
@@ -153,3 +156,133 @@ TEST_F(Clipboard, ADeadOwnerGivesEmptyResults) {
 }
 
 } // namespace
+
+namespace {
+
+// A hostile clipboard owner on its own connection and thread: it offers a flood of
+// targets, or answers text in incremental pieces that drip forever.
+class hostile_owner {
+public:
+  enum class mode { target_flood, endless_pieces };
+
+  hostile_owner(const std::string& display, mode m) : mode_(m) {
+    conn_ = xcb_connect(display.c_str(), nullptr);
+    if (xcb_connection_has_error(conn_)) return;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
+    win_ = xcb_generate_id(conn_);
+    xcb_create_window(conn_, XCB_COPY_FROM_PARENT, win_, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    clipboard_ = atom("CLIPBOARD");
+    targets_ = atom("TARGETS");
+    utf8_ = atom("UTF8_STRING");
+    incr_ = atom("INCR");
+    xcb_set_selection_owner(conn_, win_, clipboard_, XCB_CURRENT_TIME);
+    free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
+    ready_ = true;
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~hostile_owner() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (conn_) xcb_disconnect(conn_);
+  }
+  bool ready() const { return ready_; }
+  int pieces_sent() const { return pieces_; }
+
+private:
+  xcb_atom_t atom(const char* name) {
+    auto* r = xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, strlen(name), name), nullptr);
+    xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+    free(r);
+    return a;
+  }
+
+  void notify(const xcb_selection_request_event_t& req, xcb_atom_t property) {
+    xcb_selection_notify_event_t ev{};
+    ev.response_type = XCB_SELECTION_NOTIFY;
+    ev.time = req.time;
+    ev.requestor = req.requestor;
+    ev.selection = req.selection;
+    ev.target = req.target;
+    ev.property = property;
+    xcb_send_event(conn_, 0, req.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    xcb_flush(conn_);
+  }
+
+  void answer(const xcb_selection_request_event_t& req) {
+    if (req.target == targets_) {
+      // Flooding: 400,000 made-up targets with the text's own at the very end.
+      std::vector<xcb_atom_t> atoms(mode_ == mode::target_flood ? 400000 : 2, targets_);
+      atoms.back() = utf8_;
+      xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, req.requestor, req.property, XCB_ATOM_ATOM, 32,
+                          static_cast<uint32_t>(atoms.size()), atoms.data());
+      notify(req, req.property);
+    } else if (req.target == utf8_ && mode_ == mode::target_flood) {
+      xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, req.requestor, req.property, utf8_, 8, 4, "flood");
+      notify(req, req.property);
+    } else if (req.target == utf8_) {
+      // INCR: announce a size, then add a piece each time the reader deleted the last one,
+      // slowly and without end.
+      uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+      xcb_change_window_attributes(conn_, req.requestor, XCB_CW_EVENT_MASK, &events);
+      uint32_t size = 1u << 30;
+      xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, req.requestor, req.property, incr_, 32, 1, &size);
+      requestor_ = req.requestor;
+      property_ = req.property;
+      notify(req, req.property);
+    } else {
+      notify(req, XCB_ATOM_NONE);
+    }
+  }
+
+  void serve() {
+    while (!stop_) {
+      xcb_generic_event_t* ev = xcb_poll_for_event(conn_);
+      if (!ev) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        continue;
+      }
+      uint8_t type = ev->response_type & 0x7f;
+      if (type == XCB_SELECTION_REQUEST) {
+        answer(*reinterpret_cast<xcb_selection_request_event_t*>(ev));
+      } else if (type == XCB_PROPERTY_NOTIFY) {
+        auto* p = reinterpret_cast<xcb_property_notify_event_t*>(ev);
+        if (p->window == requestor_ && p->atom == property_ && p->state == XCB_PROPERTY_DELETE) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(400));
+          xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, requestor_, property_, utf8_, 8, 4, "drip");
+          xcb_flush(conn_);
+          ++pieces_;
+        }
+      }
+      free(ev);
+    }
+  }
+
+  mode mode_;
+  xcb_connection_t* conn_ = nullptr;
+  xcb_window_t win_ = 0, requestor_ = 0;
+  xcb_atom_t clipboard_ = 0, targets_ = 0, utf8_ = 0, incr_ = 0, property_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> pieces_{0};
+  bool ready_ = false;
+  std::thread thread_;
+};
+
+} // namespace
+
+// A hostile owner: targets past the first 1024 are not read (the text offered at the end
+// of 400,000 of them is not seen), and pieces that drip forever end with the one deadline
+// of the whole read instead of holding the program.
+TEST_F(Clipboard, AHostileOwnerCostsABoundedRead) {
+  {
+    hostile_owner owner(x_.name(), hostile_owner::mode::target_flood);
+    ASSERT_TRUE(owner.ready());
+    EXPECT_EQ(ask("flood", "c:GetTxtData()"), "");
+  }
+  {
+    hostile_owner owner(x_.name(), hostile_owner::mode::endless_pieces);
+    ASSERT_TRUE(owner.ready());
+    EXPECT_EQ(ask("drip", "tostring(#c:GetTxtData() < 1000)"), "true");
+    EXPECT_GE(owner.pieces_sent(), 1);
+  }
+}
