@@ -13,6 +13,33 @@ std::string word_before_cursor(const std::string& line_to_cursor) {
   return blank == std::string::npos ? line_to_cursor : line_to_cursor.substr(blank + 1);
 }
 
+typed_word word_at_cursor(const std::string& line_to_cursor) {
+  size_t quotes = 0, last_quote = 0;
+  for (size_t i = 0; i < line_to_cursor.size(); ++i) {
+    if (line_to_cursor[i] == '"') {
+      ++quotes;
+      last_quote = i;
+    }
+  }
+  if (quotes % 2 == 1) {
+    std::string text = line_to_cursor.substr(last_quote + 1);
+    return {text, true, text.size() + 1};
+  }
+  std::string text = word_before_cursor(line_to_cursor);
+  return {text, false, text.size()};
+}
+
+completion_edit complete_word(const typed_word& typed, const std::vector<std::string>& words) {
+  std::string prefix = common_prefix(words);
+  if (prefix.size() <= typed.text.size()) return {};
+  bool closes = words.size() == 1 && prefix.back() != '/';
+  bool needs_quotes = typed.quoted || prefix.find_first_of(" \t") != std::string::npos;
+  if (!needs_quotes) return {0, prefix.substr(typed.text.size()) + (closes ? " " : "")};
+  std::string end = closes ? "\" " : "";
+  if (typed.quoted) return {0, prefix.substr(typed.text.size()) + end};
+  return {typed.typed_bytes, "\"" + prefix + end};
+}
+
 std::vector<std::string> matching_words(const std::vector<std::string>& candidates, const std::string& prefix) {
   std::vector<std::string> out;
   for (const auto& c : candidates) {

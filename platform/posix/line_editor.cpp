@@ -36,6 +36,7 @@ struct editline_api {
   decltype(&::el_get) el_get = nullptr;
   decltype(&::el_line) el_line = nullptr;
   decltype(&::el_insertstr) el_insertstr = nullptr;
+  decltype(&::el_deletestr) el_deletestr = nullptr;
   decltype(&::el_source) el_source = nullptr;
   decltype(&::history_init) history_init = nullptr;
   decltype(&::history_end) history_end = nullptr;
@@ -58,13 +59,14 @@ const editline_api* editline() {
     KIT_EDITLINE(el_get);
     KIT_EDITLINE(el_line);
     KIT_EDITLINE(el_insertstr);
+    KIT_EDITLINE(el_deletestr);
     KIT_EDITLINE(el_source);
     KIT_EDITLINE(history_init);
     KIT_EDITLINE(history_end);
     KIT_EDITLINE(history);
 #undef KIT_EDITLINE
     ready = api.el_init && api.el_end && api.el_gets && api.el_set && api.el_wset && api.el_get && api.el_line &&
-            api.el_insertstr && api.el_source && api.history_init && api.history_end && api.history;
+            api.el_insertstr && api.el_deletestr && api.el_source && api.history_init && api.history_end && api.history;
   });
   return ready ? &api : nullptr;
 }
@@ -156,14 +158,15 @@ struct line_editor::impl {
     editline()->el_get(el, EL_CLIENTDATA, &self);
     const LineInfo* li = editline()->el_line(el);
     std::string to_cursor(li->buffer, static_cast<size_t>(li->cursor - li->buffer));
-    std::string word = word_before_cursor(to_cursor);
+    typed_word typed = word_at_cursor(to_cursor);
+    const std::string& word = typed.text;
     std::vector<std::string> words = matching_words(self->source ? self->source(to_cursor, word) : std::vector<std::string>{}, word);
     if (words.empty()) words = local_file_names(word);
     if (words.empty()) return CC_REFRESH_BEEP;
-    std::string prefix = common_prefix(words);
-    if (words.size() == 1 && !prefix.empty() && prefix.back() != '/') prefix += ' ';
-    if (prefix.size() > word.size()) {
-      editline()->el_insertstr(el, prefix.c_str() + word.size());
+    completion_edit edit = complete_word(typed, words);
+    if (!edit.insert.empty()) {
+      if (edit.erase > 0) editline()->el_deletestr(el, static_cast<int>(edit.erase));
+      editline()->el_insertstr(el, edit.insert.c_str());
       return CC_REFRESH;
     }
     std::string list = "\n";

@@ -26,6 +26,33 @@ TEST(CompletionWords, WordsMatchTheTypedPrefix) {
   EXPECT_EQ(common_prefix({}), "");
 }
 
+// Names with blanks are inserted in double quotes, also after a quote already typed; a
+// single match that is no folder is closed.
+TEST(CompletionWords, NamesWithBlanksAreQuoted) {
+  using kit::platform::complete_word;
+  using kit::platform::word_at_cursor;
+  struct tab_case {
+    std::string line;
+    V words;
+    size_t erase;
+    std::string insert;
+  };
+  const std::vector<tab_case> cases = {
+      {"push /tmp/a", {"/tmp/abc.txt"}, 0, "bc.txt "},
+      {"push /tmp/m", {"/tmp/my song.mp3"}, 6, "\"/tmp/my song.mp3\" "},
+      {"push \"/tmp/my s", {"/tmp/my song.mp3"}, 0, "ong.mp3\" "},
+      {"push \"/tmp/", {"/tmp/my files/"}, 0, "my files/"},
+      {"push /tmp/m", {"/tmp/my a.mp3", "/tmp/my b.mp3"}, 6, "\"/tmp/my "},
+      {"push \"a b\" /tmp/x", {"/tmp/xy"}, 0, "y "},
+      {"push /tmp/my", {"/tmp/my a", "/tmp/myb"}, 0, ""},
+  };
+  for (const tab_case& c : cases) {
+    auto edit = complete_word(word_at_cursor(c.line), c.words);
+    EXPECT_EQ(edit.erase, c.erase) << c.line;
+    EXPECT_EQ(edit.insert, c.insert) << c.line;
+  }
+}
+
 TEST(CompletionWords, LocalFileNamesKeepTheTypedFolder) {
   testsupport::temp_dir dir;
   testsupport::write_file(dir / "photo one.jpg", "x");

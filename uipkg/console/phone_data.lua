@@ -2,6 +2,7 @@
 -- prints the first few records and a count; 'all' as argument prints every record.
 local agent = require("console.agent")
 local commands = require("console.commands")
+local completion = require("console.completion")
 local text = require("console.text")
 
 local SHOWN = 10
@@ -45,6 +46,7 @@ commands.add("apps", "apps [all]                list installed apps", function(r
   local shown = limit(rest, "apps [all]")
   if not shown then return end
   listing(Macro.MSG_APP_LIST, {}, shown, function(r)
+    completion.add_word(tostring(r.packName or ""))
     return string.format("%s  %s  %s", r.Name, r.packName, r.ver)
   end, "apps")
 end)
