@@ -183,7 +183,12 @@ int script_set_console_completer(lua_State* L) {
 int script_print_above_prompt(lua_State* L) {
   size_t len = 0;
   const char* text = luaL_checklstring(L, 1, &len);
-  lua_pushboolean(L, platform::print_above_prompt(std::string(text, len)));
+  // true: above the edited line; false: the editor is busy with a command; nil: no editor.
+  switch (platform::print_above_prompt(std::string(text, len))) {
+    case platform::prompt_output::above_prompt: lua_pushboolean(L, 1); break;
+    case platform::prompt_output::editor_busy: lua_pushboolean(L, 0); break;
+    case platform::prompt_output::no_editor: lua_pushnil(L); break;
+  }
   return 1;
 }
 } // namespace

@@ -48,9 +48,12 @@ std::string history_file_path();
 // Writes text for the console user. While a line is being edited the text goes above the
 // prompt and the prompt with the line typed so far is drawn again below it. A text starting
 // with "\r" is the status line (progress): it stays just above the prompt, below every
-// other text, until the next one replaces it ("\r" alone removes it). True when the text
-// went above an edited line; a status line without one is not written.
-bool print_above_prompt(const std::string& text);
+// other text, until the next one replaces it ("\r" alone removes it). The answer says where
+// the text went: above an edited line; nowhere yet, as the editor is busy with a command
+// (a status line waits for the next one); or straight out, as no editor runs (a status
+// line is then not written).
+enum class prompt_output { above_prompt, editor_busy, no_editor };
+prompt_output print_above_prompt(const std::string& text);
 // Whether a line editor runs (its reader thread exists).
 bool line_editor_active();
 

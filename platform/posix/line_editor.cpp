@@ -255,14 +255,15 @@ bool line_editor_active() {
   return active_editor != nullptr;
 }
 
-bool print_above_prompt(const std::string& text) {
+prompt_output print_above_prompt(const std::string& text) {
   std::lock_guard<std::mutex> lock(output_guard);
   bool status = !text.empty() && text[0] == '\r';
+  prompt_output where = active_editor == nullptr ? prompt_output::no_editor : prompt_output::editor_busy;
   if (active_editor == nullptr || !editing) {
-    if (status) return false;  // no prompt to keep a status line above
+    if (status) return where;  // no prompt to keep a status line above
     std::fflush(stdout);
     write_all(text);
-    return false;
+    return where;
   }
   // Clear the prompt's line, and the status line above it when there is one.
   std::string out = "\r\x1b[K";
@@ -289,7 +290,7 @@ bool print_above_prompt(const std::string& text) {
   char c = 0;
   ssize_t ignored = ::write(active_editor->redraw[1], &c, 1);
   (void)ignored;
-  return true;
+  return prompt_output::above_prompt;
 }
 
 } // namespace kit::platform

@@ -82,7 +82,10 @@ local function redraw()
   local width = room()
   local parts = {}
   for i, b in ipairs(active) do parts[i] = bar_text(b) end
-  if PrintAbovePrompt and PrintAbovePrompt("\r" .. text.fit(table.concat(parts, "  |  "), width)) then
+  local shown = PrintAbovePrompt and PrintAbovePrompt("\r" .. text.fit(table.concat(parts, "  |  "), width))
+  if shown ~= nil then
+    -- A line editor runs: the status line is shown, or shown at the next redraw once the
+    -- prompt is back (drawn now, it would end up under the command's output).
     above_prompt = true
     return
   end
@@ -148,8 +151,7 @@ function Bar:finish(line)
   if M.terminal and above_prompt then
     print(line)
     if #active > 0 then return redraw() end
-    above_prompt = false
-    if PrintAbovePrompt then PrintAbovePrompt("\r") end
+    PrintAbovePrompt("\r")
     return
   end
   if M.terminal and drawn > 0 then
