@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <fcntl.h>
 #include <histedit.h>
 #include <langinfo.h>
 #include <memory>
 #include <mutex>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,6 +100,24 @@ void write_all(const std::string& text) {
 }
 
 const char* prompt_of(EditLine*) { return "> "; }
+
+// Ctrl-C while a line is edited: the signal handler only writes a byte here, and the
+// editor's reader acts on it (the line is cleared; twice in a row on an empty line ends
+// the input, as Ctrl-D does).
+int interrupt_pipe[2] = {-1, -1};
+struct sigaction previous_interrupt {};
+
+void on_interrupt(int) {
+  int saved = errno;
+  char c = 0;
+  ssize_t ignored = ::write(interrupt_pipe[1], &c, 1);
+  (void)ignored;
+  errno = saved;
+}
+
+constexpr wchar_t kKillLine = L'\x15';  // Ctrl-U: the emacs binding that cuts the whole line
+constexpr wchar_t kInterruptChar = L'\x03';
+constexpr wchar_t kEndOfInput = L'\x04';
 } // namespace
 
 bool line_editing_available() { return editline() != nullptr; }
@@ -116,19 +136,47 @@ struct line_editor::impl {
   HistEvent ev{};
   std::string history_path;
   std::mbstate_t decode{};
+  int interrupts = 0;  // Ctrl-C pressed on an empty line, in a row
+
+  // What Ctrl-C does: clears a line with text; on an empty line, the second in a row ends
+  // the input (0), the first does nothing visible.
+  static bool line_is_empty(EditLine* el) {
+    const LineInfo* li = editline()->el_line(el);
+    return li == nullptr || li->lastchar == li->buffer;
+  }
+
+  static int interrupt(EditLine* el, impl* self, wchar_t* out) {
+    if (!line_is_empty(el)) {
+      self->interrupts = 0;
+      *out = kKillLine;
+      return 1;
+    }
+    if (++self->interrupts >= 2) return 0;
+    *out = kKillLine;
+    return 1;
+  }
 
   // Reads one character for libedit; 0 (end) when woken, so el_gets returns.
   static int get_char(EditLine* el, wchar_t* out) {
     impl* self = nullptr;
     editline()->el_get(el, EL_CLIENTDATA, &self);
     for (;;) {
-      pollfd fds[3] = {{STDIN_FILENO, POLLIN, 0}, {self->wake_fd, POLLIN, 0}, {self->redraw[0], POLLIN, 0}};
-      int rc = ::poll(fds, 3, -1);
+      pollfd fds[4] = {{STDIN_FILENO, POLLIN, 0},
+                       {self->wake_fd, POLLIN, 0},
+                       {self->redraw[0], POLLIN, 0},
+                       {interrupt_pipe[0], POLLIN, 0}};
+      int rc = ::poll(fds, interrupt_pipe[0] >= 0 ? 4 : 3, -1);
       if (rc < 0) {
         if (errno == EINTR) continue;
         return -1;
       }
       if (fds[1].revents) return 0;
+      if (interrupt_pipe[0] >= 0 && fds[3].revents) {
+        char drain[64];
+        ssize_t ignored = ::read(interrupt_pipe[0], drain, sizeof drain);
+        (void)ignored;
+        return interrupt(el, self, out);
+      }
       if (fds[2].revents) {
         char drain[64];
         ssize_t ignored = ::read(self->redraw[0], drain, sizeof drain);
@@ -148,6 +196,10 @@ struct line_editor::impl {
         self->decode = {};
         continue;  // not a character of the terminal's encoding: dropped
       }
+      if (wc == kInterruptChar) return interrupt(el, self, out);  // a terminal without signals
+      // Ctrl-D on an empty line ends the input here: the editor itself would echo "^D".
+      if (wc == kEndOfInput && line_is_empty(el)) return 0;
+      self->interrupts = 0;
       *out = wc;
       return 1;
     }
@@ -198,7 +250,20 @@ line_editor::line_editor(const wait_event& wake, completion_source source) : imp
   s.el = editline()->el_init("mobrevist", stdin, stdout, stderr);
   editline()->el_set(s.el, EL_CLIENTDATA, &s);
   editline()->el_set(s.el, EL_EDITOR, "emacs");
-  editline()->el_set(s.el, EL_SIGNAL, 1);
+  // Ctrl-C is the editor's own (see on_interrupt). The editor installs no signal handlers
+  // of its own: its handler would hand Ctrl-C on to the whole process group.
+  editline()->el_set(s.el, EL_SIGNAL, 0);
+  if (interrupt_pipe[0] < 0 && ::pipe(interrupt_pipe) == 0) {
+    ::fcntl(interrupt_pipe[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(interrupt_pipe[1], F_SETFL, O_NONBLOCK);
+  }
+  if (interrupt_pipe[1] >= 0) {
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, &previous_interrupt);
+  }
   editline()->el_set(s.el, EL_PROMPT, prompt_of);
   editline()->el_set(s.el, EL_HIST, editline()->history, s.hist);
   editline()->el_set(s.el, EL_GETCFN, &impl::get_char);
@@ -212,6 +277,7 @@ line_editor::line_editor(const wait_event& wake, completion_source source) : imp
 }
 
 line_editor::~line_editor() {
+  if (interrupt_pipe[1] >= 0) ::sigaction(SIGINT, &previous_interrupt, nullptr);
   {
     std::lock_guard<std::mutex> lock(output_guard);
     active_editor = nullptr;

@@ -185,3 +185,29 @@ TEST(TerminalConsole, ProgressStaysAboveThePromptAtFiftyColumns) {
   term.press("Enter");
   ASSERT_TRUE(term.wait_for("[exited 0]")) << term.screen();
 }
+
+// Ctrl-C clears the line being typed; twice in a row on an empty line it quits, as
+// Ctrl-D does, which leaves no "^D" behind.
+TEST(TerminalConsole, CtrlCClearsTheLineAndTwiceQuits) {
+  for (const char* quit_keys : {"C-c C-c", "C-d"}) {
+    script_install app;
+    app.copy_default_package();
+    tmux_session term({app.exe()}, app.env(), app.dir());
+    if (!term.started()) GTEST_SKIP() << "tmux is not installed";
+    ASSERT_TRUE(term.wait_for("Mobrevist host ready")) << term.screen();
+    term.type("sms half typed");
+    ASSERT_TRUE(term.wait_until([&](const std::string&) { return term.cursor_line() == "> sms half typed"; }))
+        << term.screen();
+    term.press("C-c");
+    ASSERT_TRUE(term.wait_until([&](const std::string&) { return term.cursor_line() == ">"; })) << term.screen();
+    std::string keys = quit_keys;
+    for (size_t at = 0; at < keys.size();) {
+      size_t end = keys.find(' ', at);
+      term.press(keys.substr(at, end == std::string::npos ? std::string::npos : end - at));
+      at = end == std::string::npos ? keys.size() : end + 1;
+    }
+    ASSERT_TRUE(term.wait_for("[exited 0]")) << term.screen();
+    EXPECT_EQ(term.screen().find("^D"), std::string::npos) << term.screen();
+    EXPECT_EQ(term.screen().find("half typed\n"), std::string::npos) << term.screen();
+  }
+}
