@@ -17,7 +17,7 @@ end
 
 local function listing(kind, args, shown, line, noun)
   agent.list(kind, args, function(r, n)
-    if n <= shown then print(text.clean(line(r))) end
+    if n <= shown then print(text.row(line(r))) end
   end, function(count)
     local more = count > shown and string.format(" (first %d shown; add 'all' for every one)", shown) or ""
     print(string.format("%d %s%s", count, noun, more))

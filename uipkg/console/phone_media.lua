@@ -25,7 +25,7 @@ local function listing(command, kind, rest, line, noun)
   local shown = limit(rest, command .. " [all]")
   if not shown then return end
   agent.list(kind, {}, function(r, n)
-    if n <= shown then print(text.clean(line(r))) end
+    if n <= shown then print(text.row(line(r))) end
   end, function(count)
     local more = count > shown and string.format(" (first %d shown; add 'all' for every one)", shown) or ""
     print(string.format("%d %s%s", count, noun, more))

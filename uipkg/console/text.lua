@@ -109,6 +109,16 @@ function M.fit(s, width)
   return s:sub(1, keep) .. "…"
 end
 
+-- A list line for the console: cleaned, and on a terminal cut to its width so that a
+-- long name never wraps into the next line.
+local shell = GetObject and GetObject("Win32Shell.Object")
+function M.row(s)
+  s = M.clean(s)
+  local width = shell and tonumber(shell:GetConsoleWidth()) or 0
+  if width > 1 then return M.fit(s, width - 1) end
+  return s
+end
+
 -- A time the phone gives in milliseconds since 1970 (a number or its decimal text) as
 -- "2026-12-08 18:06", local time; the text as it came when it is no such number.
 function M.date(ms)
