@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/app_help_object.h"
+#include "app/contact_csv_import.h"
 #include "backup/backup_functions.h"
 #include "host/script_bridge.h"
 
@@ -74,18 +75,6 @@ std::string field(lua_State* L, int table, const char* name, const char* what) {
   return pop_text(L, 3, what);
 }
 
-void push_contacts(lua_State* L, const std::vector<contact_record>& contacts) {
-  lua_createtable(L, static_cast<int>(contacts.size()), 0);
-  int index = 0;
-  for (const auto& c : contacts) {
-    lua_createtable(L, 0, 2);
-    kit::script::push_string(L, c.name);
-    lua_setfield(L, -2, "name");
-    kit::script::push_string(L, c.number);
-    lua_setfield(L, -2, "number");
-    lua_rawseti(L, -2, ++index);
-  }
-}
 
 using csv_writer_fn = bool (*)(const std::string&, const csv_cells&, const std::vector<csv_cells>&);
 
@@ -151,18 +140,38 @@ int RestoreContact(lua_State* L) {
   if (words.size() != 2) return 0;
   auto contacts = backup::restore_backup(words[1]);
   if (!contacts) return 0;
-  push_contacts(L, *contacts);
+  push_contact_list(L, *contacts);
   return 1;
 }
 
+// RestoreContactFromCVS(path) -> contacts, or nothing. With a function as well, the file
+// is read off the UI thread and the function gets the contacts (or nothing) once read; the
+// call then returns whether the work was queued.
 int RestoreContactFromCVS(lua_State* L) {
   if (!is_object(L)) return 0;
   std::string path = kit::script::to_string(L, 2);
+  if (lua_isfunction(L, 3)) {
+    lua_pushboolean(L, !path.empty() && queue_contact_import(path, kit::engine::function_ref::at(L, 3)));
+    return 1;
+  }
   if (path.empty()) return 0;
   auto contacts = backup::read_contacts_csv(path);
   if (!contacts) return 0;
-  push_contacts(L, *contacts);
+  push_contact_list(L, *contacts);
   return 1;
+}
+
+void push_contact_list(lua_State* L, const std::vector<contact_record>& contacts) {
+  lua_createtable(L, static_cast<int>(contacts.size()), 0);
+  int index = 0;
+  for (const auto& c : contacts) {
+    lua_createtable(L, 0, 2);
+    kit::script::push_string(L, c.name);
+    lua_setfield(L, -2, "name");
+    kit::script::push_string(L, c.number);
+    lua_setfield(L, -2, "number");
+    lua_rawseti(L, -2, ++index);
+  }
 }
 
 } // namespace kit::app

@@ -241,14 +241,27 @@ commands.add("import", "import contacts FILE      read contacts from a CSV file 
   local words = commands.words(rest)
   if words[1] ~= "contacts" or not words[2] or #words > 2 then return commands.fail("usage: import contacts <file>") end
   local path = commands.local_path(words[2])
-  local contacts = app:RestoreContactFromCVS(path)
-  if not contacts then
-    return commands.fail("import: cannot read " .. path .. " (a CSV file with 'First Name' and 'Mobile Phone' columns)")
+  local function cannot_read()
+    commands.fail("import: cannot read " .. path .. " (a CSV file with 'First Name' and 'Mobile Phone' columns)")
   end
-  print(string.format("import: %d contacts read from %s", #contacts, path))
-  show(contacts)
-  if #contacts == 0 then return end
-  commands.ask(string.format("add these %d contacts to the phone? (yes/no)", #contacts), function()
-    send_contacts("import", contacts)
+  -- A large file is read off the UI thread; its contacts come to the function.
+  local job = commands.job("import " .. path)
+  local queued = app:RestoreContactFromCVS(path, function(contacts)
+    if not contacts then
+      cannot_read()
+      return job.ended()
+    end
+    print(string.format("import: %d contacts read from %s", #contacts, path))
+    show(contacts)
+    if #contacts > 0 then
+      commands.ask(string.format("add these %d contacts to the phone? (yes/no)", #contacts), function()
+        send_contacts("import", contacts)
+      end)
+    end
+    job.ended()
   end)
+  if not queued then
+    cannot_read()
+    job.ended()
+  end
 end)
