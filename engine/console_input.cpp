@@ -55,12 +55,14 @@ public:
 
   function_ref callback;
   function_ref completer;
+  function_ref interrupt_handler;
+  std::atomic<bool> has_interrupt_handler{false};
 
 private:
   void edit_loop() {
-    platform::line_editor editor(wake_, [this](const std::string& line, const std::string& word) {
-      return words_from_script(line, word);
-    });
+    platform::line_editor editor(
+        wake_, [this](const std::string& line, const std::string& word) { return words_from_script(line, word); },
+        [this] { return interrupt_to_script(); });
     for (;;) {
       std::optional<std::string> line = editor.read_line();
       if (!line) break;
@@ -83,6 +85,13 @@ private:
     // Woken by stop(): deliver nothing more; else the terminal's input has ended.
     if (wake_.is_set()) return;
     deliver({}, false);
+  }
+
+  // Ctrl-C on an empty line goes to the script's interrupt function, when it set one.
+  bool interrupt_to_script() {
+    if (!has_interrupt_handler.load()) return false;
+    platform::ui_loop::instance().post([this] { call(interrupt_handler, "SetConsoleInterrupt"); });
+    return true;
   }
 
   // Asks the script's completer on the UI thread; waits until it answered, the reader is
@@ -180,6 +189,15 @@ int script_set_console_completer(lua_State* L) {
   return 0;
 }
 
+// SetConsoleInterrupt(fn) (or nil): fn() is called for Ctrl-C on an empty line being
+// edited, instead of the editor's own meaning (twice in a row ends the input).
+int script_set_console_interrupt(lua_State* L) {
+  if (!lua_isnil(L, 1)) luaL_checktype(L, 1, LUA_TFUNCTION);
+  reader().interrupt_handler = function_ref::at(L, 1);
+  reader().has_interrupt_handler = !reader().interrupt_handler.empty();
+  return 0;
+}
+
 int script_print_above_prompt(lua_State* L) {
   size_t len = 0;
   const char* text = luaL_checklstring(L, 1, &len);
@@ -196,6 +214,8 @@ int script_print_above_prompt(lua_State* L) {
 void stop_console_input() {
   reader().stop();
   reader().completer.reset();
+  reader().has_interrupt_handler = false;
+  reader().interrupt_handler.reset();
 }
 
 bool pause_console_input() {
@@ -212,6 +232,7 @@ void install_console(lua_State* L) {
   lua_register(L, "ReadConsole", script_read_console);
   lua_register(L, "SetConsoleCompleter", script_set_console_completer);
   lua_register(L, "PrintAbovePrompt", script_print_above_prompt);
+  lua_register(L, "SetConsoleInterrupt", script_set_console_interrupt);
 }
 
 } // namespace kit::engine

@@ -21,10 +21,14 @@ using completion_source = std::function<std::vector<std::string>(const std::stri
 // thread, before the first editor starts.
 void use_terminal_encoding();
 
+// Ctrl-C on an empty line: true when the program took it (then it is nothing more to the
+// editor); false leaves the editor's own meaning (twice in a row ends the input).
+using interrupt_sink = std::function<bool()>;
+
 class line_editor {
 public:
   // Setting wake ends the read in progress (read_line gives nothing).
-  line_editor(const wait_event& wake, completion_source source);
+  line_editor(const wait_event& wake, completion_source source, interrupt_sink on_interrupt = {});
   ~line_editor();  // the terminal is restored
 
   // The next line typed (without its newline), or nothing at the end of input or when woken.

@@ -107,7 +107,7 @@ const char* prompt_of(EditLine*) { return "> "; }
 int interrupt_pipe[2] = {-1, -1};
 struct sigaction previous_interrupt {};
 
-void on_interrupt(int) {
+void on_interrupt_signal(int) {
   int saved = errno;
   char c = 0;
   ssize_t ignored = ::write(interrupt_pipe[1], &c, 1);
@@ -137,6 +137,7 @@ struct line_editor::impl {
   std::string history_path;
   std::mbstate_t decode{};
   int interrupts = 0;  // Ctrl-C pressed on an empty line, in a row
+  interrupt_sink on_interrupt;
 
   // What Ctrl-C does: clears a line with text; on an empty line, the second in a row ends
   // the input (0), the first does nothing visible.
@@ -151,7 +152,11 @@ struct line_editor::impl {
       *out = kKillLine;
       return 1;
     }
-    if (++self->interrupts >= 2) return 0;
+    if (self->on_interrupt && self->on_interrupt()) {
+      self->interrupts = 0;
+    } else if (++self->interrupts >= 2) {
+      return 0;
+    }
     *out = kKillLine;
     return 1;
   }
@@ -237,8 +242,10 @@ void use_terminal_encoding() {
   });
 }
 
-line_editor::line_editor(const wait_event& wake, completion_source source) : impl_(std::make_unique<impl>()) {
+line_editor::line_editor(const wait_event& wake, completion_source source, interrupt_sink on_interrupt)
+    : impl_(std::make_unique<impl>()) {
   impl& s = *impl_;
+  s.on_interrupt = std::move(on_interrupt);
   s.wake_fd = static_cast<int>(wake.native_handle());
   s.source = std::move(source);
   if (::pipe(s.redraw) != 0) s.redraw[0] = s.redraw[1] = -1;
@@ -250,7 +257,7 @@ line_editor::line_editor(const wait_event& wake, completion_source source) : imp
   s.el = editline()->el_init("mobrevist", stdin, stdout, stderr);
   editline()->el_set(s.el, EL_CLIENTDATA, &s);
   editline()->el_set(s.el, EL_EDITOR, "emacs");
-  // Ctrl-C is the editor's own (see on_interrupt). The editor installs no signal handlers
+  // Ctrl-C is the editor's own (see on_interrupt_signal). The editor installs no signal handlers
   // of its own: its handler would hand Ctrl-C on to the whole process group.
   editline()->el_set(s.el, EL_SIGNAL, 0);
   if (interrupt_pipe[0] < 0 && ::pipe(interrupt_pipe) == 0) {
@@ -259,7 +266,7 @@ line_editor::line_editor(const wait_event& wake, completion_source source) : imp
   }
   if (interrupt_pipe[1] >= 0) {
     struct sigaction action {};
-    action.sa_handler = on_interrupt;
+    action.sa_handler = on_interrupt_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &previous_interrupt);

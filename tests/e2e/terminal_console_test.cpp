@@ -211,3 +211,32 @@ TEST(TerminalConsole, CtrlCClearsTheLineAndTwiceQuits) {
     EXPECT_EQ(term.screen().find("half typed\n"), std::string::npos) << term.screen();
   }
 }
+
+// Ctrl-C while a push runs asks whether to cancel it; yes ends it with its line, and the
+// run's status says it did not finish.
+TEST(TerminalConsole, CtrlCDuringATransferAsksToCancelIt) {
+  temp_dir work;
+  testsupport::child_process agent({testsupport::bin_dir() + "/agent-sim"},
+                                   {{"AGENT_SIM_STORAGE", work / "phone"}, {"AGENT_SIM_TRANSFER", "slow"}}, work.path(),
+                                   work / "agent");
+  ASSERT_TRUE(agent.wait_for_output("agent-sim ready")) << agent.err();
+  script_install app;
+  app.copy_default_package();
+  tmux_session term({app.exe()}, app.env(), app.dir());
+  if (!term.started()) GTEST_SKIP() << "tmux is not installed";
+  ASSERT_TRUE(term.wait_for("Mobrevist host ready")) << term.screen();
+  testsupport::write_file(work / "big.bin", std::string(60u << 20, 'c'));
+  term.type("push " + (work / "big.bin") + " /sdcard/big.bin");
+  term.press("Enter");
+  ASSERT_TRUE(term.wait_for("push /sdcard/big.bin: ")) << term.screen();
+  term.press("C-c");
+  ASSERT_TRUE(term.wait_for("cancel the running transfers and downloads? (yes/no)")) << term.screen();
+  term.type("y");
+  term.press("Enter");
+  ASSERT_TRUE(term.wait_for("push /sdcard/big.bin: cancelled")) << term.screen();
+  EXPECT_EQ(term.screen().find("push /sdcard/big.bin: done"), std::string::npos) << term.screen();
+  term.press("C-c");
+  ASSERT_TRUE(term.wait_for("(Ctrl-C again, or Ctrl-D, quits)")) << term.screen();
+  term.press("C-c");
+  ASSERT_TRUE(term.wait_for("[exited 1]")) << term.screen();
+}

@@ -126,6 +126,28 @@ function M.confirm(question, on_yes)
   M.ask(question, on_yes)
 end
 
+-- Ctrl-C on an empty prompt: answers an open question with no; with transfers or
+-- downloads running, asks whether to cancel them; otherwise the second in a row quits.
+local cancellers, interrupts = {}, 0
+
+-- fn() cancels the work of one kind (transfers, downloads) and says so.
+function M.on_cancel(fn) cancellers[#cancellers + 1] = fn end
+
+function M.interrupted()
+  if pending then
+    pending = nil
+    return print("cancelled")
+  end
+  if M.busy() and #cancellers > 0 then
+    return M.ask("cancel the running transfers and downloads? (yes/no)", function()
+      for _, cancel in ipairs(cancellers) do cancel() end
+    end)
+  end
+  interrupts = interrupts + 1
+  if interrupts >= 2 then return quit_now() end
+  print("(Ctrl-C again, or Ctrl-D, quits)")
+end
+
 function M.quit()
   if M.interactive and M.busy() then
     local labels = running_labels()
@@ -164,7 +186,9 @@ end
 
 -- Reads commands until the end of input.
 function M.run()
+  if SetConsoleInterrupt then SetConsoleInterrupt(M.interrupted) end
   ReadConsole(function(line)
+    interrupts = 0
     if line == nil then
       if M.interactive then io.stdout:write("\n") end
       return M.finish()

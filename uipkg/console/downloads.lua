@@ -205,6 +205,20 @@ commands.add("cancel", "cancel ID [keep]          drop a download (keep: leave i
     end)
   end)
 
+-- Stops every download of this run that is waiting or running ('resume ID' continues it).
+commands.on_cancel(function()
+  for id, t in pairs(tasks) do
+    if not t.last_run and (t.state == 0 or t.state == 1) then
+      manager:StopTask(id)
+      t.state = 3
+      local line = string.format("download %d %s: stopped at %d%% ('resume %d' continues it)", id, t.name, percent(t), id)
+      if t.bar then t.bar:finish(line) else say(line) end
+      t.bar = nil
+      settle(t)
+    end
+  end
+end)
+
 -- The tasks the last run left unfinished.
 manager:Init(function(list)
   local unfinished = 0

@@ -96,10 +96,15 @@ local function failed(bar, line)
   commands.fail()
 end
 
+-- The transfers running, so that they can be cancelled together: entry -> true.
+local running = {}
+
 local function push_one(source, target, ended)
   local label = "push " .. target
   local bar = progress.start(label, file_size(source))
   local job = commands.job(label)
+  local entry = { bar = bar, job = job, label = label, ended = ended }
+  running[entry] = true
   local sent = 0
   send:SendCommonFile(target, source, function(_, status, bytes)
     if status == Macro.TASK_RUNNING then
@@ -107,6 +112,7 @@ local function push_one(source, target, ended)
       bar:update(sent)
       return
     end
+    running[entry] = nil
     if status == Macro.TASK_DONE then
       bar:done_line(string.format("%s: done, %s", label, text.bytes(sent)))
       ended(true)
@@ -161,12 +167,17 @@ end)
 local function pull_file(source, target, on_end)
   local label = "pull " .. source
   local bar = progress.start(label, 0)
+  local entry = { bar = bar, label = label, on_end = on_end, target = target }
+  running[entry] = true
   local got = 0
   get:GetFileTask(source, target, function(_, status, _, count, total)
     if status == Macro.TASK_RUNNING then
       got = got + count
       bar:update(got, total)
-    elseif status == Macro.TASK_DONE then
+      return
+    end
+    running[entry] = nil
+    if status == Macro.TASK_DONE then
       on_end(bar, true, count)
     else
       failed(bar, string.format("%s: failed: %s", label, M.pull_failure(status, target)))
@@ -247,6 +258,29 @@ pull_one = function(source, target, ended, no_folder)
     settle_empty_pull(source, target, made, bar, over)
   end)
 end
+
+-- Cancels every push and pull: the managers drop them without telling their functions, so
+-- each ends here with its line. A pull's partial file goes.
+commands.on_cancel(function()
+  if next(running) == nil then return end
+  send:CancleAllTask()
+  get:CancleAllTask()
+  get:ContinueNextTask()
+  local entries = {}
+  for entry in pairs(running) do entries[#entries + 1] = entry end
+  running = {}
+  for _, entry in ipairs(entries) do
+    entry.bar:finish(entry.label .. ": cancelled")
+    commands.fail()
+    if entry.target then
+      os.remove(entry.target)
+      entry.on_end(nil, false, 0)
+    else
+      entry.ended(false)
+      entry.job.ended()
+    end
+  end
+end)
 
 local PULL_USAGE = "usage: pull <phone path> <local file>, or pull <phone paths>... <local folder> [--force]"
 
