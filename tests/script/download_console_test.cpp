@@ -122,4 +122,8 @@ TEST(DownloadConsole, FailuresAndUpToDateFilesSayWhatHappened) {
   for (const download_case& d : cases) EXPECT_TRUE(has(r.out, d.said)) << d.line << "\n" << r.out;
   EXPECT_FALSE(testsupport::file_exists(c.app.dir() + "notaurl"));
   EXPECT_EQ(testsupport::read_file(dir + "s.bin"), "small");
+  // The next start lists the failed ones once, with why they failed.
+  auto again = c.app.run({}, "", 60000);
+  EXPECT_TRUE(has(again.out, "failed download 1 missing.bin: 0% of 0 bytes: not found on the server (404)")) << again.out;
+  EXPECT_TRUE(has(again.out, "failed download 2 x.bin: 0% of 0 bytes: the server refused the connection")) << again.out;
 }

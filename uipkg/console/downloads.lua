@@ -8,6 +8,18 @@ local progress = require("console.progress")
 local text = require("console.text")
 
 local manager = GetObject("DownloadManger.Manager")
+local shell = GetObject("Win32Shell.Object")
+
+-- Why a download failed, kept for the next start (the download store keeps its state only).
+local REASONS = { "HKEY_CURRENT_USER", "Software\\Mobrevist\\DownloadFailures" }
+local function remember_reason(id, reason)
+  shell:CreateRegKey(REASONS[1], REASONS[2])
+  shell:SetRegValue(REASONS[1], REASONS[2], tostring(id), reason or "")
+end
+local function reason_of(id)
+  local reason = shell:QueryRegValue(REASONS[1], REASONS[2], tostring(id))
+  return type(reason) == "string" and reason ~= "" and reason or nil
+end
 
 local STATE_NAMES = { [0] = "waiting", [1] = "downloading", [3] = "stopped", [4] = "failed", [5] = "done" }
 local TYPE_CONSOLE = 1
@@ -39,6 +51,7 @@ end
 -- Why a download failed, in words, from the error the download manager gives with it.
 local function failure(id, t, code, from)
   local why = code and text.download_error(code, from) or "the server or the network stopped answering"
+  remember_reason(id, why)
   return string.format("download %d %s: failed at %s: %s; 'resume %d' tries again", id, t.name, text.bytes(t.pos), why,
     id)
 end
@@ -66,8 +79,10 @@ local function report(id, pos, size, state, code, from)
     end
     if t.bar then t.bar:done_line(line) else say(line) end
     t.bar = nil
+    if t.failed_before then remember_reason(id, "") end
     settle(t)
   else
+    t.failed_before = true
     t.state, t.pos, t.size = state, pos, size
     if t.bar then t.bar:finish(failure(id, t, code, from)) else say(failure(id, t, code, from)) end
     commands.fail()
@@ -228,9 +243,12 @@ manager:Init(function(list)
       tasks[s.taskId] = { name = s.showName, path = s.filePath, url = s.url, state = s.taskState,
         pos = s.filePos, size = s.fileSize, last_run = true }
       completion.add_word(tostring(s.taskId))
-      local how = s.taskState == Macro.TASK_FAILED and "failed" or "unfinished"
-      say(string.format("%s download %d %s: %d%% of %s ('resume %d' continues it)", how, s.taskId,
-        text.clean(s.showName), percent(tasks[s.taskId]), text.bytes(s.fileSize), s.taskId))
+      local failed = s.taskState == Macro.TASK_FAILED
+      local reason = failed and reason_of(s.taskId)
+      tasks[s.taskId].failed_before = failed
+      say(string.format("%s download %d %s: %d%% of %s%s ('resume %d' continues it)", failed and "failed" or "unfinished",
+        s.taskId, text.clean(s.showName), percent(tasks[s.taskId]), text.bytes(s.fileSize),
+        reason and (": " .. text.clean(reason)) or "", s.taskId))
     end
   end
 end)
