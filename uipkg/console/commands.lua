@@ -144,7 +144,10 @@ function M.interrupted()
     end)
   end
   interrupts = interrupts + 1
-  if interrupts >= 2 then return quit_now() end
+  if interrupts >= 2 then
+    print("")  -- the shell's next prompt starts on a line of its own
+    return quit_now()
+  end
   print("(Ctrl-C again, or Ctrl-D, quits)")
 end
 
