@@ -87,4 +87,15 @@ TEST(CommandLineInfo, ASecondStartSaysItHandedOver) {
       << piped.err;
   first->write_stdin("quit\n");
   EXPECT_EQ(first->wait(30000).exit_code, 0);
+
+  // The default package says what it was handed.
+  script_install shipped;
+  shipped.copy_default_package();
+  auto console = shipped.start();
+  ASSERT_TRUE(console->wait_for_output("Mobrevist host ready", 20000)) << console->err();
+  EXPECT_EQ(shipped.run({"-open:x"}).exit_code, 0);
+  EXPECT_TRUE(console->wait_for_output("another start of the program was handed over here: open:x", 20000))
+      << console->out();
+  console->write_stdin("quit\n");
+  EXPECT_EQ(console->wait(30000).exit_code, 0);
 }
