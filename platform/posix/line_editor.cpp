@@ -137,6 +137,7 @@ struct line_editor::impl {
   std::string history_path;
   std::mbstate_t decode{};
   int interrupts = 0;  // Ctrl-C pressed on an empty line, in a row
+  bool woken = false;  // the read ended because the program stops reading
   interrupt_sink on_interrupt;
 
   // What Ctrl-C does: clears a line with text; on an empty line, the second in a row ends
@@ -175,7 +176,10 @@ struct line_editor::impl {
         if (errno == EINTR) continue;
         return -1;
       }
-      if (fds[1].revents) return 0;
+      if (fds[1].revents) {
+        self->woken = true;
+        return 0;
+      }
       if (interrupt_pipe[0] >= 0 && fds[3].revents) {
         char drain[64];
         ssize_t ignored = ::read(interrupt_pipe[0], drain, sizeof drain);
@@ -309,6 +313,9 @@ std::optional<std::string> line_editor::read_line() {
     std::lock_guard<std::mutex> lock(output_guard);
     editing = false;
     status_line.clear();  // the screen moves on with the command's own output
+    // The program stops reading (it quits): the prompt it left goes, so that what comes
+    // next (the shell's prompt) starts on a clean line.
+    if (s.woken) write_all("\r\x1b[K");
   }
   if (got == nullptr || count <= 0) return std::nullopt;
   std::string line(got, static_cast<size_t>(count));

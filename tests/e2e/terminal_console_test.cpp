@@ -127,6 +127,8 @@ TEST(TerminalConsole, TypedCommandsHistoryCompletionAndProgress) {
   term.type("quit");
   term.press("Enter");
   ASSERT_TRUE(term.wait_for("[exited 0]")) << term.screen();
+  // The prompt drawn again after 'quit' is gone: what follows starts a line of its own.
+  EXPECT_NE(term.screen().find("> quit\n[exited 0]"), std::string::npos) << term.screen();
   // The commands typed are kept for the next run.
   std::string history = testsupport::read_file(app.state_dir() + "Mobrevist/history");
   EXPECT_NE(history.find("sms"), std::string::npos) << history;
