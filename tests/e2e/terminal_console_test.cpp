@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <memory>
 #include <set>
 #include <string>
 
@@ -35,16 +36,22 @@ void collect_progress(const std::string& screen, const std::string& label, std::
   }
 }
 
+// agent-sim taking pushes in paced pieces, so a progress line is on the screen for seconds
+// rather than for the few milliseconds a loopback copy takes.
+std::unique_ptr<testsupport::child_process> slow_agent(const temp_dir& work) {
+  return std::make_unique<testsupport::child_process>(
+      std::vector<std::string>{testsupport::bin_dir() + "/agent-sim"},
+      std::vector<std::pair<std::string, std::string>>{{"AGENT_SIM_STORAGE", work / "phone"},
+                                                       {"AGENT_SIM_TRANSFER", "slow"}},
+      work.path(), work / "agent");
+}
+
 } // namespace
 
 TEST(TerminalConsole, TypedCommandsHistoryCompletionAndProgress) {
   temp_dir work;
-  // The agent takes the push in paced pieces, so its progress line is on the screen for
-  // seconds rather than for the few milliseconds a loopback copy takes.
-  testsupport::child_process agent({testsupport::bin_dir() + "/agent-sim"},
-                                   {{"AGENT_SIM_STORAGE", work / "phone"}, {"AGENT_SIM_TRANSFER", "slow"}}, work.path(),
-                                   work / "agent");
-  ASSERT_TRUE(agent.wait_for_output("agent-sim ready")) << agent.err();
+  auto agent = slow_agent(work);
+  ASSERT_TRUE(agent->wait_for_output("agent-sim ready")) << agent->err();
   testsupport::nginx_server nginx("", "    limit_rate 4m;\n");
 
   script_install app;
@@ -139,10 +146,8 @@ TEST(TerminalConsole, TypedCommandsHistoryCompletionAndProgress) {
 // and the closing line replaces the status line.
 TEST(TerminalConsole, ProgressStaysAboveThePromptAtFiftyColumns) {
   temp_dir work;
-  testsupport::child_process agent({testsupport::bin_dir() + "/agent-sim"},
-                                   {{"AGENT_SIM_STORAGE", work / "phone"}, {"AGENT_SIM_TRANSFER", "slow"}}, work.path(),
-                                   work / "agent");
-  ASSERT_TRUE(agent.wait_for_output("agent-sim ready")) << agent.err();
+  auto agent = slow_agent(work);
+  ASSERT_TRUE(agent->wait_for_output("agent-sim ready")) << agent->err();
   script_install app;
   app.copy_default_package();
   tmux_session term({app.exe()}, app.env(), app.dir(), 50);
@@ -218,10 +223,8 @@ TEST(TerminalConsole, CtrlCClearsTheLineAndTwiceQuits) {
 // run's status says it did not finish.
 TEST(TerminalConsole, CtrlCDuringATransferAsksToCancelIt) {
   temp_dir work;
-  testsupport::child_process agent({testsupport::bin_dir() + "/agent-sim"},
-                                   {{"AGENT_SIM_STORAGE", work / "phone"}, {"AGENT_SIM_TRANSFER", "slow"}}, work.path(),
-                                   work / "agent");
-  ASSERT_TRUE(agent.wait_for_output("agent-sim ready")) << agent.err();
+  auto agent = slow_agent(work);
+  ASSERT_TRUE(agent->wait_for_output("agent-sim ready")) << agent->err();
   script_install app;
   app.copy_default_package();
   tmux_session term({app.exe()}, app.env(), app.dir());

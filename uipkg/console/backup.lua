@@ -4,6 +4,7 @@
 -- spreadsheet opens, 'import contacts' reads such a file (or another program's export).
 local agent = require("console.agent")
 local commands = require("console.commands")
+local files = require("console.local_files")
 local completion = require("console.completion")
 local text = require("console.text")
 
@@ -231,9 +232,7 @@ commands.add("export", "export sms|contacts FILE  write the phone's SMS or conta
   local function go()
     if what == "sms" then export_sms(path, given["--readable"]) else export_contacts(path) end
   end
-  local f = io.open(path, "rb")
-  if f then f:close() end
-  if not f or given["--force"] then return go() end
+  if not files.exists(path) or given["--force"] then return go() end
   commands.confirm("replace " .. path .. "? (yes/no; --force skips this question)", go)
 end)
 

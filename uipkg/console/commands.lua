@@ -39,13 +39,7 @@ function M.words(line)
 end
 
 -- A local path as typed: "~" and "~/..." name the home folder; "$VAR" is kept as it is.
-function M.local_path(path)
-  if path == "~" or path:sub(1, 2) == "~/" then
-    local home = os.getenv("HOME")
-    if home and home ~= "" then return (home:gsub("/+$", "")) .. path:sub(2) end
-  end
-  return path
-end
+M.local_path = require("console.local_files").expand
 
 -- Failures and running work --------------------------------------------------------------
 

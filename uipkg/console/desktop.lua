@@ -1,6 +1,7 @@
 -- copy, paste and tray: the desktop's clipboard (text, or a list of files when every
 -- argument of 'copy' is an existing file) and the program's icon in the desktop's tray.
 local commands = require("console.commands")
+local files = require("console.local_files")
 local text = require("console.text")
 
 -- Both objects are fetched when first used: a console without a desktop never needs them.
@@ -15,17 +16,6 @@ local function have_desktop()
   return display ~= nil and display ~= ""
 end
 
-local function is_file(path)
-  local f = io.open(path, "rb")
-  if not f then return false end
-  f:close()
-  return true
-end
-
-local function absolute(path)
-  if path:sub(1, 1) == "/" then return path end
-  return (os.getenv("PWD") or ".") .. "/" .. path
-end
 
 local COPY_FILES = 2
 
@@ -35,11 +25,11 @@ commands.add("copy", "copy TEXT | copy FILE...  put text, or a list of files, on
   local w = commands.words(rest)
   local all_files = #w > 0
   for _, word in ipairs(w) do
-    if not is_file(commands.local_path(word)) then all_files = false end
+    if not files.exists(files.expand(word)) then all_files = false end
   end
   if all_files then
     local list = { type = COPY_FILES }
-    for i, word in ipairs(w) do list[i] = absolute(commands.local_path(word)) end
+    for i, word in ipairs(w) do list[i] = files.absolute(word) end
     clipboard():SetHdropData(list)
     return print(string.format("copied %d file%s to the clipboard", #w, #w == 1 and "" or "s"))
   end
@@ -50,10 +40,10 @@ end)
 
 commands.add("paste", "paste                     show what the clipboard holds (text or files)", function()
   if not have_desktop() then return commands.fail("paste: " .. NO_DESKTOP) end
-  local files = clipboard():GetHdropData() or {}
-  if #files > 0 then
-    print(string.format("clipboard: %d file%s", #files, #files == 1 and "" or "s"))
-    for _, path in ipairs(files) do print("  " .. text.clean(path)) end
+  local listed = clipboard():GetHdropData() or {}
+  if #listed > 0 then
+    print(string.format("clipboard: %d file%s", #listed, #listed == 1 and "" or "s"))
+    for _, path in ipairs(listed) do print("  " .. text.clean(path)) end
     return
   end
   local held = clipboard():GetTxtData() or ""

@@ -3,6 +3,7 @@
 -- listed at start-up and continue with 'resume ID'. A running download shows a progress
 -- line that is rewritten in place on a terminal, and one line per 10% otherwise.
 local commands = require("console.commands")
+local files = require("console.local_files")
 local completion = require("console.completion")
 local progress = require("console.progress")
 local text = require("console.text")
@@ -92,19 +93,6 @@ local function report(id, pos, size, state, code, from)
   mark_next_running()
 end
 
-local function absolute(path)
-  path = commands.local_path(path)
-  if path:sub(1, 1) == "/" then return path end
-  return (os.getenv("PWD") or ".") .. "/" .. path
-end
-
-local function is_folder(path)
-  local f = io.open(path, "rb")
-  if not f then return false end
-  local _, err, code = f:read(1)
-  f:close()
-  return code == 21 or (err ~= nil and err:find("directory", 1, true) ~= nil)
-end
 
 local MAX_URL = 8192
 
@@ -141,8 +129,8 @@ commands.add("download", "download URL [FILE]       fetch a file over HTTP (defa
     local problem = url_problem(url)
     if problem then return commands.fail("download: " .. problem) end
     local name = name_of(url)
-    local path = absolute(w[2] or name)
-    if w[2] and (is_folder(path) or w[2]:sub(-1) == "/") then path = (path:gsub("/+$", "")) .. "/" .. name end
+    local path = files.absolute(w[2] or name)
+    if w[2] and (files.is_folder(path) or w[2]:sub(-1) == "/") then path = (path:gsub("/+$", "")) .. "/" .. name end
     local t = { name = name, path = path, url = url, state = 0, pos = 0, size = 0 }
     t.job = commands.job("download " .. name)
     -- The task may report at once (from the message window): the entry exists first.

@@ -3,6 +3,7 @@
 local agent = require("console.agent")
 local bridge = require("console.bridge")
 local commands = require("console.commands")
+local files = require("console.local_files")
 local devices = require("console.devices")
 
 local UNINSTALL = Macro.MSG_UNINSTALL_APP
@@ -16,11 +17,9 @@ commands.add("install", "install FILE.apk          install an app on the phone",
   if not path:lower():match("%.apk$") then
     return commands.fail("install: " .. path .. " is not an app package: give a file ending in .apk")
   end
-  local f = io.open(path, "rb")
-  if not f then
+  if not files.exists(path) then
     return commands.fail("install: cannot read " .. path .. ": check that the file exists and you may read it")
   end
-  f:close()
   local serials = devices.serials()
   if #serials == 0 then return commands.fail("install: " .. NO_PHONE) end
   local serial = serials[1]

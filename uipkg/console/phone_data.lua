@@ -1,28 +1,11 @@
 -- The commands that list the phone's data through the agent: sms, contacts, apps. Each
 -- prints the first few records and a count; 'all' as argument prints every record.
-local agent = require("console.agent")
 local commands = require("console.commands")
 local completion = require("console.completion")
+local lists = require("console.listing")
 local text = require("console.text")
 
-local SHOWN = 10
-
--- The count of records to show for the argument line: none for the first few, 'all' for
--- every one; nil (after the usage line) for anything else.
-local function limit(rest, usage)
-  if rest == "" then return SHOWN end
-  if rest == "all" then return math.huge end
-  commands.fail("usage: " .. usage)
-end
-
-local function listing(kind, args, shown, line, noun)
-  agent.list(kind, args, function(r, n)
-    if n <= shown then print(text.row(line(r))) end
-  end, function(count)
-    local more = count > shown and string.format(" (first %d shown; add 'all' for every one)", shown) or ""
-    print(string.format("%d %s%s", count, noun, more))
-  end)
-end
+local listing, limit = lists.print, lists.how_many
 
 commands.add("sms", "sms [THREAD|all]          list SMS (of one thread)", function(rest)
   local thread = rest:match("^%d+$") and tonumber(rest)

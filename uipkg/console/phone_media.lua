@@ -4,17 +4,8 @@
 local agent = require("console.agent")
 local commands = require("console.commands")
 local completion = require("console.completion")
+local lists = require("console.listing")
 local text = require("console.text")
-
-local SHOWN = 10
-
--- How many records to show: the first few, or every one for 'all'; nil after the usage
--- line for any other argument.
-local function limit(rest, usage)
-  if rest == "" then return SHOWN end
-  if rest == "all" then return math.huge end
-  commands.fail("usage: " .. usage)
-end
 
 local function minutes(seconds)
   seconds = tonumber(seconds) or 0
@@ -22,14 +13,8 @@ local function minutes(seconds)
 end
 
 local function listing(command, kind, rest, line, noun)
-  local shown = limit(rest, command .. " [all]")
-  if not shown then return end
-  agent.list(kind, {}, function(r, n)
-    if n <= shown then print(text.row(line(r))) end
-  end, function(count)
-    local more = count > shown and string.format(" (first %d shown; add 'all' for every one)", shown) or ""
-    print(string.format("%d %s%s", count, noun, more))
-  end)
+  local shown = lists.how_many(rest, command .. " [all]")
+  if shown then lists.print(kind, {}, shown, line, noun) end
 end
 
 commands.add("music", "music [all]               list the songs on the phone", function(rest)

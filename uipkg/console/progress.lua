@@ -65,10 +65,9 @@ local function bar_text(b)
   return M.line(b.label, b.done, b.total, b.rate)
 end
 
--- The columns a line may take: one less than the terminal's width, so that it never wraps.
+-- The columns a line may take (80 when the width cannot be asked).
 local function room()
-  local width = tonumber(shell:GetConsoleWidth()) or 0
-  return width > 1 and width - 1 or 79
+  return text.room() or 79
 end
 
 -- Set while the bars are the status line above an edited prompt.

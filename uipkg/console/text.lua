@@ -112,11 +112,18 @@ end
 -- A list line for the console: cleaned, and on a terminal cut to its width so that a
 -- long name never wraps into the next line.
 local shell = GetObject and GetObject("Win32Shell.Object")
+
+-- The columns a line may take on the terminal: one less than its width, so that it never
+-- wraps; nil when standard output is no terminal.
+function M.room()
+  local width = shell and tonumber(shell:GetConsoleWidth()) or 0
+  if width > 1 then return width - 1 end
+end
+
 function M.row(s)
   s = M.clean(s)
-  local width = shell and tonumber(shell:GetConsoleWidth()) or 0
-  if width > 1 then return M.fit(s, width - 1) end
-  return s
+  local room = M.room()
+  return room and M.fit(s, room) or s
 end
 
 -- A time the phone gives in milliseconds since 1970 (a number or its decimal text) as

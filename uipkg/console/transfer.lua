@@ -3,6 +3,7 @@
 -- line and ends with one line saying how it went.
 local agent = require("console.agent")
 local commands = require("console.commands")
+local files = require("console.local_files")
 local progress = require("console.progress")
 local text = require("console.text")
 
@@ -46,28 +47,7 @@ function M.pull_failure(status, target)
   return reasons[status] or string.format("the transfer stopped for an unknown reason (code %s): try again", tostring(status))
 end
 
-local function file_size(path)
-  local f = io.open(path, "rb")
-  if not f then return 0 end
-  local size = f:seek("end") or 0
-  f:close()
-  return size
-end
-
-local function exists(path)
-  local f = io.open(path, "rb")
-  if not f then return false end
-  f:close()
-  return true
-end
-
-local function is_folder(path)
-  local f = io.open(path, "rb")
-  if not f then return false end
-  local _, err, code = f:read(1)
-  f:close()
-  return code == 21 or (err ~= nil and err:find("directory", 1, true) ~= nil)
-end
+local exists, is_folder, file_size = files.exists, files.is_folder, files.size
 
 local function base_name(path)
   return (path:gsub("/+$", "")):match("([^/]+)$") or path
@@ -188,10 +168,10 @@ local function pull_file(source, target, on_end)
   end)
 end
 
-local function listed_under(files, folder)
+local function listed_under(listed, folder)
   local prefix = (folder:gsub("/+$", "")) .. "/"
   local under = {}
-  for _, f in ipairs(files) do
+  for _, f in ipairs(listed) do
     if f.path:sub(1, #prefix) == prefix then under[#under + 1] = f.path end
   end
   table.sort(under)
@@ -204,13 +184,13 @@ local pull_one
 -- files are pulled into target as a folder) and from a path the phone does not have.
 local function settle_empty_pull(source, target, made, bar, ended)
   local label = "pull " .. source
-  agent.files(function(files)
-    if not files then
+  agent.files(function(listed)
+    if not listed then
       if made then os.remove(target) end
       failed(bar, label .. ": failed: the phone's file lists cannot be read to tell what " .. source .. " is")
       return ended(false)
     end
-    local under, prefix = listed_under(files, source)
+    local under, prefix = listed_under(listed, source)
     if #under > 0 then
       if made then os.remove(target) end
       bar:finish(string.format("%s: a folder of %d files; pulling them into %s/", label, #under, target))
@@ -228,7 +208,7 @@ local function settle_empty_pull(source, target, made, bar, ended)
       end
       return
     end
-    for _, f in ipairs(files) do
+    for _, f in ipairs(listed) do
       if f.path == source then
         bar:finish(string.format("%s: done, 0 bytes written to %s (the phone's file is empty)", label, target))
         return ended(true)

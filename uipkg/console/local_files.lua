@@ -1,0 +1,46 @@
+-- Local files as the console's commands name them: "~" expanded, existence, folders,
+-- sizes and absolute paths.
+local M = {}
+
+-- A local path as typed: "~" and "~/..." name the home folder; "$VAR" is kept as it is.
+function M.expand(path)
+  if path == "~" or path:sub(1, 2) == "~/" then
+    local home = os.getenv("HOME")
+    if home and home ~= "" then return (home:gsub("/+$", "")) .. path:sub(2) end
+  end
+  return path
+end
+
+-- Whether something that can be opened for reading (a file or a folder) is at path.
+function M.exists(path)
+  local f = io.open(path, "rb")
+  if not f then return false end
+  f:close()
+  return true
+end
+
+function M.is_folder(path)
+  local f = io.open(path, "rb")
+  if not f then return false end
+  local _, err, code = f:read(1)
+  f:close()
+  return code == 21 or (err ~= nil and err:find("directory", 1, true) ~= nil)
+end
+
+-- The size of the file at path; 0 when it cannot be read.
+function M.size(path)
+  local f = io.open(path, "rb")
+  if not f then return 0 end
+  local size = f:seek("end") or 0
+  f:close()
+  return size
+end
+
+-- path expanded and made absolute against the current folder.
+function M.absolute(path)
+  path = M.expand(path)
+  if path:sub(1, 1) == "/" then return path end
+  return (os.getenv("PWD") or ".") .. "/" .. path
+end
+
+return M
