@@ -5,7 +5,7 @@
 #include <string>
 
 #include "options.h"
-#include "wire.h"
+#include "agent_sim_wire.h"
 
 namespace agent_sim {
 
@@ -16,16 +16,16 @@ bool send_record_flood(int fd, uint16_t type, uint64_t records, const options& o
   std::string header = head.bytes();  // type and a zero length; the length is set below
   for (int i = 0; i < 4; ++i) header[2 + i] = static_cast<char>(length >> (24 - 8 * i));
   header.push_back('\0');  // status 0
-  if (!write_bytes(fd, header, opts)) return false;
+  if (!write_bytes(fd, header, opts.split)) return false;
   // Written in blocks, so the flood never has to exist in one piece here.
   std::string block;
   for (int i = 0; i < 65536; ++i) block.append("\0\0\0\0\x01", 5);
   for (uint64_t left = records; left > 0;) {
     uint64_t n = left < 65536 ? left : 65536;
-    if (!write_bytes(fd, block.substr(0, 5 * n), opts)) return false;
+    if (!write_bytes(fd, block.substr(0, 5 * n), opts.split)) return false;
     left -= n;
   }
-  return send_frame(fd, frame(type).u8(2), opts);
+  return send_frame(fd, frame(type).u8(2), opts.split);
 }
 
 void send_endless_frame(int fd, uint16_t type) {

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "options.h"
-#include "phone_data.h"
+#include "agent_sim_wire.h"
 #include "port_server.h"
 
 using namespace agent_sim;
@@ -59,9 +59,10 @@ int main(int argc, char** argv) {
 
   std::vector<std::thread> servers;
   for (const port_server& server : port_servers()) {
-    int listener = listen_on(opts.host, server.port);
+    int listener = listen_on(opts.host, opts.port_for(server.port));
     if (listener < 0) {
-      std::fprintf(stderr, "agent-sim: cannot listen on %s:%u (%s)\n", opts.host.c_str(), server.port, server.name);
+      std::fprintf(stderr, "agent-sim: cannot listen on %s:%u (%s)\n", opts.host.c_str(), opts.port_for(server.port),
+                   server.name);
       return 1;
     }
     servers.emplace_back([listener, &server] {

@@ -20,7 +20,7 @@ bool apply_flag(const std::string& name, options& o) {
 
 void usage() {
   std::fprintf(stderr,
-               "usage: agent-sim [--data FILE] [--host ADDRESS] [--split] [--close-early] [--garbage] [--silent]"
+               "usage: agent-sim [--data FILE] [--host ADDRESS] [--ports R,PULL,PUSH,N] [--split] [--close-early] [--garbage] [--silent]"
                " [--seed N]\n"
                "       [--flood N] [--endless-frame]\n"
                "  AGENT_SIM_MISBEHAVE=split,close-early,garbage,silent sets the same flags.\n");
@@ -36,6 +36,15 @@ bool parse_options(int argc, char** argv, options& o) {
       o.host = argv[++i];
     } else if (a == "--flood" && i + 1 < argc) {
       o.flood = std::strtoull(argv[++i], nullptr, 10);
+    } else if (a == "--ports" && i + 1 < argc) {
+      unsigned p[4];
+      char tail;
+      if (std::sscanf(argv[++i], "%u,%u,%u,%u%c", &p[0], &p[1], &p[2], &p[3], &tail) != 4 || p[0] > 65535 ||
+          p[1] > 65535 || p[2] > 65535 || p[3] > 65535) {
+        usage();
+        return false;
+      }
+      for (int k = 0; k < 4; ++k) o.ports[k] = static_cast<unsigned short>(p[k]);
     } else if (a == "--seed" && i + 1 < argc) {
       o.seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else if (a.rfind("--", 0) == 0 && apply_flag(a.substr(2), o)) {

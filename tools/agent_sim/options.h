@@ -14,6 +14,13 @@ struct options {
   unsigned long long flood = 0;  // --flood N: list replies are one frame of N tiny records
   bool endless_frame = false;    // --endless-frame: replies announce 0xFFFFFFFF bytes and never end
   std::string host = "127.0.0.1";  // --host ADDRESS to listen on
+  // --ports R,PULL,PUSH,N: the ports instead of 12300, 12301, 12302 and 12303
+  unsigned short ports[4] = {12300, 12301, 12302, 12303};
+
+  // The port to listen on for a server of the given default port.
+  unsigned short port_for(unsigned short default_port) const {
+    return default_port >= 12300 && default_port <= 12303 ? ports[default_port - 12300] : default_port;
+  }
 };
 
 // Parses argv and then AGENT_SIM_MISBEHAVE (a comma list of split, close-early, garbage,

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "agent_sim_wire.h"
+
 namespace agent_sim {
 
 struct options;
-class phone_data;
+
 
 struct port_server {
   const char* name;

@@ -12,11 +12,11 @@
 #include <thread>
 
 #include "options.h"
-#include "phone_data.h"
+#include "agent_sim_wire.h"
 #include "port_server.h"
 #include "transfer_servers.h"
 #include "transfer_storage.h"
-#include "wire.h"
+#include "agent_sim_wire.h"
 
 namespace agent_sim {
 
@@ -38,13 +38,6 @@ bool send_piece(int fd, const char* p, size_t n, bool slow) {
   return true;
 }
 
-std::string header(uint16_t type, uint32_t length) {
-  std::string h;
-  h.push_back(static_cast<char>(type >> 8));
-  h.push_back(static_cast<char>(type));
-  for (int shift = 24; shift >= 0; shift -= 8) h.push_back(static_cast<char>(length >> shift));
-  return h;
-}
 
 // One reply; false when the connection must end.
 bool answer(int fd, uint16_t type, const std::string& path, const options& opts, phone_data& data) {
@@ -61,7 +54,7 @@ bool answer(int fd, uint16_t type, const std::string& path, const options& opts,
   if (in < 0) {
     std::string body = made_up_content(type, path, data);
     auto length = static_cast<uint32_t>(body.size());
-    std::string h = header(type, length);
+    std::string h = kit::agent::pull_reply_header(type, length);
     if (!send_all(fd, h.data(), h.size())) return false;
     size_t n = close_mid ? body.size() / 2 : body.size();
     if (!send_piece(fd, body.data(), n, misbehave.slow)) return false;
@@ -69,7 +62,7 @@ bool answer(int fd, uint16_t type, const std::string& path, const options& opts,
     return extra == 0 || send_all(fd, "???", extra);
   }
   auto length = static_cast<uint32_t>(st.st_size);
-  std::string h = header(type, length);
+  std::string h = kit::agent::pull_reply_header(type, length);
   bool ok = send_all(fd, h.data(), h.size());
   std::unique_ptr<char[]> buffer(new char[kChunk]);
   uint64_t left = close_mid ? length / 2 : length;

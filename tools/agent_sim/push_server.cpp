@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "options.h"
-#include "phone_data.h"
+#include "agent_sim_wire.h"
 #include "port_server.h"
-#include "wire.h"
+#include "agent_sim_wire.h"
 #include "transfer_servers.h"
 #include "transfer_storage.h"
 

@@ -5,11 +5,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <mutex>
 #include <sstream>
 #include <vector>
 
-#include "phone_data.h"
+#include "agent_sim_wire.h"
 
 namespace agent_sim {
 
@@ -103,33 +102,19 @@ constexpr uint64_t kMadeUpFileCap = 256 * 1024;  // listed sizes can be gigabyte
 } // namespace
 
 std::string made_up_content(uint16_t type, const std::string& path, phone_data& d) {
-  std::lock_guard<std::mutex> guard(d.lock);
-  auto listed_size = [&]() -> int64_t {
-    for (const auto& p : d.pictures)
-      if (p.path == path) return static_cast<int64_t>(p.size);
-    for (const auto& v : d.videos)
-      if (v.path == path) return static_cast<int64_t>(v.size);
-    for (const auto& m : d.songs)
-      if (m.path == path) return static_cast<int64_t>(m.size);
-    for (const auto& f : d.files)
-      if (f.path == path) return static_cast<int64_t>(f.size);
-    return -1;
-  };
   switch (type) {
     case kit::agent::transfer::kPullIcon:  // icon of an installed app, asked for by package name
-      for (const auto& a : d.apps)
-        if (a.package == path) return pattern(path, 2048 + path.size() * 16, kPng);
-      return {};
-    case kit::agent::transfer::kPullCompressedPicture:  // compressed picture
-      for (const auto& p : d.pictures)
-        if (p.path == path) return pattern(path, 8192 + p.id % 97, kJpeg);
-      return {};
-    case kit::agent::transfer::kPullVideoThumbnail:  // video thumbnail
-      for (const auto& v : d.videos)
-        if (v.path == path) return pattern(path, 6144 + v.id % 89, kJpeg);
-      return {};
+      return d.has_package(path) ? pattern(path, 2048 + path.size() * 16, kPng) : std::string();
+    case kit::agent::transfer::kPullCompressedPicture: {  // compressed picture
+      int64_t id = d.picture_id(path);
+      return id < 0 ? std::string() : pattern(path, 8192 + static_cast<size_t>(id % 97), kJpeg);
+    }
+    case kit::agent::transfer::kPullVideoThumbnail: {  // video thumbnail
+      int64_t id = d.video_id(path);
+      return id < 0 ? std::string() : pattern(path, 6144 + static_cast<size_t>(id % 89), kJpeg);
+    }
     default: {
-      int64_t size = listed_size();
+      int64_t size = d.listed_size(path);
       if (size < 0) return {};
       return pattern(path, static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size), kMadeUpFileCap)), "");
     }

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "agent_sim_wire.h"
+
 namespace agent_sim {
 
-class phone_data;
+
 
 // Misbehaviours of the transfer ports, from AGENT_SIM_TRANSFER (a comma list).
 struct transfer_flags {

@@ -1,22 +1,42 @@
-#include "wire.h"
+#include "agent/wire.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "options.h"
+#include <algorithm>
+#include <cerrno>
 
-namespace agent_sim {
+namespace kit::agent {
 
-namespace {
-constexpr uint32_t kMaxRequestPayload = 16 * 1024 * 1024;
+bool send_all(int fd, const void* data, size_t length) {
+  const char* p = static_cast<const char*>(data);
+  while (length > 0) {
+    ssize_t n = ::send(fd, p, length, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
 
-} // namespace
+bool read_exact(int fd, void* data, size_t length) {
+  char* p = static_cast<char*>(data);
+  while (length > 0) {
+    ssize_t n = ::recv(fd, p, length, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
 
 bool read_request(int fd, request& out) {
   unsigned char h[6];
-  if (!read_exact(fd, reinterpret_cast<char*>(h), sizeof h)) return false;
+  if (!read_exact(fd, h, sizeof h)) return false;
   out.type = static_cast<uint16_t>(h[0] | h[1] << 8);
   uint32_t length = uint32_t(h[2]) | uint32_t(h[3]) << 8 | uint32_t(h[4]) << 16 | uint32_t(h[5]) << 24;
   if (length > kMaxRequestPayload) return false;
@@ -74,36 +94,36 @@ frame& frame::raw(const std::string& bytes) {
 }
 
 std::string frame::bytes() const {
-  std::string out;
-  out.push_back(static_cast<char>(type_ >> 8));
-  out.push_back(static_cast<char>(type_));
-  auto n = static_cast<uint32_t>(payload_.size());
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(n >> shift));
+  std::string out = pull_reply_header(type_, static_cast<uint32_t>(payload_.size()));
   return out + payload_;
 }
 
-bool write_bytes(int fd, const std::string& bytes, const options& opts) {
-  if (opts.split) {
-    int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  }
-  size_t step = opts.split ? 1 : bytes.size();
-  size_t done = 0;
-  while (done < bytes.size()) {
-    size_t want = std::min(step, bytes.size() - done);
-    ssize_t n = ::send(fd, bytes.data() + done, want, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
+std::string pull_reply_header(uint16_t type, uint32_t length) {
+  std::string h;
+  h.push_back(static_cast<char>(type >> 8));
+  h.push_back(static_cast<char>(type));
+  for (int shift = 24; shift >= 0; shift -= 8) h.push_back(static_cast<char>(length >> shift));
+  return h;
+}
+
+bool write_bytes(int fd, const std::string& bytes, bool split) {
+  if (!split) return send_all(fd, bytes.data(), bytes.size());
+  int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  for (char c : bytes)
+    if (!send_all(fd, &c, 1)) return false;
   return true;
 }
 
-bool send_frame(int fd, const frame& f, const options& opts) { return write_bytes(fd, f.bytes(), opts); }
+bool send_frame(int fd, const frame& f, bool split) { return write_bytes(fd, f.bytes(), split); }
 
 void drain_until_close(int fd) {
   char buf[4096];
-  while (::recv(fd, buf, sizeof buf, 0) > 0) {
+  for (;;) {
+    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
   }
 }
 
-} // namespace agent_sim
+} // namespace kit::agent

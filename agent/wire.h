@@ -1,23 +1,24 @@
-// The agent's side of the frame format: requests arrive little-endian, replies and
-// notifications leave big-endian. Written from the frame layout alone.
+// The agent's side of the frame format, shared by the phone-side agent and the stand-in
+// agent: requests arrive little-endian, replies and notifications leave big-endian.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "platform/stream_io.h"
+namespace kit::agent {
 
-namespace agent_sim {
-
-using kit::platform::read_exact;
-using kit::platform::send_all;
-
-struct options;
+// Blocking socket helpers: whole buffers or nothing, EINTR retried, no SIGPIPE.
+bool send_all(int fd, const void* data, size_t length);
+bool read_exact(int fd, void* data, size_t length);
 
 // A request frame as read from the host.
 struct request {
   uint16_t type = 0;
   std::string payload;
 };
+
+// The longest request payload taken; anything longer ends the connection.
+constexpr uint32_t kMaxRequestPayload = 16 * 1024 * 1024;
 
 // Reads one little-endian frame; false when the peer closed or sent a frame too large to be
 // a request.
@@ -46,6 +47,7 @@ public:
   frame& u64(uint64_t v);
   frame& str(const std::string& s);
   frame& raw(const std::string& bytes);
+  uint16_t type() const { return type_; }
   size_t payload_size() const { return payload_.size(); }
   // Header and payload.
   std::string bytes() const;
@@ -55,12 +57,15 @@ private:
   std::string payload_;
 };
 
-// Writes bytes, one byte per write when the options ask for split frames. False when the
-// peer has gone.
-bool write_bytes(int fd, const std::string& bytes, const options& opts);
-bool send_frame(int fd, const frame& f, const options& opts);
+// Writes bytes, one byte per write when split is set (a test of the host's reassembly).
+// False when the peer has gone.
+bool write_bytes(int fd, const std::string& bytes, bool split = false);
+bool send_frame(int fd, const frame& f, bool split = false);
 
 // Blocks until the peer closes its side.
 void drain_until_close(int fd);
 
-} // namespace agent_sim
+// The big-endian header of a pull reply: the request type and the body length.
+std::string pull_reply_header(uint16_t type, uint32_t length);
+
+} // namespace kit::agent

@@ -1,0 +1,122 @@
+#include "agent/transfer_ports.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "agent/wire.h"
+#include "common/agent_protocol.h"
+
+namespace kit::agent {
+
+namespace {
+constexpr size_t kPiece = 1u << 20;
+constexpr uint32_t kMaxDestination = 64 * 1024;
+
+uint32_t le32(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+bool make_parents(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    std::string dir = path.substr(0, slash);
+    if (::mkdir(dir.c_str(), 0775) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+bool write_all(int fd, const char* p, size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+} // namespace
+
+void serve_push(int fd, const phone_paths& paths) {
+  unsigned char h[10];
+  if (!read_exact(fd, h, sizeof h)) return;
+  const uint32_t length = le32(h + 2), dest_length = le32(h + 6);
+  if (dest_length > kMaxDestination || length < 4 + dest_length) return;  // not a push header
+  std::string destination(dest_length, '\0');
+  if (!read_exact(fd, destination.data(), dest_length)) return;
+  const uint64_t file_length = length - 4 - dest_length;
+
+  std::string target = phone_paths::writable_area(destination) ? paths.local(destination) : std::string();
+  std::string partial = target + ".part";
+  int out = -1;
+  if (!target.empty() && make_parents(target)) {
+    ::unlink(partial.c_str());
+    out = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
+  }
+  if (out < 0) std::fprintf(stderr, "push to '%s' refused: not a writable place on the phone\n", destination.c_str());
+  // The bytes are read in any case, so the host sees its push end and not a stalled socket.
+  std::unique_ptr<char[]> buffer(new char[kPiece]);
+  uint64_t left = file_length;
+  bool ok = out >= 0;
+  while (left > 0) {
+    ssize_t n = ::recv(fd, buffer.get(), left < kPiece ? static_cast<size_t>(left) : kPiece, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    left -= static_cast<uint64_t>(n);
+    if (ok && !write_all(out, buffer.get(), static_cast<size_t>(n))) ok = false;  // storage full: keep reading
+  }
+  if (out < 0) return;
+  ok = ::close(out) == 0 && ok && std::rename(partial.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(partial.c_str());
+    return;
+  }
+  char ack = 1;
+  send_all(fd, &ack, 1);
+}
+
+void serve_pull(int fd, const phone_paths& paths) {
+  std::unique_ptr<char[]> buffer(new char[kPiece]);
+  request req;
+  while (read_request(fd, req)) {
+    std::string path = request_reader(req.payload).str();
+    // Icons and video thumbnails are not made here: an empty reply lets the host use its own.
+    bool file_type = req.type == transfer::kPullFile || req.type == transfer::kPullCompressedPicture;
+    std::string local = file_type ? paths.local(path) : std::string();
+    int in = local.empty() ? -1 : ::open(local.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (in >= 0 && (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > UINT32_MAX)) {
+      ::close(in);
+      in = -1;
+    }
+    const uint32_t size = in < 0 ? 0 : static_cast<uint32_t>(st.st_size);
+    std::string header = pull_reply_header(req.type, size);
+    if (!send_all(fd, header.data(), header.size())) {
+      if (in >= 0) ::close(in);
+      return;
+    }
+    uint64_t left = size;
+    while (left > 0) {
+      ssize_t n = ::read(in, buffer.get(), left < kPiece ? static_cast<size_t>(left) : kPiece);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0 || !send_all(fd, buffer.get(), static_cast<size_t>(n))) {
+        // The file shrank or the host went: the reply cannot be completed, so the
+        // connection ends rather than send bytes of another length than announced.
+        ::close(in);
+        return;
+      }
+      left -= static_cast<uint64_t>(n);
+    }
+    if (in >= 0) ::close(in);
+  }
+}
+
+} // namespace kit::agent

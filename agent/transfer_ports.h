@@ -1,0 +1,15 @@
+// The file-transfer ports on the phone's own file system. Push (one file per connection):
+// the header (type, length, destination length, little-endian), the destination and the
+// file's bytes, stored through a ".part" file and renamed; one byte answers once stored,
+// and a push that was not stored is not answered (the connection closes). Pull (one
+// connection, one request at a time): each path is answered with its length and bytes,
+// or a length of 0 when there is nothing to send.
+#pragma once
+#include "agent/phone_paths.h"
+
+namespace kit::agent {
+
+void serve_push(int fd, const phone_paths& paths);
+void serve_pull(int fd, const phone_paths& paths);
+
+} // namespace kit::agent
