@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "phone_shell.h"
 #include "scenario.h"
 
 namespace {
@@ -87,6 +88,8 @@ bool is_tcp_spec(const std::string& spec) {
   return true;
 }
 
+bool is_abstract_spec(const std::string& spec) { return spec.rfind("localabstract:", 0) == 0 && spec.size() > 14; }
+
 // The normal answer of the real client to a command.
 reply answer(const scenario& s, const std::string& serial, const std::vector<std::string>& args) {
   reply r;
@@ -103,7 +106,7 @@ reply answer(const scenario& s, const std::string& serial, const std::vector<std
     return r;
   }
   bool known = name == "install" || name == "uninstall" || name == "start" || name == "broadcast" ||
-               name == "shell" || name == "forward";
+               name == "shell" || name == "forward" || name == "push";
   if (!known) {
     r.text = "adb: unknown command " + name + "\n";
     r.exit_code = 1;
@@ -133,8 +136,16 @@ reply answer(const scenario& s, const std::string& serial, const std::vector<std
   } else if (name == "broadcast") {
     r.text = "Broadcasting: Intent { act=" + option_after(args, "-a") +
              " flg=0x400000 }\nBroadcast completed: result=0\n";
+  } else if (name == "push") {
+    auto result = adb_help::push_file(s, args);
+    r.text = result.text;
+    r.exit_code = result.exit_code;
+  } else if (name == "shell") {
+    auto result = adb_help::run_shell(s, args);
+    r.text = result.text;
+    r.exit_code = result.exit_code;
   } else if (name == "forward") {
-    if (args.size() != 3 || !is_tcp_spec(args[1]) || !is_tcp_spec(args[2])) {
+    if (args.size() != 3 || !is_tcp_spec(args[1]) || !(is_tcp_spec(args[2]) || is_abstract_spec(args[2]))) {
       r.text = "error: cannot parse forward address\n";
       r.exit_code = 1;
     }

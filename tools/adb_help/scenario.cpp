@@ -96,6 +96,25 @@ void scenario::read_line(const std::string& raw) {
     devices.push_back({serial, state.empty() ? "device" : state});
     return;
   }
+  if (key == "phone-root") {
+    phone_root = rest;
+    return;
+  }
+  if (key == "agent-args") {
+    std::string tail = rest;
+    while (!tail.empty()) {
+      std::string after;
+      agent_args.push_back(first_word(tail, after));
+      tail = after;
+    }
+    return;
+  }
+  if (key == "prop") {
+    std::string value;
+    std::string name = first_word(rest, value);
+    props[name] = value;
+    return;
+  }
   if (key == "nodevices") {
     devices.clear();
     return;

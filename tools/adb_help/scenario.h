@@ -26,6 +26,11 @@ struct scenario {
   std::vector<device> devices;
   std::map<std::string, command_rule> rules;  // by command name, "*" for every command
   std::string log_path;
+  // The stand-in phone's file system (push copies into it, shell runs programs from it),
+  // the arguments added when a program pushed there is run, and getprop's answers.
+  std::string phone_root;
+  std::vector<std::string> agent_args;
+  std::map<std::string, std::string> props;
   std::vector<std::string> errors;            // lines that could not be read
 
   // The rule for a command: its own entries over those of "*".

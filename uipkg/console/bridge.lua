@@ -1,6 +1,12 @@
 -- The debug-bridge part of connecting a phone: check that the phone is listed and
--- authorised, install and start the agent app, and forward the four local ports to it.
+-- authorised, put the agent on it and start it, and forward the four local ports to it.
 -- Each step prints one line; the first failure ends the road with a line saying why.
+--
+-- Two agents: an agent app (uipkg/agent/agent.apk, installed and started as an app), or,
+-- when the package holds only the placeholder, the native agent program shipped in the
+-- program's agent/<abi>/ folder, pushed to the phone and started as the shell user.
+local native = require("console.native_agent")
+
 local M = {}
 
 local adb = GetObject("AndroidCon.Manager")
@@ -9,9 +15,16 @@ local AGENT_ACTIVITY = "com.mobrevist.agent/.MainActivity"
 
 -- The agent package shipped in this package's agent folder.
 local function agent_apk()
-  local source = debug.getinfo(1, "S").source
-  local dir = source:match("^@(.*)/console/[^/]*$") or "."
-  return dir .. "/agent/agent.apk"
+  return native.package_dir() .. "/agent/agent.apk"
+end
+
+-- A real app package is a zip file; the placeholder is text.
+local function has_agent_app()
+  local f = io.open(agent_apk(), "rb")
+  if not f then return false end
+  local head = f:read(2)
+  f:close()
+  return head == "PK"
 end
 
 -- What a failed install means, with what to do next.
@@ -114,6 +127,9 @@ function M.connect(serial, on_ready)
         .. " allow USB debugging when it asks, then replug it")
     end
     print("adb: phone " .. serial .. " authorised")
+    if not has_agent_app() then
+      return native.start(adb, serial, function() on_ready() end, stop)
+    end
     adb:InstallAPK(serial, agent_apk(), function(_, result)
       if result ~= SUCCESS then
         return stop("adb: installing the agent failed (" .. tostring(result) .. "): " .. M.install_failure(result))

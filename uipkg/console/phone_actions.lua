@@ -40,11 +40,17 @@ commands.add("send", "send NUMBER TEXT          send an SMS from the phone", fun
   end
   if not message:find("%S") then return commands.fail("send: the text is empty: an SMS needs some text") end
   local answered = false
+  -- Status 1: the agent sent it and returns the stored message; status 0: the phone's
+  -- messaging app opened with the text and waits for the user; no record: nothing happened.
   agent.request(SEND_SMS, { number, message }, function(status)
-    if status == 1 and not answered then
+    if answered then return end
+    if status == 1 then
       answered = true
       print("SMS sent to " .. number)
-    elseif status == 0 and not answered then
+    elseif status == 0 then
+      answered = true
+      print("SMS to " .. number .. " opened on the phone: press Send there to send it")
+    elseif status == Macro.LIST_END then
       answered = true
       commands.fail("SMS to " .. number .. " not sent: the phone refused it; check the number and that the phone has"
         .. " signal")
