@@ -105,7 +105,8 @@ TEST(DriverManagerScript, WithoutTheInstallerProgramTheResultIsZero) {
   driver_app a;
   write_file(a.dir + "pkg/package.msi", "msi");
   zip_folder(a.dir + "pkg", a.dir + "drv.zip");
-  // No msiexec anywhere on this system and no dpinst64 beside the program.
+  // No msiexec on the search path (a machine with Wine has one) and no dpinst64 beside the program.
+  a.app.set_env("PATH", a.dir + "empty-bin");
   auto r = a.run(R"(
 dm:Init()
 local seen = 0

@@ -173,11 +173,20 @@ void script_install::write(const std::string& relative, const std::string& conte
 
 void script_install::package(const std::string& onload_lua) { write("uipkg/onload.lua", onload_lua); }
 
-void script_install::copy_default_package() {
+void script_install::copy_default_package(agent_road road) {
   const fs::path from = fs::path(bin_dir()) / "uipkg";
   for (const auto& entry : fs::recursive_directory_iterator(from)) {
     if (!entry.is_regular_file()) continue;
     write("uipkg/" + fs::relative(entry.path(), from).string(), read_file(entry.path().string()));
+  }
+  if (road == agent_road::app) {
+    write("uipkg/agent/agent.apk", std::string("PK\x03\x04 stand-in agent app\n"));
+  } else {
+    // The program's agent folder: the builds for phones and the version they carry.
+    for (const char* file : {"agent/version.txt", "agent/x86_64/mobrevist-agent"}) {
+      write(file, read_file(bin_dir() + "/" + file));
+      ::chmod((dir() + file).c_str(), 0755);
+    }
   }
 }
 

@@ -82,7 +82,11 @@ public:
   // Writes the package's entry script.
   void package(const std::string& onload_lua);
   // Copies every file of the shipped default package (<bin_dir>/uipkg) into the install.
-  void copy_default_package();
+  // The road to the agent: an agent app stands in for the placeholder package (so the
+  // bridge installs and starts an app), or the placeholder stays and the phone agent
+  // built for x86_64 is placed in the install's agent folder (pushed and started natively).
+  enum class agent_road { app, native };
+  void copy_default_package(agent_road road = agent_road::app);
   // Places the built device database archive beside the executable.
   void add_device_database();
   // Makes a FIFO whose lines the host takes as device-change notices ("arrival",
