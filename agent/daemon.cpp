@@ -68,6 +68,20 @@ bool write_pid_file(const std::string& state_dir, const std::string& version) {
   return std::rename(temp.c_str(), path.c_str()) == 0;
 }
 
+void exit_when_pid_file_changes(const std::string& state_dir) {
+  std::thread([state_dir] {
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::seconds(2));
+      std::ifstream in(pid_file(state_dir));
+      int pid = 0;
+      if (!(in >> pid) || pid != ::getpid()) {
+        std::fprintf(stderr, "mobrevist-agent: the pid file no longer names this agent; ending\n");
+        std::_Exit(0);
+      }
+    }
+  }).detach();
+}
+
 int detach(const std::string& log_path) {
   int report[2];
   if (::pipe(report) != 0) return -1;

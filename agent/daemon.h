@@ -20,6 +20,9 @@ std::optional<running_agent> find_running(const std::string& state_dir);
 void stop_running(const std::string& state_dir);
 // Records this process in the pid file.
 bool write_pid_file(const std::string& state_dir, const std::string& version);
+// Ends this process once the pid file no longer names it (removed, or taken by a newer
+// start): checked every two seconds on a thread of its own.
+void exit_when_pid_file_changes(const std::string& state_dir);
 
 // Detaches: forks, and in the child starts a new session, ignores SIGHUP and SIGPIPE, sends
 // standard output and error to log_path, reads nothing, and moves to "/". The parent waits

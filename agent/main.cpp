@@ -62,6 +62,7 @@ int serve(const agent_options& options, bool daemon) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   write_pid_file(state_dir, MOBREVIST_AGENT_VERSION);
+  exit_when_pid_file_changes(state_dir);
   if (daemon) {
     report_ready(report, "agent started (version " MOBREVIST_AGENT_VERSION ", pid " + std::to_string(::getpid()) + ")", 0);
   } else {

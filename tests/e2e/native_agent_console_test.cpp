@@ -127,10 +127,13 @@ TEST(NativeAgent, TheRoadPushesStartsForwardsAndTheConsoleReadsThePhone) {
   EXPECT_EQ(r.err, "");
 
   // The next start finds the agent running on the phone and does not push it again.
-  auto again = n.app.run({}, "info\nquit\n", 60000);
-  EXPECT_TRUE(has(again.out, "agent already running (version ")) << again.out;
-  EXPECT_TRUE(has(again.out, "counts:   320 SMS, 60 contacts, 19 apps")) << again.out;
-  EXPECT_FALSE(has(again.out, "agent pushed")) << again.out;
+  auto again = n.app.start();
+  ASSERT_TRUE(again->wait_for_output("agent connected: ", 60000)) << again->out() << again->err();
+  EXPECT_TRUE(has(again->out(), "agent already running (version ")) << again->out();
+  EXPECT_TRUE(has(again->out(), ", 19 apps")) << again->out();
+  EXPECT_FALSE(has(again->out(), "agent pushed")) << again->out();
+  again->write_stdin("quit\n");
+  EXPECT_EQ(again->wait(60000).exit_code, 0);
 }
 
 TEST(NativeAgent, ARoadThatCannotFinishSaysWhy) {
