@@ -20,7 +20,11 @@ constexpr const char* kImages = "content://media/external/images/media";
 constexpr const char* kVideo = "content://media/external/video/media";
 constexpr const char* kPhoneType = "vnd.android.cursor.item/phone_v2";
 constexpr const char* kNameType = "vnd.android.cursor.item/name";
-constexpr size_t kBodyPage = kRecordsPerFrame;
+// Bodies are read a page per tool call: the first page one frame's worth, so the first
+// frame leaves early, then twice as many each time up to kMaxBodyPage, so a phone with
+// thousands of messages costs a few dozen calls, not one per frame.
+constexpr size_t kFirstBodyPage = kRecordsPerFrame;
+constexpr size_t kMaxBodyPage = 2500;
 
 // A column value: the literal NULL stands for no value.
 std::string text(const std::string& v) { return v == "NULL" ? std::string() : v; }
@@ -98,34 +102,47 @@ std::optional<std::string> android_source::bind_value(const std::string& column,
 
 // ---- Messages --------------------------------------------------------------------------------
 
+// The bodies of the messages with these ids. A page whose output is ambiguous (a body
+// holds a line that looks like a row marker) is split in halves and read again, down to
+// single messages, where the text after "body=" up to the end is the body whatever it holds.
+void android_source::read_bodies(const std::vector<std::string>& ids, std::map<std::string, std::string>& bodies) {
+  if (ids.empty()) return;
+  if (ids.size() == 1) {
+    command_result one = run({"content", "query", "--uri", kSms, "--projection", "_id:body", "--where", "_id=" + ids[0]});
+    const std::string head = "Row: 0 _id=" + ids[0] + ", body=";
+    if (!one.ok() || one.out.compare(0, head.size(), head) != 0) return;
+    std::string body = one.out.substr(head.size());
+    if (!body.empty() && body.back() == '\n') body.pop_back();
+    bodies[ids[0]] = body;
+    return;
+  }
+  command_result r = run({"content", "query", "--uri", kSms, "--projection", "_id:body", "--where",
+                          "_id IN (" + join(ids, ",") + ")", "--sort", "_id"});
+  if (r.ok() && !r.truncated && content_rows_unambiguous(r.out, "_id", ids)) {
+    for (auto& row : parse_content_rows(r.out, {"_id", "body"})) bodies[row[0]] = row[1];
+    return;
+  }
+  if (!r.ok() && !r.started) return;  // no tool: halves would fail alike
+  size_t half = ids.size() / 2;
+  read_bodies(std::vector<std::string>(ids.begin(), ids.begin() + half), bodies);
+  read_bodies(std::vector<std::string>(ids.begin() + half, ids.end()), bodies);
+}
+
 void android_source::sms_list(uint32_t thread, const each_fn<sms>& each) {
   // First the short columns of every message (one call), then the bodies a page at a time
-  // (one call each), so that each frame leaves as soon as its page is read.
+  // (one call each), so that frames leave as soon as their page is read.
   query q{kSms, {"_id", "thread_id", "date", "type", "read", "address"}, "", "_id"};
   if (thread) q.where = "thread_id=" + std::to_string(thread);
   auto rows = content_query(q);
   if (!rows) return;
-  for (size_t start = 0; start < rows->size(); start += kBodyPage) {
-    size_t end = std::min(rows->size(), start + kBodyPage);
+  size_t page = kFirstBodyPage;
+  for (size_t start = 0; start < rows->size(); start += page, page = std::min(page * 2, kMaxBodyPage)) {
+    size_t end = std::min(rows->size(), start + page);
     std::vector<std::string> ids;
     for (size_t i = start; i < end; ++i)
       if (all_digits((*rows)[i][0])) ids.push_back((*rows)[i][0]);
     std::map<std::string, std::string> bodies;
-    if (!ids.empty()) {
-      std::vector<std::string> projection = {"_id", "body"};
-      command_result r = run({"content", "query", "--uri", kSms, "--projection", "_id:body", "--where",
-                              "_id IN (" + join(ids, ",") + ")", "--sort", "_id"});
-      if (r.ok() && content_rows_unambiguous(r.out, "_id", ids)) {
-        for (auto& row : parse_content_rows(r.out, projection)) bodies[row[0]] = row[1];
-      } else {
-        // A body posed as a row marker: read this page one message at a time, where the
-        // text after "body=" up to the end is the body whatever it holds.
-        for (const auto& id : ids) {
-          auto one = content_query({kSms, projection, "_id=" + id, ""});
-          if (one && one->size() == 1) bodies[id] = (*one)[0][1];
-        }
-      }
-    }
+    read_bodies(ids, bodies);
     for (size_t i = start; i < end; ++i) {
       const auto& row = (*rows)[i];
       sms m;

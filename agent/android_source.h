@@ -55,6 +55,7 @@ public:
   const phone_paths& paths() const { return paths_; }
 
 private:
+  void read_bodies(const std::vector<std::string>& ids, std::map<std::string, std::string>& bodies);
   std::optional<std::string> bind_value(const std::string& column, char type, const std::string& value);
   std::optional<std::pair<uint64_t, uint64_t>> storage_bytes(const std::string& phone_folder);
   std::vector<package_line> package_lines();

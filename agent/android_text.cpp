@@ -75,15 +75,21 @@ std::vector<std::vector<std::string>> parse_content_rows(const std::string& out,
 }
 
 bool content_rows_unambiguous(const std::string& out, const std::string& first_column, const std::vector<std::string>& ids) {
-  for (size_t i = 0; i < ids.size(); ++i) {
-    std::string marker = "Row: " + std::to_string(i) + " " + first_column + "=" + ids[i] + ", ";
-    size_t seen = 0;
-    for (size_t at = out.find(marker); at != std::string::npos; at = out.find(marker, at + 1))
-      if (at == 0 || out[at - 1] == '\n') ++seen;
-    if (seen != 1) return false;
+  // Every line that starts with "Row: " must be the marker of the next expected row, in
+  // order, and there must be one per id: one pass over the output.
+  size_t expected = 0;
+  for (size_t at = 0; at < out.size();) {
+    if (out.compare(at, 5, "Row: ") == 0) {
+      if (expected == ids.size()) return false;
+      std::string marker = "Row: " + std::to_string(expected) + " " + first_column + "=" + ids[expected] + ", ";
+      if (out.compare(at, marker.size(), marker) != 0) return false;
+      ++expected;
+    }
+    size_t newline = out.find('\n', at);
+    if (newline == std::string::npos) break;
+    at = newline + 1;
   }
-  // No row beyond the expected ones.
-  return find_row(out, ids.size(), first_column, 0) == std::string::npos;
+  return expected == ids.size();
 }
 
 bool content_failed(const std::string& err) {

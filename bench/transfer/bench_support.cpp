@@ -24,7 +24,7 @@ extern char** environ;
 namespace transfer_bench {
 
 
-agent_process::agent_process(const std::string& storage) {
+agent_process::agent_process(const std::string& storage, bool phone_agent) {
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return;
   std::vector<std::string> env_strings;
@@ -34,12 +34,20 @@ agent_process::agent_process(const std::string& storage) {
   std::vector<char*> envp;
   for (auto& s : env_strings) envp.push_back(s.data());
   envp.push_back(nullptr);
-  std::string program = std::string(MOBREVIST_BIN_DIR) + "/agent-sim";
-  char* argv[] = {program.data(), nullptr};
+  // The phone-side agent serves the same data set, its storage under --root.
+  std::string program = std::string(MOBREVIST_BIN_DIR) + (phone_agent ? "/mobrevist-agent" : "/agent-sim");
+  std::vector<std::string> words = {program};
+  if (phone_agent)
+    words.insert(words.end(), {"--tcp", "--root", storage, "--fixture", std::string(MOBREVIST_BIN_DIR) + "/agent-sim-data.txt",
+                               "--state-dir", storage});
+  std::vector<char*> argv;
+  for (auto& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  const std::string ready_line = phone_agent ? "mobrevist-agent ready" : "agent-sim ready";
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-  int rc = ::posix_spawn(&pid_, program.c_str(), &fa, nullptr, argv, envp.data());
+  int rc = ::posix_spawn(&pid_, program.c_str(), &fa, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&fa);
   ::close(out[1]);
   if (rc != 0) {
@@ -49,13 +57,13 @@ agent_process::agent_process(const std::string& storage) {
   }
   std::string seen;
   char buf[256];
-  while (seen.find("agent-sim ready") == std::string::npos) {
+  while (seen.find(ready_line) == std::string::npos) {
     ssize_t n = ::read(out[0], buf, sizeof buf);
     if (n <= 0) break;
     seen.append(buf, static_cast<size_t>(n));
   }
   ::close(out[0]);
-  ready_ = seen.find("agent-sim ready") != std::string::npos;
+  ready_ = seen.find(ready_line) != std::string::npos;
 }
 
 agent_process::~agent_process() {
@@ -63,6 +71,18 @@ agent_process::~agent_process() {
   ::kill(pid_, SIGTERM);
   int status;
   ::waitpid(pid_, &status, 0);
+}
+
+long rss_kib_of(int pid, const char* field) {
+  FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+  if (!f) return 0;
+  char line[256];
+  long kib = 0;
+  const size_t n = std::strlen(field);
+  while (std::fgets(line, sizeof line, f))
+    if (std::strncmp(line, field, n) == 0 && line[n] == ':') kib = std::strtol(line + n + 1, nullptr, 10);
+  std::fclose(f);
+  return kib;
 }
 
 bool make_file(const std::string& path, uint64_t size) {

@@ -8,10 +8,11 @@ namespace transfer_bench {
 
 constexpr size_t kChunk = 512000;  // the push chunk; the baseline copies in the same pieces
 
-// agent-sim with its storage in the given folder; stopped by the destructor.
+// agent-sim, or the phone-side agent on its fixture, with its storage in the given folder;
+// stopped by the destructor.
 class agent_process {
 public:
-  explicit agent_process(const std::string& storage);
+  agent_process(const std::string& storage, bool phone_agent);
   ~agent_process();
   bool ready() const { return ready_; }
   int pid() const { return pid_; }
@@ -31,6 +32,9 @@ uint64_t file_size(const std::string& path);
 // latter in clock ticks (usually 10 ms), 0 when unknown.
 double cpu_seconds_self();
 double cpu_seconds_of(int pid);
+
+// A memory figure of another process from /proc ("VmRSS", "VmHWM"), in KiB; 0 when unknown.
+long rss_kib_of(int pid, const char* field);
 
 // Peak resident set size of this process, in KiB.
 long peak_rss_kib();

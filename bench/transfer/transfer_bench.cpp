@@ -1,5 +1,6 @@
-// bench_transfer [SIZE_MIB]: pushes and pulls a file (1024 MiB unless given) through the
-// host's SendFile and GetFile managers to agent-sim over loopback, copies the same bytes
+// bench_transfer [SIZE_MIB] [--agent]: pushes and pulls a file (1024 MiB unless given)
+// through the host's SendFile and GetFile managers to agent-sim (with --agent: to the
+// phone-side agent, whose memory is reported too) over loopback, copies the same bytes
 // over a plain loopback TCP connection as the baseline, and prints MB/s of each, the
 // ratio host/baseline and the peak RSS. A warm-up round with a small file comes first, so
 // the peak RSS after it and after the large round show whether memory grows with size.
@@ -159,6 +160,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   uint64_t size_mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
   if (size_mib == 0) size_mib = 1024;
+  const bool phone_agent = argc > 2 && std::string(argv[2]) == "--agent";
   if (!testsupport::enter_private_network())
     std::fprintf(stderr, "bench_transfer: no private network; using the shared loopback (ports 12301, 12302)\n");
 
@@ -171,11 +173,13 @@ int main(int argc, char** argv) {
   ::mkdir(storage.c_str(), 0755);
   int rc = 0;
   {
-    agent_process agent(storage);
+    agent_process agent(storage, phone_agent);
+    const char* name = phone_agent ? "mobrevist-agent" : "agent-sim";
     if (!agent.ready()) {
-      std::fprintf(stderr, "bench_transfer: agent-sim did not start\n");
+      std::fprintf(stderr, "bench_transfer: %s did not start\n", name);
       return 1;
     }
+    std::printf("agent: %s, resident while idle: %.1f MiB\n", name, rss_kib_of(agent.pid(), "VmRSS") / 1024.0);
     host_transfers host;
     round_result warm = run_round(host, agent.pid(), dir, storage, 64ull << 20);
     print_round("warm-up", 64ull << 20, warm);
@@ -184,6 +188,7 @@ int main(int argc, char** argv) {
     double growth = static_cast<double>(big.rss_kib - warm.rss_kib) / 1024.0;
     std::printf("peak RSS growth from the %llu MiB round to the %llu MiB round: %.1f MiB\n", 64ull,
                 static_cast<unsigned long long>(size_mib), growth);
+    std::printf("agent's peak resident memory: %.1f MiB\n", rss_kib_of(agent.pid(), "VmHWM") / 1024.0);
     std::printf("files in %s\n", dir.c_str());
     if (big.push.median() < 0 || big.pull.median() < 0 || big.baseline.median() < 0 || !big.identical) rc = 1;
   }
