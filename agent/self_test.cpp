@@ -24,14 +24,21 @@ std::string count_detail(const std::optional<std::vector<std::vector<std::string
 }
 
 std::string first_line(const std::string& s) { return s.substr(0, s.find('\n')); }
+
+// What the phone printed reaches a terminal: control characters become '?'.
+std::string printable(std::string s) {
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return s;
+}
 } // namespace
 
 std::string self_test_report(android_source& phone) {
   auto props = phone.properties();
   std::string out = "mobrevist-agent " MOBREVIST_AGENT_VERSION " self-test\n";
-  out += "phone: " + props["ro.product.manufacturer"] + " " + props["ro.product.model"] + ", Android " +
-         props["ro.build.version.release"] + " (SDK " + props["ro.build.version.sdk"] + "), running as uid " +
-         std::to_string(::getuid()) + "\n\n";
+  out += "phone: " + printable(props["ro.product.manufacturer"] + " " + props["ro.product.model"] + ", Android " +
+                             props["ro.build.version.release"] + " (SDK " + props["ro.build.version.sdk"] + ")") +
+         ", running as uid " + std::to_string(::getuid()) + "\n\n";
   auto query = [&](const char* uri, const char* what) {
     return [&phone, uri, what](bool& ok) {
       std::string why;
@@ -94,7 +101,7 @@ std::string self_test_report(android_source& phone) {
     std::string detail = c.run(ok);
     std::string name = c.name;
     name.resize(16, ' ');
-    out += name + (ok ? "yes  " : "no   ") + detail + "\n";
+    out += name + (ok ? "yes  " : "no   ") + printable(detail) + "\n";
   }
   return out;
 }
