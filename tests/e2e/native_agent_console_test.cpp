@@ -117,7 +117,15 @@ TEST(NativeAgent, TheRoadPushesStartsForwardsAndTheConsoleReadsThePhone) {
   TYPE_AND_SEE(host, "pull /sdcard/Music/new.mp3 " + (work / "back.mp3"), "pull /sdcard/Music/new.mp3: done, 1.0 MiB");
   EXPECT_EQ(read_file(work / "back.mp3"), bytes);
   TYPE_AND_SEE(host, "export sms " + (work / "sms.csv"), "320 SMS written to");
+  TYPE_AND_SEE(host, "export contacts " + (work / "contacts.csv"), "export: 60 contacts written to");
   TYPE_AND_SEE(host, "backup", "backup: 60 contacts saved as ");
+  TYPE_AND_SEE(host, "delete-contact 101", "contact 101 deleted\n");
+  TYPE_AND_SEE(host, "restore latest", "send these 60 contacts to the phone? (yes/no)");
+  TYPE_AND_SEE(host, "yes", "restore: 1 of 60 contacts added to the phone, 59 skipped (already on the phone)");
+  testsupport::write_file(work / "new.csv", "First Name,Mobile Phone\nZoë,+8613800002222\n");
+  TYPE_AND_SEE(host, "import contacts " + (work / "new.csv"), "add these 1 contacts to the phone? (yes/no)");
+  TYPE_AND_SEE(host, "yes", "import: 1 of 1 contacts added to the phone");
+  TYPE_AND_SEE(host, "contacts all", "\n61 contacts\n");
 
   host->write_stdin("quit\n");
   auto r = host->wait(60000);
