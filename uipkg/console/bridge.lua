@@ -1,6 +1,8 @@
 -- The debug-bridge part of connecting a phone: check that the phone is listed and
 -- authorised, install and start the agent app, and forward the four local ports to it.
 -- Each step prints one line; the first failure ends the road with a line saying why.
+local model = require("model.store")
+
 local M = {}
 
 local adb = GetObject("AndroidCon.Manager")
@@ -68,13 +70,26 @@ function M.connect(serial, on_ready)
   if busy[serial] then return end
   init()
   busy[serial] = true
+  local current = "authorise"
+  model.steps_begin()
+  model.step(current, "running", "waiting for the phone to allow debugging")
+  -- Each step is shown as running until it is done; the first failure marks its step.
+  local function step(name, line)
+    model.step(current, "done", line)
+    current = name
+    if name then model.step(name, "running") end
+  end
   local function stop(line)
     busy[serial] = nil
     if line then print(line) end
+    if current then model.step(current, "failed", line) end
   end
 
   local function forward(n)
     if n > #forwards then
+      step("agent", "ports forwarded (127.0.0.1:12300-12303 to the agent)")
+      model.step("agent", "running", "asking the agent for the phone's summary")
+      current = nil
       stop("ports forwarded (127.0.0.1:12300-12303 to the agent)")
       return on_ready()
     end
@@ -97,6 +112,7 @@ function M.connect(serial, on_ready)
           return stop("adb: the agent did not take the connect broadcast: open the agent app on the phone and replug it")
         end
         print("agent started")
+        step("forward", "agent started")
         forward(1)
       end)
     end)
@@ -114,11 +130,13 @@ function M.connect(serial, on_ready)
         .. " allow USB debugging when it asks, then replug it")
     end
     print("adb: phone " .. serial .. " authorised")
+    step("install", "phone " .. serial .. " authorised")
     adb:InstallAPK(serial, agent_apk(), function(_, result)
       if result ~= SUCCESS then
         return stop("adb: installing the agent failed (" .. tostring(result) .. "): " .. M.install_failure(result))
       end
       print("agent installed")
+      step("start", "agent installed")
       start()
     end)
   end)
