@@ -170,7 +170,7 @@ function NoticesPanel(props: { notices: Notice[] }) {
 function Toasts(props: { toasts: Notice[]; onDismiss: (id: number) => void }) {
   return (
     <div class="toasts" role="status" aria-live="polite">
-      {props.toasts.map((n) => (
+      {props.toasts.slice(-4).map((n) => (
         <div key={n.id} class="toast" data-notice={n.kind}>
           <span>{n.text}</span>
           <button type="button" class="toast-close" aria-label={T.notices.dismiss} onClick={() => props.onDismiss(n.id)}>
