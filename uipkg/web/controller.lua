@@ -45,12 +45,13 @@ end
 function handlers.push(client, m)
   local u = uploads[tonumber(m.upload) or -1]
   if not u or u.client ~= client then return fail(client, "push: no such upload") end
-  local folder = type(m.folder) == "string" and m.folder or ""
+  -- The page's texts end up in console lines and on the phone: no control characters.
+  local folder = text.clean(type(m.folder) == "string" and m.folder or "")
   local problem = transfer.phone_path_problem(folder)
   if problem then return fail(client, "push: " .. problem) end
   uploads[tonumber(m.upload)] = nil
-  local target = (folder:gsub("/+$", "")) .. "/" .. u.name
-  print(text.clean("web: push " .. u.name .. " to " .. target))
+  local target = (folder:gsub("/+$", "")) .. "/" .. text.clean(u.name)
+  print("web: push " .. text.clean(u.name) .. " to " .. target)
   transfer.push({ { u.path, target } }, function() os.remove(u.path) end)
 end
 
