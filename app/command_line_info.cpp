@@ -10,13 +10,18 @@ namespace {
 constexpr const char* kBuiltInVersion = "1.0.0.1";
 
 constexpr const char* kUsage =
-    "Usage: mobrevist [--help | --version]\n"
+    "Usage: mobrevist [--web [--no-browser]] | --help | --version\n"
     "\n"
     "Manages Android phones connected over USB: messages, contacts, apps, media, files,\n"
     "backups, downloads. Started on a terminal it opens a console; type 'help' there for\n"
     "the commands, 'quit' to leave. A second start hands its command line to the running\n"
     "one and exits.\n"
     "\n"
+    "  --web        also open the window: a page served on 127.0.0.1 (the console stays);\n"
+    "               prints its link, 'web UI: http://127.0.0.1:PORT/?key=...', and opens\n"
+    "               it in the desktop's browser (config.ini [Web] enabled=1 does this at\n"
+    "               every start, [Web] port fixes the port)\n"
+    "  --no-browser with --web: print the link only\n"
     "  --help      print this text and exit\n"
     "  --version   print the version (config.ini [Basic] appver beside the program, when\n"
     "              set) and exit\n"
@@ -47,6 +52,7 @@ std::optional<info_answer> info_request(int argc, char** argv, const std::string
     std::string_view arg = argv[i] ? argv[i] : "";
     bool long_option = arg.size() > 2 && arg.substr(0, 2) == "--";
     bool letter_option = arg.size() == 2 && arg[0] == '-';
+    if (arg == "--web" || arg == "--no-browser") continue;
     if (long_option || letter_option || arg == "--") {
       return info_answer{"mobrevist: unknown option " + std::string(arg) + "\n" + kUsage, 2};
     }

@@ -31,6 +31,7 @@ void RegisterScriptObjects(UIS_Env* env) {
   kit::utilities::register_win32_shell(env);
   kit::utilities::register_tray(env);
   kit::net::register_server_request(env);
+  kit::net::register_web_ui(env);
   kit::phonelink::register_send_file(env);
   kit::device::register_device_info_class(env);  // class DeviceInfo.Class, after every global object
 }

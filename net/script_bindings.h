@@ -12,5 +12,6 @@ void register_http_file(UIS_Env* env);
 void register_data_report(UIS_Env* env);
 void register_download_manager(UIS_Env* env);
 void register_server_request(UIS_Env* env);
+void register_web_ui(UIS_Env* env);
 
 } // namespace kit::net

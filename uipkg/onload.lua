@@ -17,11 +17,28 @@ require("console.downloads")
 require("console.update")
 require("console.desktop")
 
-local ARRIVED = 1
+local model = require("model.store")
+
+local ARRIVED, REMOVED = 1, 2
 
 devices.on_change(function(serial, change)
   if change == ARRIVED then bridge.connect(serial, agent.connect) end
+  if change == REMOVED and #devices.serials() == 0 then model.phone_gone() end
 end)
+
+-- The window: "--web" on the command line (or handed over by a later start), or
+-- config.ini [Web] enabled=1; "--no-browser" prints the link without opening it.
+local function has_switch(switches, name)
+  return type(switches) == "table" and (switches["-" .. name] ~= nil or switches[name] ~= nil)
+end
+local web_url
+local function start_web(switches)
+  if web_url then return print("web UI: " .. web_url) end
+  web_url = require("web.controller").start(not has_switch(switches, "no-browser"))
+end
+local start_switches = GetObject("AppHelp.Object"):GetStartCommand()
+if has_switch(start_switches, "web") or GetObject("WebUI.Manager"):Enabled() then start_web(start_switches) end
+
 devices.start()
 
 -- Another start of the program hands its command line over to this one: say so.
@@ -33,6 +50,7 @@ GetObject("AppHelp.Object"):AttachCommandEvent(function(switches)
   table.sort(parts)
   print(require("console.text").clean("another start of the program was handed over here"
     .. (#parts > 0 and (": " .. table.concat(parts, " ")) or "")))
+  if has_switch(switches, "web") then start_web(switches) end
 end)
 
 UI = UI or {}

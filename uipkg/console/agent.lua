@@ -4,6 +4,7 @@ local commands = require("console.commands")
 local completion = require("console.completion")
 local notices = require("console.notices")
 local text = require("console.text")
+local store = require("model.store")
 
 local M = {}
 
@@ -101,6 +102,10 @@ function M.connect()
                            model)
     print(string.format("agent connected: %s, Android %s, battery %d%%, %d SMS, %d contacts, %d apps", text.clean(model), text.clean(android),
       battery, sms, contacts, apps))
+    store.set_phone({ connected = true, model = tostring(model or ""), android = tostring(android or ""), sdk = sdk,
+      battery = battery, signal = signal, sms = sms, contacts = contacts, apps = apps, free = free, total = total,
+      card = card, card_free = card_free, card_total = card_total })
+    store.step("agent", "done", "agent connected")
   end)
 end
 

@@ -5,6 +5,7 @@
 -- Two agents: an agent app (uipkg/agent/agent.apk, installed and started as an app), or,
 -- when the package holds only the placeholder, the native agent program shipped in the
 -- program's agent/<abi>/ folder, pushed to the phone and started as the shell user.
+local model = require("model.store")
 local native = require("console.native_agent")
 
 local M = {}
@@ -81,16 +82,32 @@ function M.connect(serial, on_ready)
   if busy[serial] then return end
   init()
   busy[serial] = true
+  local current = "authorise"
+  model.steps_begin()
+  model.step(current, "running", "waiting for the phone to allow debugging")
+  -- Each step is shown as running until it is done; the first failure marks its step.
+  local function step(name, line)
+    model.step(current, "done", line)
+    current = name
+    if name then model.step(name, "running") end
+  end
   local function stop(line)
     busy[serial] = nil
     if line then print(line) end
+    if current then model.step(current, "failed", line) end
+  end
+
+  -- The ports lead to the agent: the road is done, the agent is asked next.
+  local function ready()
+    step("agent", "ports forwarded (127.0.0.1:12300-12303 to the agent)")
+    model.step("agent", "running", "asking the agent for the phone's summary")
+    current = nil
+    stop("ports forwarded (127.0.0.1:12300-12303 to the agent)")
+    return on_ready()
   end
 
   local function forward(n)
-    if n > #forwards then
-      stop("ports forwarded (127.0.0.1:12300-12303 to the agent)")
-      return on_ready()
-    end
+    if n > #forwards then return ready() end
     adb[forwards[n]](adb, serial, function(_, result)
       if result ~= SUCCESS then
         return stop("adb: port forwarding " .. n .. " failed (" .. tostring(result) .. "): another program may hold port "
@@ -110,6 +127,7 @@ function M.connect(serial, on_ready)
           return stop("adb: the agent did not take the connect broadcast: open the agent app on the phone and replug it")
         end
         print("agent started")
+        step("forward", "agent started")
         forward(1)
       end)
     end)
@@ -128,13 +146,16 @@ function M.connect(serial, on_ready)
     end
     print("adb: phone " .. serial .. " authorised")
     if not has_agent_app() then
-      return native.start(adb, serial, function() on_ready() end, stop)
+      step("push", "phone " .. serial .. " authorised")
+      return native.start(adb, serial, step, stop, ready)
     end
+    step("install", "phone " .. serial .. " authorised")
     adb:InstallAPK(serial, agent_apk(), function(_, result)
       if result ~= SUCCESS then
         return stop("adb: installing the agent failed (" .. tostring(result) .. "): " .. M.install_failure(result))
       end
       print("agent installed")
+      step("start", "agent installed")
       start()
     end)
   end)

@@ -126,6 +126,10 @@ local cancellers, interrupts = {}, 0
 
 -- fn() cancels the work of one kind (transfers, downloads) and says so.
 function M.on_cancel(fn) cancellers[#cancellers + 1] = fn end
+-- Cancels every transfer and download now (the window's cancel button).
+function M.cancel_all()
+  for _, cancel in ipairs(cancellers) do cancel() end
+end
 
 function M.interrupted()
   if pending then

@@ -39,8 +39,10 @@ local function first_line(output)
   return text.clean((tostring(output or ""):match("^%s*([^\r\n]*)") or ""))
 end
 
--- Runs the road on serial: on_ready() once the ports lead to the agent, else stop(line).
-function M.start(adb, serial, on_ready, stop)
+-- Runs the road on serial. step(name, line) ends the step shown as running with its line
+-- and starts the next ("start", "forward"); ready() once the ports lead to the agent;
+-- stop(line) when the road cannot go on.
+function M.start(adb, serial, step, stop, ready)
   local version = (read_file(program_dir() .. "/agent/version.txt") or ""):match("^%s*(%S+)")
   local function bridge(words, timeout, fn)
     adb:AddAndroidCmd("adb_help.exe -s " .. quote(serial) .. " " .. words, 0, timeout, function(_, output)
@@ -49,10 +51,7 @@ function M.start(adb, serial, on_ready, stop)
   end
 
   local function forward(n)
-    if n > #SOCKETS then
-      stop("ports forwarded (127.0.0.1:12300-12303 to the agent)")
-      return on_ready()
-    end
+    if n > #SOCKETS then return ready() end
     bridge("forward tcp:" .. (12299 + n) .. " localabstract:" .. SOCKETS[n], 10000, function(output)
       if output:find("error") then
         return stop("adb: port forwarding " .. n .. " failed (" .. first_line(output) .. "): another program may hold"
@@ -69,6 +68,7 @@ function M.start(adb, serial, on_ready, stop)
           .. " 'adb shell " .. PHONE_PATH .. " --self-test' tells what the phone allows")
       end
       print("agent started")
+      step("forward", "agent started")
       forward(1)
     end)
   end
@@ -85,6 +85,7 @@ function M.start(adb, serial, on_ready, stop)
           .. " storage, then replug it")
       end
       print("agent pushed")
+      step("start", "agent pushed")
       bridge("shell chmod 755 " .. PHONE_PATH, 10000, function(chmod)
         if chmod:find("%S") then
           return stop("adb: making the agent runnable failed (" .. first_line(chmod) .. "): replug the phone")
@@ -105,6 +106,7 @@ function M.start(adb, serial, on_ready, stop)
       local running = status:match("^running (%S+)")
       if version and running == version then
         print("agent already running (version " .. version .. ")")
+        step("forward", "agent already running (version " .. version .. ")")
         return forward(1)
       end
       push(abi)

@@ -1,5 +1,6 @@
 -- One console line for each notification the agent sends on its channel.
 local text = require("console.text")
+local model = require("model.store")
 
 local M = {}
 
@@ -26,7 +27,9 @@ function M.line(kind, ...)
 end
 
 function M.print(kind, ...)
-  print(text.clean(M.line(kind, ...)))
+  local line = text.clean(M.line(kind, ...))
+  print(line)
+  model.notice(kind, (line:gsub("^notice: ", "")))
 end
 
 return M

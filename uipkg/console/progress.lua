@@ -4,6 +4,7 @@
 -- when standard output is a pipe or a file each transfer prints one line per 10% instead.
 -- Other console output goes through M.say so it never lands inside a progress line.
 local text = require("console.text")
+local model = require("model.store")
 
 local M = {}
 
@@ -109,6 +110,7 @@ Bar.__index = Bar
 function M.start(label, total, start)
   local b = setmetatable({ label = label, total = total, done = start or 0, base = start or 0,
     began = shell:GetTickCount(), tenth = math.floor((M.percent(start or 0, total) or 0) / 10) }, Bar)
+  b.id = model.transfer_started(label, total, start)
   active[#active + 1] = b
   return b
 end
@@ -119,6 +121,7 @@ function Bar:update(done, total)
   self.done = done
   local elapsed = shell:GetTickCount() - self.began
   if elapsed > 0 then self.rate = (done - self.base) * 1000 / elapsed end
+  model.transfer_progress(self.id, done, self.total, self.rate)
   if M.terminal then
     -- A redraw at most every REDRAW_MS keeps a fast transfer from flooding the terminal.
     local now = shell:GetTickCount()
@@ -147,6 +150,7 @@ end
 -- and the closing line takes its place; the bars still running are drawn again below it.
 function Bar:finish(line)
   if not remove(self) then return end
+  model.transfer_ended(self.id, self.ok == true, line)
   if M.terminal and above_prompt then
     print(line)
     if #active > 0 then return redraw() end
@@ -165,6 +169,7 @@ end
 
 -- Ends the bar at 100%: the last progress line shows it, then the closing line.
 function Bar:done_line(line)
+  self.ok = true
   if self.total and self.total > 0 then
     self.shown = nil
     self:update(self.total)

@@ -137,10 +137,23 @@ commands.add("push", "push LOCAL... PHONE_PATH  copy files or folders to the pho
     end
   end
   if #pairs_ == 0 then return commands.fail("push: nothing to send (the folders given are empty)") end
+  M.push(pairs_)
+end)
+
+-- Pushes { { local path, phone path }, ... } as the push command does (progress lines, a
+-- closing line each); on_each(ok, local path) after each transfer ended.
+function M.push(pairs_, on_each)
   init()
   local ended = batch("push", #pairs_)
-  for _, p in ipairs(pairs_) do push_one(p[1], p[2], ended) end
-end)
+  for _, p in ipairs(pairs_) do
+    push_one(p[1], p[2], function(ok)
+      ended(ok)
+      if on_each then on_each(ok, p[1]) end
+    end)
+  end
+end
+
+M.phone_path_problem = phone_path_problem
 
 -- Pulls source into target; on_end(ok, bytes, was_empty) when it is over. A pull that
 -- fails removes the local file it made (never one that was there before).

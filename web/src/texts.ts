@@ -1,0 +1,51 @@
+// Every text the window shows, in one table (English).
+export const T = {
+  appName: "Mobrevist",
+  sections: { phone: "Phone", transfers: "Transfers", notices: "Notices" },
+  link: {
+    connecting: "Connecting to Mobrevist…",
+    closed: "The program is not answering; trying again…",
+  },
+  phone: {
+    title: "Phone",
+    none: "No phone connected",
+    howTo: [
+      "Connect the phone to this computer with a USB cable.",
+      "On the phone, turn on USB debugging (Settings › Developer options).",
+      "Unlock the phone and allow this computer when it asks.",
+    ],
+    road: "Connecting",
+    android: "Android",
+    battery: "Battery",
+    storage: "Phone storage",
+    card: "Memory card",
+    sms: "Messages",
+    contacts: "Contacts",
+    apps: "Apps",
+    free: (free: string, total: string) => `${free} free of ${total}`,
+  },
+  steps: {
+    authorise: "Phone allows debugging",
+    install: "Agent installed",
+    push: "Agent copied to the phone",
+    start: "Agent started",
+    forward: "Ports forwarded",
+    agent: "Agent connected",
+  } as Record<string, string>,
+  transfers: {
+    title: "Transfers",
+    none: "Nothing is being copied. Drop files on this window to send them to the phone.",
+    cancel: "Cancel all",
+    left: (t: string) => `${t} left`,
+    done: "Done",
+    uploading: (name: string) => `Reading ${name}`,
+  },
+  drop: {
+    title: "Send files to the phone",
+    folder: "Phone folder",
+    pick: "Choose files…",
+    hint: "or drop them anywhere on this window",
+    here: "Drop to send to",
+  },
+  notices: { title: "Notices", none: "No notices yet.", dismiss: "Dismiss" },
+};
