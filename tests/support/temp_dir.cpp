@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -11,9 +12,20 @@ namespace fs = std::filesystem;
 namespace testsupport {
 
 temp_dir::temp_dir() {
+#ifdef _WIN32
+  // No mkdtemp: a random name, made only when nothing stands there. Paths use "/".
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    std::string name = fs::temp_directory_path().generic_string() + "/mobrevist-test-" + std::to_string(random());
+    std::error_code ec;
+    if (fs::create_directory(name, ec)) path_ = name;
+  }
+  if (path_.empty()) throw std::runtime_error("no temporary folder could be made");
+#else
   std::string base = fs::temp_directory_path().string() + "/mobrevist-test-XXXXXX";
   if (!::mkdtemp(base.data())) throw std::runtime_error("mkdtemp failed");
   path_ = base;
+#endif
 }
 
 temp_dir::~temp_dir() {
