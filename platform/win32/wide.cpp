@@ -21,6 +21,11 @@ std::string utf8(std::wstring_view utf16) {
 }
 
 std::wstring wide_path(std::string_view path) {
+  // A name that is not UTF-8 has no UTF-16 form: rather than reach another file (one with
+  // U+FFFD in its name, shared by every such name) it reaches none.
+  if (!path.empty() && ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
+                                             nullptr, 0) == 0)
+    return {};
   std::wstring out = wide(path);
   for (auto& c : out)
     if (c == L'/') c = L'\\';

@@ -6,10 +6,25 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace testsupport {
+
+namespace {
+// Paths are UTF-8, as the host's are (on Windows a narrow path would be read in the ANSI
+// code page).
+fs::path native(const std::string& path) {
+#ifdef _WIN32
+  return fs::path(std::u8string(path.begin(), path.end()));
+#else
+  return fs::path(path);
+#endif
+}
+} // namespace
 
 temp_dir::temp_dir() {
 #ifdef _WIN32
@@ -35,23 +50,37 @@ temp_dir::~temp_dir() {
 
 void make_dirs(const std::string& path) {
   std::error_code ec;
-  fs::create_directories(path, ec);
+  fs::create_directories(native(path), ec);
 }
 
 void write_file(const std::string& path, const std::string& content) {
-  fs::path p(path);
-  if (p.has_parent_path()) make_dirs(p.parent_path().string());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  fs::path p = native(path);
+  if (p.has_parent_path()) {
+    std::error_code ec;
+    fs::create_directories(p.parent_path(), ec);
+  }
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out << content;
 }
 
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(native(path), std::ios::binary);
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
 }
 
-bool file_exists(const std::string& path) { return fs::exists(path); }
+bool file_exists(const std::string& path) { return fs::exists(native(path)); }
+
+std::string make_special_file(const temp_dir& dir, const std::string& name) {
+#ifdef _WIN32
+  (void)dir;
+  (void)name;
+  return "NUL";
+#else
+  std::string path = dir / name;
+  return ::mkfifo(path.c_str(), 0600) == 0 ? path : std::string();
+#endif
+}
 
 } // namespace testsupport
