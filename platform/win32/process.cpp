@@ -120,7 +120,8 @@ process_result process::run(const std::vector<std::string>& args, int timeout_ms
 
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE out_read = nullptr, out_write = nullptr, in_read = nullptr, in_write = nullptr;
-  if (!::CreatePipe(&out_read, &out_write, &inheritable, 0)) return result;
+  // A large pipe: a child that prints a lot waits less for the reader.
+  if (!::CreatePipe(&out_read, &out_write, &inheritable, 1 << 20)) return result;
   handle output(out_read), child_output(out_write);
   if (!::CreatePipe(&in_read, &in_write, &inheritable, 0)) return result;
   handle child_input(in_read), input(in_write);
