@@ -3,6 +3,7 @@
 
 #include "backup/contact_backup_file.h"
 #include "backup/file_io.h"
+#include "platform/calendar.h"
 #include "platform/file.h"
 #include "common/text_convert.h"
 #include "common/xml_document.h"
@@ -30,8 +31,7 @@ bool is_plain_file_name(const std::string& name) {
 } // namespace
 
 std::string backup_time_stamp(std::time_t when) {
-  std::tm local{};
-  localtime_r(&when, &local);
+  std::tm local = platform::local_time(when);
   char text[64];
   size_t n = std::strftime(text, sizeof text, "%Y年%m月%d日%H时%M分%S秒", &local);
   return std::string(text, n);

@@ -1,6 +1,35 @@
 # Every third-party library the project links, found once here. The Debian packages that
 # provide them are listed in scripts/deps.txt.
 find_package(PkgConfig REQUIRED)
+if(WIN32)
+  # The Windows build links only the static libraries of the cross-built dependencies
+  # (scripts/setup-windows): an import library would make the program need a DLL that a
+  # Windows machine does not have.
+  set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+  pkg_check_modules(LUAJIT REQUIRED IMPORTED_TARGET luajit)
+  pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
+  pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
+  pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+  pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
+  pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
+  pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
+  # Boost: the headers every target shares and the compiled part of Boost.Regex.
+  find_path(MOBREVIST_BOOST_INCLUDE boost/version.hpp REQUIRED)
+  find_library(MOBREVIST_BOOST_REGEX boost_regex REQUIRED)
+  add_library(Boost::headers INTERFACE IMPORTED)
+  target_include_directories(Boost::headers INTERFACE ${MOBREVIST_BOOST_INCLUDE})
+  # Asio's Windows parts need Windows 7 or later and Winsock.
+  target_compile_definitions(Boost::headers INTERFACE _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
+  target_link_libraries(Boost::headers INTERFACE ws2_32 mswsock)
+  add_library(Boost::regex STATIC IMPORTED)
+  set_target_properties(Boost::regex PROPERTIES IMPORTED_LOCATION ${MOBREVIST_BOOST_REGEX}
+                        INTERFACE_LINK_LIBRARIES Boost::headers)
+  find_package(Threads REQUIRED)
+  if(MOBREVIST_TESTS)
+    find_package(GTest REQUIRED)
+  endif()
+  return()
+endif()
 pkg_check_modules(LUAJIT REQUIRED IMPORTED_TARGET luajit)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)

@@ -1,6 +1,10 @@
 #include "platform/asyn_tcp_socket.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
+#endif
 
 #include <map>
 #include <mutex>

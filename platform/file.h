@@ -1,7 +1,7 @@
 // Files and folders as the host uses them: an open file with the few operations the
 // transfers, the task store and the unpacker need, facts about a path, and folder entries.
-// Paths are UTF-8 byte strings with "/" separators; on this system they reach the kernel
-// byte for byte.
+// Paths are UTF-8 byte strings with "/" separators; on Linux they reach the kernel byte for
+// byte, on Windows they become UTF-16 paths ("\" accepted as a separator too).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -77,11 +77,12 @@ public:
 
 private:
   friend class folder;
-  void adopt(int handle) {
+  void adopt(intptr_t handle) {
     close();
     handle_ = handle;
   }
-  int handle_ = -1;
+  // A descriptor, or a HANDLE on Windows (never negative when valid).
+  intptr_t handle_ = -1;
 };
 
 // The system's error number of the last call that failed on this thread.

@@ -2,6 +2,7 @@
 // any process holds it open, and a holder that dies releases it (the kernel drops its
 // file locks). Ownership is per object; waiting again on an owned object succeeds at once.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace kit::platform {
@@ -27,8 +28,9 @@ public:
 
 private:
   bool attach(const std::string& name, bool create, bool* already_existed);
-  int handle_fd_ = -1;  // shared lock while open: marks the mutex as existing
-  int owner_fd_ = -1;   // exclusive lock while owned
+  // Linux: descriptors of the lock files. Windows: the mutex's HANDLE in handle_fd_.
+  intptr_t handle_fd_ = -1;  // shared lock while open: marks the mutex as existing
+  intptr_t owner_fd_ = -1;   // exclusive lock while owned
   bool owned_ = false;
 };
 

@@ -70,10 +70,22 @@ TEST(CompletionWords, LocalFileNamesKeepTheTypedFolder) {
 TEST(CompletionWords, HistoryFileFollowsTheStateFolder) {
   const char* old_state = std::getenv("XDG_STATE_HOME");
   std::string saved = old_state ? old_state : "";
-  setenv("XDG_STATE_HOME", "/srv/state", 1);
-  EXPECT_EQ(kit::platform::history_file_path(), "/srv/state/Mobrevist/history");
+#ifdef _WIN32
+  const std::string state = "C:/srv/state";  // absolute on Windows means with a drive
+#else
+  const std::string state = "/srv/state";
+#endif
+  setenv("XDG_STATE_HOME", state.c_str(), 1);
+  EXPECT_EQ(kit::platform::history_file_path(), state + "/Mobrevist/history");
   setenv("XDG_STATE_HOME", "relative", 1);  // not absolute: ignored, as the XDG rules say
+#ifdef _WIN32
+  // Without the variable Windows keeps it in the user's local application data.
+  std::string history = kit::platform::history_file_path();
+  EXPECT_NE(history.find("AppData/Local/Mobrevist/history"), std::string::npos) << history;
+  EXPECT_EQ(history.find("relative"), std::string::npos) << history;
+#else
   setenv("HOME", std::getenv("HOME") ? std::getenv("HOME") : "/root", 1);
   EXPECT_EQ(kit::platform::history_file_path(), std::string(std::getenv("HOME")) + "/.local/state/Mobrevist/history");
+#endif
   if (old_state) setenv("XDG_STATE_HOME", saved.c_str(), 1); else unsetenv("XDG_STATE_HOME");
 }

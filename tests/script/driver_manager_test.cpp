@@ -105,8 +105,10 @@ TEST(DriverManagerScript, WithoutTheInstallerProgramTheResultIsZero) {
   driver_app a;
   write_file(a.dir + "pkg/package.msi", "msi");
   zip_folder(a.dir + "pkg", a.dir + "drv.zip");
-  // No msiexec on the search path (a machine with Wine has one) and no dpinst64 beside the program.
-  a.app.set_env("PATH", a.dir + "empty-bin");
+  // No msiexec on the search path (Wine puts one in /usr/bin: the path is an empty folder)
+  // and no dpinst64 beside the program.
+  testsupport::make_dirs(a.dir + "empty-path");
+  a.app.set_env("PATH", a.dir + "empty-path");
   auto r = a.run(R"(
 dm:Init()
 local seen = 0

@@ -14,7 +14,8 @@ namespace testsupport {
 
 class raw_connection {
 public:
-  raw_connection(int fd, int stop_fd) : fd_(fd), stop_fd_(stop_fd) {}
+  // Sockets are descriptors, or SOCKETs on Windows.
+  raw_connection(intptr_t fd, intptr_t stop_fd) : fd_(fd), stop_fd_(stop_fd) {}
   // The next request: its head through the empty line and a body of its Content-Length.
   // Empty when the peer closed first or the server stops.
   std::string read_request();
@@ -28,13 +29,13 @@ public:
   void stall();
   // Ends the connection now (the serve function may also just return).
   void close();
-  int fd() const { return fd_; }
+  intptr_t fd() const { return fd_; }
 
 private:
   // Waits until fd_ is readable; false when the server stops first.
   bool wait_readable();
-  int fd_;
-  int stop_fd_;
+  intptr_t fd_;
+  intptr_t stop_fd_;
   std::string pending_;  // bytes read after the last request
 };
 
@@ -53,8 +54,10 @@ private:
   void run();
   friend class raw_connection;
   std::function<void(raw_connection&)> serve_;
-  int listener_ = -1;
-  int stop_pipe_[2] = {-1, -1};
+  intptr_t listener_ = -1;
+  // Readable once the server stops: a pipe, or on Windows a loopback datagram socket (its
+  // two ends are the same socket).
+  intptr_t stop_pipe_[2] = {-1, -1};
   uint16_t port_ = 0;
   std::atomic<int> connections_{0};
   mutable std::mutex lock_;

@@ -23,5 +23,8 @@ void write_file(const std::string& path, const std::string& content);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
 void make_dirs(const std::string& path);
+// A path in dir that exists but is no regular file and never blocks an open: a FIFO where
+// there are FIFOs; on Windows the null device. Empty when none could be made.
+std::string make_special_file(const temp_dir& dir, const std::string& name);
 
 } // namespace testsupport
