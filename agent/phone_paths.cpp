@@ -1,5 +1,7 @@
 #include "agent/phone_paths.h"
 
+#include <sys/stat.h>
+
 #include <vector>
 
 namespace kit::agent {
@@ -38,6 +40,16 @@ std::string phone_paths::phone(const std::string& local_path) const {
   if (local_path.compare(0, root_.size(), root_) != 0) return local_path;
   std::string rest = local_path.substr(root_.size());
   return rest.empty() ? "/" : rest;
+}
+
+bool make_parent_folders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    std::string dir = path.substr(0, slash);
+    if (::mkdir(dir.c_str(), 0775) == 0) continue;
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  }
+  return true;
 }
 
 bool phone_paths::writable_area(const std::string& phone_path) {

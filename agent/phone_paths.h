@@ -27,4 +27,8 @@ private:
   std::string root_;
 };
 
+// Creates the missing folders above a local path (mode 0775); false when one cannot be
+// made or a part of the path is not a folder.
+bool make_parent_folders(const std::string& local_path);
+
 } // namespace kit::agent

@@ -22,14 +22,6 @@ constexpr uint32_t kMaxDestination = 64 * 1024;
 
 uint32_t le32(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
-bool make_parents(const std::string& path) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-    std::string dir = path.substr(0, slash);
-    if (::mkdir(dir.c_str(), 0775) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
 bool write_all(int fd, const char* p, size_t n) {
   while (n > 0) {
     ssize_t w = ::write(fd, p, n);
@@ -54,7 +46,7 @@ void serve_push(int fd, const phone_paths& paths) {
   std::string target = phone_paths::writable_area(destination) ? paths.local(destination) : std::string();
   std::string partial = target + ".part";
   int out = -1;
-  if (!target.empty() && make_parents(target)) {
+  if (!target.empty() && make_parent_folders(target)) {
     ::unlink(partial.c_str());
     out = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
   }

@@ -10,30 +10,6 @@
 
 namespace kit::agent {
 
-bool send_all(int fd, const void* data, size_t length) {
-  const char* p = static_cast<const char*>(data);
-  while (length > 0) {
-    ssize_t n = ::send(fd, p, length, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool read_exact(int fd, void* data, size_t length) {
-  char* p = static_cast<char*>(data);
-  while (length > 0) {
-    ssize_t n = ::recv(fd, p, length, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool read_request(int fd, request& out) {
   unsigned char h[6];
   if (!read_exact(fd, h, sizeof h)) return false;

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/stream_io.h"
+
 namespace kit::agent {
 
 // Blocking socket helpers: whole buffers or nothing, EINTR retried, no SIGPIPE.
-bool send_all(int fd, const void* data, size_t length);
-bool read_exact(int fd, void* data, size_t length);
+using kit::platform::read_exact;
+using kit::platform::send_all;
 
 // A request frame as read from the host.
 struct request {

@@ -1,8 +1,6 @@
 #include "transfer_storage.h"
 #include "common/agent_protocol.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
@@ -68,16 +66,6 @@ std::string sandbox_path(const std::string& phone_path) {
   return out;
 }
 
-bool make_parent_folders(const std::string& path) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-    std::string dir = path.substr(0, slash);
-    if (::mkdir(dir.c_str(), 0755) != 0) {
-      struct stat st {};
-      if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    }
-  }
-  return true;
-}
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "agent/phone_paths.h"
 #include "agent_sim_wire.h"
 
 namespace agent_sim {
@@ -29,7 +30,7 @@ const std::string& storage_root();
 std::string sandbox_path(const std::string& phone_path);
 
 // Creates the missing folders above a sandbox path.
-bool make_parent_folders(const std::string& path);
+using kit::agent::make_parent_folders;
 
 // Bytes for a pull request that the sandbox cannot serve: an icon (101) for an app
 // package, a compressed picture (103), a video thumbnail (104), or a file (1) the data set
