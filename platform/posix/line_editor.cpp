@@ -16,6 +16,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/completion_words.h"
 #include "platform/dynamic_library.h"
@@ -82,6 +83,10 @@ bool editing = false;  // the reader waits in el_gets: a prompt is on screen
 // The status line (progress) drawn just above the prompt, "" when none; it stays below
 // every other text printed above the prompt until it is replaced or removed.
 std::string status_line;
+// Texts other threads gave while a line is edited. Only the reader's thread writes to the
+// terminal then: it draws them between two keys, where the editor's own echo is complete,
+// so a notice never lands in the middle of a redrawn line.
+std::vector<std::string> waiting_texts;
 
 void make_folders(const std::string& path) {
   for (size_t at = 1; (at = path.find('/', at)) != std::string::npos; ++at) {
@@ -113,6 +118,37 @@ void on_interrupt_signal(int) {
   ssize_t ignored = ::write(interrupt_pipe[1], &c, 1);
   (void)ignored;
   errno = saved;
+}
+
+// Draws the waiting texts above the prompt, on the reader's thread: the prompt's line (and
+// the status line above it) is cleared, the texts follow, then the status line; the editor
+// redraws the prompt and the line after this.
+void draw_waiting_texts() {
+  std::lock_guard<std::mutex> lock(output_guard);
+  if (waiting_texts.empty()) return;
+  std::string out = "\r\x1b[K";
+  if (!status_line.empty()) out += "\x1b[A\x1b[K";
+  for (const std::string& text : waiting_texts) {
+    if (!text.empty() && text[0] == '\r') {
+      status_line = text.substr(1);
+      while (!status_line.empty() && status_line.back() == '\n') status_line.pop_back();
+    } else {
+      out += text;
+      if (out.back() != '\n') out += '\n';
+    }
+  }
+  waiting_texts.clear();
+  if (!status_line.empty()) out += status_line + "\n";
+  // The terminal may be in raw mode, where a line feed keeps the column: every line ends
+  // at the start of the next, so the prompt is drawn there and never after the text.
+  std::string lines;
+  lines.reserve(out.size() + 16);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == '\n' && (i == 0 || out[i - 1] != '\r')) lines += '\r';
+    lines += out[i];
+  }
+  std::fflush(stdout);
+  write_all(lines);
 }
 
 constexpr wchar_t kKillLine = L'\x15';  // Ctrl-U: the emacs binding that cuts the whole line
@@ -190,6 +226,7 @@ struct line_editor::impl {
         char drain[64];
         ssize_t ignored = ::read(self->redraw[0], drain, sizeof drain);
         (void)ignored;
+        draw_waiting_texts();
         editline()->el_set(el, EL_REFRESH);
         continue;
       }
@@ -312,10 +349,17 @@ std::optional<std::string> line_editor::read_line() {
   {
     std::lock_guard<std::mutex> lock(output_guard);
     editing = false;
-    status_line.clear();  // the screen moves on with the command's own output
     // The program stops reading (it quits): the prompt it left goes, so that what comes
     // next (the shell's prompt) starts on a clean line.
     if (s.woken) write_all("\r\x1b[K");
+    // Texts that came after the last key: the line is entered, so they follow it as they
+    // would after the prompt (a status line has nothing to stay above any more).
+    std::fflush(stdout);
+    for (const std::string& text : waiting_texts) {
+      if (!text.empty() && text[0] != '\r') write_all(text);
+    }
+    waiting_texts.clear();
+    status_line.clear();  // the screen moves on with the command's own output
   }
   if (got == nullptr || count <= 0) return std::nullopt;
   std::string line(got, static_cast<size_t>(count));
@@ -345,31 +389,12 @@ prompt_output print_above_prompt(const std::string& text) {
     write_all(text);
     return where;
   }
-  // Clear the prompt's line, and the status line above it when there is one.
-  std::string out = "\r\x1b[K";
-  if (!status_line.empty()) out += "\x1b[A\x1b[K";
-  if (status) {
-    status_line = text.substr(1);
-    while (!status_line.empty() && status_line.back() == '\n') status_line.pop_back();
-  } else {
-    out += text;
-    if (out.back() != '\n') out += '\n';
+  waiting_texts.push_back(text);
+  if (waiting_texts.size() == 1) {
+    char c = 0;
+    ssize_t ignored = ::write(active_editor->redraw[1], &c, 1);
+    (void)ignored;
   }
-  if (!status_line.empty()) out += status_line + "\n";
-  // The terminal may be in raw mode, where a line feed keeps the column: every line ends
-  // at the start of the next, so the prompt is drawn there and never after the text.
-  std::string lines;
-  lines.reserve(out.size() + 16);
-  for (size_t i = 0; i < out.size(); ++i) {
-    if (out[i] == '\n' && (i == 0 || out[i - 1] != '\r')) lines += '\r';
-    lines += out[i];
-  }
-  out.swap(lines);
-  std::fflush(stdout);
-  write_all(out);
-  char c = 0;
-  ssize_t ignored = ::write(active_editor->redraw[1], &c, 1);
-  (void)ignored;
   return prompt_output::above_prompt;
 }
 

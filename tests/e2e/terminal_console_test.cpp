@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -188,6 +189,66 @@ TEST(TerminalConsole, ProgressStaysAboveThePromptAtFiftyColumns) {
   }
   // One prompt below the answers, not one per line printed.
   EXPECT_EQ(screen.find("> > "), std::string::npos) << screen;
+  term.type("quit");
+  term.press("Enter");
+  ASSERT_TRUE(term.wait_for("[exited 0]")) << term.screen();
+}
+
+// Texts printed from the program while a person types, a key at a time: every one lands
+// on a line of its own above the prompt, and the typed line stays whole on one prompt
+// (characters neither lost nor drawn twice, no second prompt beside the first).
+TEST(TerminalConsole, TextsPouringInWhileTypingLeaveTheTypedLineWhole) {
+  script_install app;
+  app.package(R"(
+local shell = GetObject("Win32Shell.Object")
+local n, typed = 0, false
+local function tick()
+  n = n + 1
+  print("notice " .. n)
+  if not typed and n < 10000 then SetTimer(1, tick) end
+end
+ReadConsole(function(line)
+  if line == nil or line == "quit" then return shell:PostQuitMessage(0) end
+  typed = line:match("^line 40 ") ~= nil
+  print("typed [" .. line .. "]")
+end)
+SetTimer(3, tick)
+)");
+  tmux_session term({app.exe()}, app.env(), app.dir(), 60);
+  if (!term.started()) GTEST_SKIP() << "tmux is not installed";
+  ASSERT_TRUE(term.wait_for("notice 1\n")) << term.screen();
+  std::vector<std::string> lines;
+  for (int i = 1; i <= 40; ++i) lines.push_back("line " + std::to_string(i) + " of the quick brown fox");
+  for (const auto& line : lines) {
+    // Half of the lines a key at a time, the other half at once.
+    if (line.size() % 2 == 0) {
+      for (char c : line) term.type(std::string(1, c));
+    } else {
+      term.type(line);
+    }
+    term.press("Enter");
+  }
+  ASSERT_TRUE(term.wait_for("typed [" + lines.back() + "]")) << term.screen();
+  std::string screen = term.screen();
+  EXPECT_EQ(screen.find("> > "), std::string::npos) << screen;
+  for (const auto& line : lines) {
+    EXPECT_NE(screen.find("\n> " + line + "\n"), std::string::npos) << line << "\n" << screen;
+    EXPECT_NE(screen.find("\ntyped [" + line + "]\n"), std::string::npos) << line << "\n" << screen;
+  }
+  // The notices follow each other one per line, none missing.
+  int expected = 1;
+  for (size_t at = 0; at < screen.size();) {
+    size_t end = std::min(screen.find('\n', at), screen.size());
+    std::string line = screen.substr(at, end - at);
+    if (line.rfind("notice ", 0) == 0) {
+      EXPECT_EQ(line, "notice " + std::to_string(expected)) << screen;
+      ++expected;
+    } else {
+      EXPECT_EQ(line.find("notice"), std::string::npos) << line;
+    }
+    at = end + 1;
+  }
+  EXPECT_GT(expected, 20) << screen;
   term.type("quit");
   term.press("Enter");
   ASSERT_TRUE(term.wait_for("[exited 0]")) << term.screen();
