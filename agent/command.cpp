@@ -18,14 +18,9 @@ namespace kit::agent {
 namespace {
 constexpr size_t kMaxErrorOutput = 64 * 1024;
 
-void set_cloexec(int fd) { ::fcntl(fd, F_SETFD, FD_CLOEXEC); }
-
-bool make_pipe(int fds[2]) {
-  if (::pipe(fds) != 0) return false;
-  set_cloexec(fds[0]);
-  set_cloexec(fds[1]);
-  return true;
-}
+// Close-on-exec from the start: commands run from several threads at once, and a pipe end
+// inherited by another thread's child would keep this command's output open after it ended.
+bool make_pipe(int fds[2]) { return ::pipe2(fds, O_CLOEXEC) == 0; }
 } // namespace
 
 std::string find_program(const std::string& name) {
