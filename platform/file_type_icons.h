@@ -39,4 +39,11 @@ bool image_file_size(const std::string& file, int& width, int& height);
 // none has one. A name that is an absolute path is decoded as that file.
 bool load_themed_icon(const std::vector<std::string>& names, int size, icon_image& out);
 
+#ifdef _WIN32
+// The shell's icon of a file type on Windows (SHGetFileInfoW by the name's ending alone, so
+// no file has to exist), drawn at size x size pixels into premultiplied BGRA. False when
+// the shell gives no icon.
+bool shell_type_icon(const std::string& file_name, int size, icon_image& out);
+#endif
+
 } // namespace kit::platform::icons

@@ -1,4 +1,4 @@
-// The Windows clipboard against a second Windows program (tests/windows/clipboard_peer.cpp,
+// The Windows clipboard against a second Windows program (tests/windows/peers/clipboard_peer.cpp,
 // plain Win32 calls) in the same Wine prefix: text and file lists each way, the drop effect
 // of cut and copied files, and what cannot be placed.
 #ifdef _WIN32

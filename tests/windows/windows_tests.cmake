@@ -11,7 +11,7 @@ add_test(NAME Windows.InstallerInstallsAndUninstallsExactlyItsFiles
 set_tests_properties(Windows.InstallerInstallsAndUninstallsExactlyItsFiles PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
 
 # The second Windows program of the clipboard tests.
-add_executable(clipboard_peer ${CMAKE_CURRENT_LIST_DIR}/clipboard_peer.cpp)
+add_executable(clipboard_peer ${CMAKE_CURRENT_LIST_DIR}/peers/clipboard_peer.cpp)
 target_link_libraries(clipboard_peer PRIVATE shell32 user32)
 add_dependencies(test_platform clipboard_peer)
 target_compile_definitions(test_platform PRIVATE MOBREVIST_CLIPBOARD_PEER="$<TARGET_FILE:clipboard_peer>")
