@@ -5,8 +5,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/sysfs_source.h"
 #include "device/usb_instance_scan.h"
+#include "device/windows_device_scan.h"
+#include "platform/sysfs_source.h"
 
 namespace kit::device {
 
@@ -83,6 +84,9 @@ std::map<std::string, std::string> read_mount_points(const std::string& mountinf
 }
 
 std::vector<removable_drive> enumerate_removable_drives() {
+#ifdef _WIN32
+  return windows_removable_drives(platform::setupapi::removable_volumes(), platform::setupapi::disk_interfaces());
+#endif
   std::vector<removable_drive> drives;
   const std::string sys_root = platform::sysfs::canonical(platform::sysfs::root());
   if (sys_root.empty()) return drives;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 
+#include "device/windows_device_scan.h"
 #include "platform/sysfs_source.h"
 
 namespace kit::device {
@@ -113,6 +114,9 @@ std::vector<usb_node> enumerate_usb_nodes() {
 }
 
 std::vector<std::string> usb_candidate_ids() {
+#ifdef _WIN32
+  return windows_candidate_ids(platform::setupapi::present_usb_devices());
+#endif
   std::vector<usb_node> nodes = enumerate_usb_nodes();
   std::vector<std::string> ids;
   for (const usb_node& node : nodes) {
