@@ -145,7 +145,7 @@ TEST_F(PhoneSource, MediaListingsSummaryAndRingtone) {
 TEST_F(PhoneSource, AToolThatHangsIsCutOff) {
   phone_.set("hang", "[\"dumpsys\"]");
   // Long enough for the tools that do answer on a loaded machine; the hanging one is cut.
-  auto s = source(4000);
+  auto s = source(8000);
   device_summary d = s.summary();  // returns: the battery is unknown, the rest is there
   EXPECT_EQ(d.battery, 0u);
   EXPECT_EQ(d.sms, 320u);

@@ -1,4 +1,6 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3 -S
+# Debian's own interpreter, without the site folder: the agent starts a tool for every call,
+# and a version manager's wrapper in front of python3 would cost more than the tool itself.
 """A fake of Android's shell commands, for the phone-side agent's tests on a PC.
 
 Installed as `content`, `cmd`, `pm`, `dumpsys`, `getprop`, `am` and `stat` (links to this
