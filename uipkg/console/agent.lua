@@ -18,10 +18,8 @@ local function init()
   socket:Init(notices.print)
 end
 
-local function unreachable()
-  commands.fail("agent: no answer on 127.0.0.1:12300, so no phone is connected: plug one in and allow debugging on"
-    .. " its screen ('devices' lists what is attached)")
-end
+local UNREACHABLE = "agent: no answer on 127.0.0.1:12300, so no phone is connected: plug one in and allow debugging"
+  .. " on its screen ('devices' lists what is attached)"
 
 -- An agent that takes the connection but never answers would leave a request waiting
 -- for ever: a request with no reply frame within this time is cancelled with a line.
@@ -35,11 +33,17 @@ local SINGLE_FRAME = { [Macro.MSG_DEVICE_SUMMARY] = true, [Macro.MSG_SMS_COUNT] 
 
 -- Sends a request; on_frame(...) gets the fields of each reply frame after the reply code.
 -- The request is a job of the console until its last frame came, or it failed; then
--- on_failure() is called when given (the line saying why is printed already).
-local function request(kind, args, on_frame, on_failure)
+-- on_failure(line) is called when given, with the line saying why. That line is printed
+-- as a failed command unless own_line is true (the caller shows it where it belongs).
+local function request(kind, args, on_frame, on_failure, own_line)
   init()
   local job = commands.job("a request to the phone")
   local timer, id
+  local function failed(line)
+    if not own_line then commands.fail(line) end
+    job.ended()
+    if on_failure then on_failure(line) end
+  end
   local function stop_timer()
     if timer then
       KillTimer(timer)
@@ -51,21 +55,14 @@ local function request(kind, args, on_frame, on_failure)
     timer = SetTimer(WAIT_MS, function()
       timer = nil
       socket:CancleTask(id)
-      commands.fail(string.format("agent: no answer within %d s (request %d): the agent app on the phone is not"
+      failed(string.format("agent: no answer within %d s (request %d): the agent app on the phone is not"
         .. " responding; unlock the phone, open the agent app or replug the cable, then try again", WAIT_MS / 1000,
         kind))
-      job.ended()
-      if on_failure then on_failure() end
     end)
   end
   args[#args + 1] = function(code, ...)
     stop_timer()
-    if code ~= REPLY then
-      unreachable()
-      job.ended()
-      if on_failure then on_failure() end
-      return
-    end
+    if code ~= REPLY then return failed(UNREACHABLE) end
     on_frame(...)
     if SINGLE_FRAME[kind] or select(1, ...) == Macro.LIST_END then return job.ended() end
     wait()
@@ -109,9 +106,9 @@ function M.connect()
   end)
 end
 
--- Asks for a list: on_record(record, n) for each record, then on_end(count); on_failure()
--- instead when the list could not be read.
-function M.list(kind, args, on_record, on_end, on_failure)
+-- Asks for a list: on_record(record, n) for each record, then on_end(count); on_failure(line)
+-- instead when the list could not be read (own_line: as for request).
+function M.list(kind, args, on_record, on_end, on_failure, own_line)
   local count = 0
   request(kind, args or {}, function(status, records)
     for _, r in ipairs(type(records) == "table" and records or {}) do
@@ -119,7 +116,7 @@ function M.list(kind, args, on_record, on_end, on_failure)
       on_record(r, count)
     end
     if status == Macro.LIST_END then on_end(count) end
-  end, on_failure)
+  end, on_failure, own_line)
 end
 
 -- The lists that hold files with a path, and the field naming it in each.

@@ -12,11 +12,11 @@ local app = GetObject("AppHelp.Object")
 local SHOWN = 10
 
 -- The phone's contacts as {name, number} records, in the phone's order.
-local function fetch_contacts(on_done)
+local function fetch_contacts(on_done, on_failure)
   local contacts = {}
   agent.list(Macro.MSG_CONTACT_LIST, {}, function(r)
     contacts[#contacts + 1] = { name = r.Name or "", number = r.Number or "" }
-  end, function() on_done(contacts) end)
+  end, function() on_done(contacts) end, on_failure, on_failure ~= nil)
 end
 
 local function show(contacts)
@@ -172,13 +172,16 @@ local function write_utf8_csv(path, header, rows)
   return false
 end
 
-local function written(ok, count, noun, path)
-  if ok then return print(string.format("export: %d %s written to %s", count, noun, path)) end
-  commands.fail(string.format("export: cannot write %s: check that its folder exists and that you may write there",
+local function written(ok, count, noun, path, done)
+  if ok then return done(true, string.format("export: %d %s written to %s", count, noun, path)) end
+  done(false, string.format("export: cannot write %s: check that its folder exists and that you may write there",
     path))
 end
 
-local function export_sms(path, readable)
+local M = {}
+
+-- Writes the phone's SMS to path as CSV; done(ok, line) once written, or not.
+function M.export_sms(path, readable, done)
   local rows = {}
   agent.list(Macro.MSG_SMS_LIST, { 0 }, function(r)
     if readable then
@@ -193,16 +196,17 @@ local function export_sms(path, readable)
     else
       ok = app:BackupSmsToCVS(path, { "Number", "Body", "Date", "Type" }, rows)
     end
-    written(ok == true, count, "SMS", path)
-  end)
+    written(ok == true, count, "SMS", path, done)
+  end, function(line) done(false, line) end, true)
 end
 
-local function export_contacts(path)
+function M.export_contacts(path, done)
   fetch_contacts(function(contacts)
     local rows = {}
     for i, c in ipairs(contacts) do rows[i] = { c.name, c.number } end
-    written(app:BackupContactToCVS(path, { "First Name", "Mobile Phone" }, rows) == true, #contacts, "contacts", path)
-  end)
+    written(app:BackupContactToCVS(path, { "First Name", "Mobile Phone" }, rows) == true, #contacts, "contacts", path,
+      done)
+  end, function(line) done(false, line) end)
 end
 
 -- The words of an argument line without the --options it names; options[name] is true for
@@ -230,7 +234,11 @@ commands.add("export", "export sms|contacts FILE  write the phone's SMS or conta
   if given["--readable"] and what ~= "sms" then return commands.fail(EXPORT_USAGE) end
   path = commands.local_path(path)
   local function go()
-    if what == "sms" then export_sms(path, given["--readable"]) else export_contacts(path) end
+    if what == "sms" then
+      M.export_sms(path, given["--readable"], commands.report)
+    else
+      M.export_contacts(path, commands.report)
+    end
   end
   if not files.exists(path) or given["--force"] then return go() end
   commands.confirm("replace " .. path .. "? (yes/no; --force skips this question)", go)
@@ -264,3 +272,5 @@ commands.add("import", "import contacts FILE      read contacts from a CSV file 
     job.ended()
   end
 end)
+
+return M

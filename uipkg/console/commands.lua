@@ -44,6 +44,7 @@ M.local_path = require("console.local_files").expand
 -- Failures and running work --------------------------------------------------------------
 
 local failures = 0
+local capturing = false -- a command run by the window, which asked its questions itself
 local running = {} -- job -> label
 local finishing, reminder = false, nil
 
@@ -54,6 +55,31 @@ function M.fail(line)
 end
 
 function M.failed() return failures > 0 end
+
+-- Prints the line that ends a piece of work; a failure counts as a failed command.
+function M.report(ok, line)
+  if ok then print(line) else M.fail(line) end
+end
+
+-- Runs a command as if it had been typed and returns whether it failed nothing before it
+-- returned, and the lines it printed until then (they are printed as well). The window
+-- runs the console's own commands this way and shows their sentences where it asked.
+function M.capture(name, rest)
+  local fn = handlers[name]
+  if not fn then return false, { "unknown command: " .. name } end
+  local lines, before, real, was = {}, failures, print, capturing
+  capturing = true
+  print = function(...)
+    local parts = {}
+    for i = 1, select("#", ...) do parts[i] = tostring((select(i, ...))) end
+    lines[#lines + 1] = table.concat(parts, "\t")
+    real(...)
+  end
+  local ok, err = pcall(fn, rest)
+  print, capturing = real, was
+  if not ok then error(err, 0) end
+  return failures == before, lines
+end
 
 local function quit_now()
   if reminder then KillTimer(reminder) reminder = nil end
@@ -114,9 +140,9 @@ function M.ask(question, on_yes)
   pending = on_yes
 end
 
--- Asks on a terminal; a piped run goes ahead without asking.
+-- Asks on a terminal; a piped run, and the window (which asked already), go ahead.
 function M.confirm(question, on_yes)
-  if not M.interactive then return on_yes() end
+  if not M.interactive or capturing then return on_yes() end
   M.ask(question, on_yes)
 end
 

@@ -8,6 +8,10 @@ local completion = require("console.completion")
 local progress = require("console.progress")
 local text = require("console.text")
 
+local model = require("model.store")
+
+local M = {}
+
 local manager = GetObject("DownloadManger.Manager")
 local shell = GetObject("Win32Shell.Object")
 
@@ -69,6 +73,7 @@ local function report(id, pos, size, state, code, from)
   local t = tasks[id]
   if not t then return end
   if state == 1 then
+    if t.state ~= 1 then model.downloads_changed() end
     t.state, t.pos, t.size = 1, pos, size
     if not t.bar then t.bar = progress.start(string.format("download %d %s", id, t.name), size, pos) end
     t.bar:update(pos, size)
@@ -91,6 +96,7 @@ local function report(id, pos, size, state, code, from)
     settle(t)
   end
   mark_next_running()
+  if state ~= 1 then model.downloads_changed() end
 end
 
 
@@ -139,6 +145,7 @@ commands.add("download", "download URL [FILE]       fetch a file over HTTP (defa
     completion.add_word(tostring(id))
     mark_next_running()
     print(string.format("download %d %s: queued to %s", id, name, path))
+    model.downloads_changed()
   end)
 
 commands.add("downloads", "downloads                 list the downloads: id, name, state, percent, speed", function()
@@ -173,6 +180,7 @@ commands.add("stop", "stop ID                   stop a download (resume continue
     local line = string.format("download %d %s: stopped at %d%%", id, t.name, percent(t))
     if t.bar then t.bar:finish(line) else say(line) end
     t.bar = nil
+    model.downloads_changed()
   end)
 end)
 
@@ -189,6 +197,7 @@ commands.add("resume", "resume ID                 continue a stopped, failed or 
     t.state = 0
     mark_next_running()
     say(string.format("download %d %s: resumed at %d%%", id, t.name, percent(t)))
+    model.downloads_changed()
   end)
 end)
 
@@ -205,6 +214,7 @@ commands.add("cancel", "cancel ID [keep]          drop a download (keep: leave i
       mark_next_running()
       local line = string.format("download %d %s: cancelled%s", id, t.name, keep and ", kept for the next run" or "")
       if t.bar then t.bar:finish(line) else say(line) end
+      model.downloads_changed()
     end)
   end)
 
@@ -220,6 +230,7 @@ commands.on_cancel(function()
       settle(t)
     end
   end
+  model.downloads_changed()
 end)
 
 -- The tasks the last run left unfinished.
@@ -239,4 +250,20 @@ manager:Init(function(list)
         reason and (": " .. text.clean(reason)) or "", s.taskId))
     end
   end
+  model.downloads_changed()
 end)
+
+-- The downloads for the window, by id: { id, name, path, url, state (the list's word),
+-- percent, done, size, rate, last_run }.
+function M.list()
+  local out = {}
+  for id, t in pairs(tasks) do
+    out[#out + 1] = { id = id, name = t.name, path = t.path, url = t.url, state = STATE_NAMES[t.state] or "waiting",
+      percent = percent(t), done = t.pos or 0, size = t.size or 0, rate = t.bar and t.bar.rate or 0,
+      last_run = t.last_run == true }
+  end
+  table.sort(out, function(a, b) return a.id < b.id end)
+  return out
+end
+
+return M

@@ -2,8 +2,8 @@
 local M = {}
 
 M.groups = {
-  { "phone", { "devices", "info", "sms", "send", "contacts", "add-contact", "delete-contact", "apps", "install",
-    "uninstall", "music", "photos", "videos", "files" } },
+  { "phone", { "devices", "info", "sms", "send", "read", "delete-sms", "contacts", "add-contact", "delete-contact", "apps", "install",
+    "uninstall", "music", "ringtone", "photos", "videos", "files" } },
   { "transfer", { "push", "pull" } },
   { "data", { "backup", "backups", "restore", "export", "import" } },
   { "web", { "download", "downloads", "stop", "resume", "cancel", "update" } },
@@ -16,6 +16,9 @@ M.examples = {
   info = "info",
   sms = "sms 3",
   send = "send 10086 \"see you at 8\"",
+  read = "read 3",
+  ["delete-sms"] = "delete-sms 12",
+  ringtone = "ringtone /sdcard/Music/song.mp3",
   contacts = "contacts all",
   ["add-contact"] = "add-contact \"Li Na\" 13800001111",
   ["delete-contact"] = "delete-contact 100",

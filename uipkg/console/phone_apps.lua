@@ -6,43 +6,55 @@ local commands = require("console.commands")
 local files = require("console.local_files")
 local devices = require("console.devices")
 
+local M = {}
+
 local UNINSTALL = Macro.MSG_UNINSTALL_APP
 
 local NO_PHONE = "no phone is connected: plug one in and allow debugging on its screen"
 
-commands.add("install", "install FILE.apk          install an app on the phone", function(rest)
-  local w = commands.words(rest)
-  if #w ~= 1 then return commands.fail("usage: install <file.apk>") end
-  local path = commands.local_path(w[1])
+-- Installs a local .apk on the first attached phone; done(ok, line).
+function M.install(path, done)
   if not path:lower():match("%.apk$") then
-    return commands.fail("install: " .. path .. " is not an app package: give a file ending in .apk")
+    return done(false, "install: " .. path .. " is not an app package: give a file ending in .apk")
   end
   if not files.exists(path) then
-    return commands.fail("install: cannot read " .. path .. ": check that the file exists and you may read it")
+    return done(false, "install: cannot read " .. path .. ": check that the file exists and you may read it")
   end
   local serials = devices.serials()
-  if #serials == 0 then return commands.fail("install: " .. NO_PHONE) end
+  if #serials == 0 then return done(false, "install: " .. NO_PHONE) end
   local serial = serials[1]
   print(string.format("installing %s on %s ...", path, serial))
   local job = commands.job("install " .. path)
   bridge.install(serial, path, function(result)
-    if result == bridge.SUCCESS then
-      print("installed " .. path)
-    else
-      commands.fail(string.format("install: failed (%s): %s", tostring(result), bridge.install_failure(result)))
-    end
     job.ended()
+    if result == bridge.SUCCESS then return done(true, "installed " .. path) end
+    done(false, string.format("install: failed (%s): %s", tostring(result), bridge.install_failure(result)))
   end)
+end
+
+-- Removes an app by its package name; done(ok, line).
+function M.uninstall(package, done)
+  local answered = false
+  agent.request(UNINSTALL, { package }, function(status)
+    if answered or status == Macro.LIST_END then return end
+    answered = true
+    if status == 1 then return done(true, "uninstalled " .. package) end
+    done(false, "no app " .. package .. " on the phone: 'apps all' lists the packages")
+  end, function(line) if not answered then done(false, line) end end, true)
+end
+
+local say = commands.report
+
+commands.add("install", "install FILE.apk          install an app on the phone", function(rest)
+  local w = commands.words(rest)
+  if #w ~= 1 then return commands.fail("usage: install <file.apk>") end
+  M.install(commands.local_path(w[1]), say)
 end)
 
 commands.add("uninstall", "uninstall PACKAGE         remove an app (its package as 'apps' shows it)", function(rest)
   local package = rest:match("^%s*(%S+)%s*$")
   if not package then return commands.fail("usage: uninstall <package>  ('apps' shows the packages)") end
-  commands.confirm("remove the app " .. package .. " from the phone? (yes/no)", function()
-    agent.request(UNINSTALL, { package }, function(status)
-      if status == 1 then return print("uninstalled " .. package) end
-      if status == Macro.LIST_END then return end
-      commands.fail("no app " .. package .. " on the phone: 'apps all' lists the packages")
-    end)
-  end)
+  commands.confirm("remove the app " .. package .. " from the phone? (yes/no)", function() M.uninstall(package, say) end)
 end)
+
+return M

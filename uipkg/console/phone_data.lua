@@ -12,8 +12,8 @@ commands.add("sms", "sms [THREAD|all]          list SMS (of one thread)", functi
   local shown = thread and math.huge or limit(rest, "sms [thread number | all]")
   if not shown then return end
   listing(Macro.MSG_SMS_LIST, { thread or 0 }, shown, function(r)
-    return string.format("thread %d  %s  %-3s  %s  %s", r.ThreadID, text.date(r.Date), text.direction(r.Type), r.Number,
-      text.short(r.Content, 60))
+    return string.format("%d  thread %d  %s  %-3s  %s  %s", r.ID, r.ThreadID, text.date(r.Date), text.direction(r.Type),
+      r.Number, text.short(r.Content, 60))
   end, "SMS")
 end)
 

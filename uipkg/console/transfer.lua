@@ -275,6 +275,29 @@ commands.on_cancel(function()
   end
 end)
 
+-- Starts pulls of { { phone path, local path }, ... } with their progress and lines.
+local function start_pulls(jobs)
+  init()
+  local ended = batch("pull", #jobs)
+  for _, j in ipairs(jobs) do pull_one(j[1], j[2], ended) end
+end
+
+-- Pulls phone paths into a local folder as 'pull' does, replacing files of the same name
+-- (the window asked first); nil, or the line saying why nothing started.
+function M.pull(sources, folder)
+  local jobs = {}
+  for _, source in ipairs(sources) do
+    local problem = phone_path_problem(source)
+    if problem then return "pull: " .. problem end
+    jobs[#jobs + 1] = { source, join(folder, base_name(source)) }
+  end
+  if #jobs == 0 then return "pull: nothing chosen" end
+  if not is_folder(folder) then
+    return "pull: " .. folder .. " is not a folder: give a folder that exists"
+  end
+  start_pulls(jobs)
+end
+
 local PULL_USAGE = "usage: pull <phone path> <local file>, or pull <phone paths>... <local folder> [--force]"
 
 commands.add("pull", "pull PHONE_PATH... LOCAL  copy files or folders from the phone", function(rest)
@@ -297,11 +320,7 @@ commands.add("pull", "pull PHONE_PATH... LOCAL  copy files or folders from the p
   for _, source in ipairs(w) do
     jobs[#jobs + 1] = { source, into_folder and join(target, base_name(source)) or target }
   end
-  local function start()
-    init()
-    local ended = batch("pull", #jobs)
-    for _, j in ipairs(jobs) do pull_one(j[1], j[2], ended) end
-  end
+  local function start() start_pulls(jobs) end
   local existing = {}
   for _, j in ipairs(jobs) do
     if exists(j[2]) and not is_folder(j[2]) then existing[#existing + 1] = j[2] end

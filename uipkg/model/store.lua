@@ -1,7 +1,7 @@
 -- The program's state, held once and shown by every face: the console prints it, the web
 -- window draws it. Producers (the agent link, the connect road, progress bars, notices)
 -- change it through the functions here; each change is told to every observer as
--- observer(kind, value) with kind "phone", "steps", "transfer" or "notice".
+-- observer(kind, value) with kind "phone", "steps", "transfer", "notice" or "download".
 local M = {}
 
 local observers = {}
@@ -95,6 +95,11 @@ function M.transfer_list()
   for _, t in pairs(M.transfers) do out[#out + 1] = t end
   table.sort(out, function(a, b) return a.id < b.id end)
   return out
+end
+
+-- The download list changed (one was added, stopped, resumed, ended or dropped).
+function M.downloads_changed()
+  changed("download", nil)
 end
 
 -- A notice from the phone (kind is the agent's notification type; text the console's line).

@@ -1,7 +1,11 @@
 -- The web window's controller: page messages become the calls the console's commands
 -- make, and changes of the shared model become messages to the pages. One format both
 -- ways, JSON objects with "v" (the format's version) and "type"; README describes it.
+local actions = require("web.actions")
 local commands = require("console.commands")
+local downloads = require("console.downloads")
+local files = require("console.local_files")
+local lists = require("web.lists")
 local model = require("model.store")
 local text = require("console.text")
 local transfer = require("console.transfer")
@@ -32,13 +36,20 @@ local function fail(client, line)
   send(client, { type = "error", text = line })
 end
 
+-- Where pulls go unless the page names a folder: the Downloads folder, else home.
+local function pull_folder()
+  local downloads_folder = files.expand("~/Downloads")
+  return files.is_folder(downloads_folder) and downloads_folder or files.expand("~")
+end
+
 -- What a page may ask for.
 local handlers = {}
 
 function handlers.hello(client)
   pages[client] = true
   send(client, { type = "hello", client = client, upload = web:UploadUrl(client), phone = model.phone,
-    steps = model.steps, transfers = model.transfer_list(), notices = model.notices })
+    steps = model.steps, transfers = model.transfer_list(), notices = model.notices, folder = pull_folder(),
+    downloads = downloads.list() })
 end
 
 -- { upload = id, folder = phone folder }: pushes a file the page uploaded.
@@ -57,6 +68,35 @@ end
 
 function handlers.cancel()
   commands.cancel_all()
+end
+
+-- { list = name, refresh = bool }: reads the phone's list (and those a view of it needs).
+function handlers.list(client, m)
+  local needs = lists.NEEDS[m.list] or { m.list }
+  for _, name in ipairs(needs) do
+    if not lists.SOURCES[name] then return fail(client, "no list " .. text.clean(tostring(m.list))) end
+    lists.load(name, m.refresh == true)
+  end
+end
+
+-- { list, req, offset, count, query, thread, folder, sort, desc }: one page of rows.
+function handlers.rows(client, m)
+  local page = lists.page(tostring(m.list), m, m.offset, m.count)
+  page.type, page.list, page.req, page.offset = "rows", m.list, m.req, tonumber(m.offset) or 0
+  send(client, page)
+end
+
+-- { action, req, ... }: a change on the phone or the PC; answered with { type = "done" }.
+handlers["do"] = function(client, m)
+  actions.run(m, client, function(ok, line, extra)
+    local reply = { type = "done", req = m.req, ok = ok == true, text = text.clean(line or "") }
+    for k, v in pairs(extra or {}) do reply[k] = v end
+    send(client, reply)
+  end)
+end
+
+function handlers.downloads(client)
+  send(client, { type = "downloads", downloads = downloads.list() })
 end
 
 -- The function given to WebUI.Manager:Start.
@@ -78,6 +118,26 @@ function M.on_message(client, message, source)
   handler(client, m)
 end
 
+-- An upload the page made, for the actions that use one (an .apk to install).
+function actions.take_upload(client, id)
+  id = tonumber(id) or -1
+  local u = uploads[id]
+  if not u or u.client ~= client then return nil end
+  uploads[id] = nil
+  return { id = id, path = u.path, name = u.name }
+end
+
+function actions.offer(path, name)
+  return web:Offer(path, name)
+end
+
+-- A list changed (read, growing, or changed on the phone): the pages ask again for what
+-- they show.
+lists.on_change(function(name, l)
+  broadcast({ type = "list", list = name, state = l.state, total = #l.rows, version = l.version,
+    text = l.text and text.clean(l.text) or nil })
+end)
+
 model.observe(function(kind, value)
   if kind == "transfer" then
     -- Progress is sent at most every PROGRESS_MS per transfer; the first and last always.
@@ -89,6 +149,7 @@ model.observe(function(kind, value)
   if kind == "phone" then return broadcast({ type = "phone", phone = value }) end
   if kind == "steps" then return broadcast({ type = "steps", steps = value }) end
   if kind == "notice" then return broadcast({ type = "notice", notice = value }) end
+  if kind == "download" then return broadcast({ type = "downloads", downloads = downloads.list() }) end
 end)
 
 -- Starts serving; prints the opening link and, unless told not to, opens it in the

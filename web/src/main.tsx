@@ -6,11 +6,18 @@ import { useEffect, useMemo, useRef, useState } from "preact/hooks";
 import "./app.css";
 import { bytes, duration, percent } from "./format";
 import { Link, type LinkState } from "./link";
-import { list, type Notice, type Phone, type ServerMessage, type Step, type Transfer } from "./protocol";
+import { list, type Download, type Notice, type Phone, type ServerMessage, type Step, type Transfer } from "./protocol";
 import { T } from "./texts";
+import { upload } from "./ui";
+import { AppsView, useInstaller } from "./views/apps";
+import { ContactsView } from "./views/contacts";
+import { DownloadsView } from "./views/downloads";
+import { FilesView } from "./views/files";
+import { MediaView } from "./views/media";
+import { MessagesView } from "./views/messages";
 
-type Section = "phone" | "transfers" | "notices";
-const SECTIONS: Section[] = ["phone", "transfers", "notices"];
+const SECTIONS = ["phone", "messages", "contacts", "apps", "music", "photos", "videos", "files", "transfers", "downloads", "notices"] as const;
+type Section = (typeof SECTIONS)[number];
 
 interface Upload {
   key: string;
@@ -182,26 +189,6 @@ function Toasts(props: { toasts: Notice[]; onDismiss: (id: number) => void }) {
   );
 }
 
-// Sends one file: the body goes to the program's upload URL (streamed to its temp folder),
-// then the program is asked to push it to the folder.
-function upload(url: string, file: File, onProgress: (sent: number) => void): Promise<number> {
-  return new Promise((resolve, reject) => {
-    const xhr = new XMLHttpRequest();
-    xhr.open("PUT", `${url}?name=${encodeURIComponent(file.name)}`);
-    xhr.upload.onprogress = (e) => onProgress(e.loaded);
-    xhr.onload = () => {
-      if (xhr.status !== 201) return reject(new Error(xhr.responseText.trim() || `HTTP ${xhr.status}`));
-      try {
-        resolve(Number(JSON.parse(xhr.responseText).upload));
-      } catch {
-        reject(new Error("bad reply"));
-      }
-    };
-    xhr.onerror = () => reject(new Error("connection lost"));
-    xhr.send(file);
-  });
-}
-
 function App() {
   const [section, setSection] = useState<Section>("phone");
   const [linkState, setLinkState] = useState<LinkState>("connecting");
@@ -212,6 +199,12 @@ function App() {
   const [toasts, setToasts] = useState<Notice[]>([]);
   const [uploads, setUploads] = useState<Upload[]>([]);
   const [folder, setFolder] = useState("/sdcard/Download");
+  const [phoneFolder, setPhoneFolder] = useState("/sdcard");
+  const [pcFolder, setPcFolder] = useState("");
+  const [downloads, setDownloads] = useState<Download[]>([]);
+  const [compose, setCompose] = useState<string | undefined>(undefined);
+  const sectionRef = useRef<Section>(section);
+  sectionRef.current = section;
   const [dragging, setDragging] = useState(false);
   const uploadUrl = useRef("");
   const fileInput = useRef<HTMLInputElement>(null);
@@ -227,6 +220,8 @@ function App() {
             setSteps(list<Step>(m.steps));
             setTransfers(new Map(list<Transfer>(m.transfers).map((t) => [t.id, t])));
             setNotices(list<Notice>(m.notices));
+            setDownloads(list<Download>(m.downloads));
+            if (m.folder) setPcFolder((old) => old || m.folder || "");
             document.body.dataset.ready = "true";
             break;
           case "phone":
@@ -243,6 +238,9 @@ function App() {
             setToasts((old) => [...old, m.notice]);
             setTimeout(() => setToasts((old) => old.filter((n) => n.id !== m.notice.id)), 8000);
             break;
+          case "downloads":
+            setDownloads(list<Download>(m.downloads));
+            break;
           case "error":
             setToasts((old) => [...old, { id: -Date.now(), kind: 0, text: m.text, time: Date.now() / 1000 }]);
             break;
@@ -252,8 +250,10 @@ function App() {
   );
   useEffect(() => link.open(), [link]);
 
-  const send = (files: FileList | File[] | null) => {
-    const target = folder.trim();
+  const installer = useInstaller(link, () => uploadUrl.current);
+
+  const send = (files: FileList | File[] | null, into?: string) => {
+    const target = (into ?? folder).trim();
     for (const file of Array.from(files ?? [])) {
       const key = `${file.name}-${Math.random()}`;
       setUploads((old) => [...old, { key, name: file.name, sent: 0, total: file.size }]);
@@ -265,7 +265,16 @@ function App() {
         })
         .catch((e: Error) => update({ failed: e.message }));
     }
-    setSection("transfers");
+    if (into === undefined) setSection("transfers");
+  };
+
+  // Files dropped on the window: .apk files on the apps view are installed, files on the
+  // files view go to the folder shown, anything else to the transfers' phone folder.
+  const dropped = (files: FileList) => {
+    const all = Array.from(files);
+    if (sectionRef.current === "apps") return installer.install(all);
+    if (sectionRef.current === "files") return send(all, phoneFolder);
+    send(all);
   };
 
   useEffect(() => {
@@ -287,7 +296,7 @@ function App() {
       e.preventDefault();
       depth = 0;
       setDragging(false);
-      if (e.dataTransfer?.files.length) send(e.dataTransfer.files);
+      if (e.dataTransfer?.files.length) dropped(e.dataTransfer.files);
     };
     window.addEventListener("dragenter", enter);
     window.addEventListener("dragover", over);
@@ -356,10 +365,36 @@ function App() {
           </TransfersPanel>
         ) : null}
         {section === "notices" ? <NoticesPanel notices={notices} /> : null}
+        {section === "messages" ? <MessagesView link={link} compose={compose} /> : null}
+        {section === "contacts" ? (
+          <ContactsView
+            link={link}
+            onMessage={(number) => {
+              setCompose(number);
+              setSection("messages");
+            }}
+          />
+        ) : null}
+        {section === "apps" ? <AppsView link={link} installer={installer} /> : null}
+        {section === "music" || section === "photos" || section === "videos" ? (
+          <MediaView key={section} link={link} kind={section} folder={pcFolder} setFolder={setPcFolder} />
+        ) : null}
+        {section === "files" ? (
+          <FilesView
+            link={link}
+            root="/sdcard"
+            folder={phoneFolder}
+            setPhoneFolder={setPhoneFolder}
+            pcFolder={pcFolder}
+            setPcFolder={setPcFolder}
+            sendFiles={(files, into) => send(files, into)}
+          />
+        ) : null}
+        {section === "downloads" ? <DownloadsView link={link} downloads={downloads} /> : null}
       </main>
       {dragging ? (
         <div class="drop-overlay" aria-hidden="true">
-          {T.drop.here} {folder}
+          {section === "apps" ? T.drop.install : `${T.drop.here} ${section === "files" ? phoneFolder : folder}`}
         </div>
       ) : null}
       <Toasts toasts={toasts} onDismiss={(id) => setToasts((old) => old.filter((n) => n.id !== id))} />

@@ -41,16 +41,98 @@ export interface Notice {
   time: number;
 }
 
+// A list of the phone's data as the program holds it (rows come a page at a time).
+export interface ListNote {
+  type: "list";
+  list: string;
+  state: "loading" | "ready" | "failed";
+  total: number;
+  version: number;
+  text?: string;
+}
+
+export interface Rows<R = unknown> {
+  type: "rows";
+  req: number;
+  list: string;
+  offset: number;
+  total: number;
+  state: "loading" | "ready" | "failed" | "none";
+  version: number;
+  rows: R[];
+  text?: string;
+}
+
+export interface Done {
+  type: "done";
+  req: number;
+  ok: boolean;
+  text: string;
+  url?: string;
+}
+
+export interface Download {
+  id: number;
+  name: string;
+  path: string;
+  url: string;
+  state: string;
+  percent: number;
+  done: number;
+  size: number;
+  rate: number;
+  last_run: boolean;
+}
+
+export interface Device {
+  serial: string;
+  brand: string;
+  model: string;
+}
+
 export type ServerMessage =
-  | { type: "hello"; client: number; upload: string; phone: Phone; steps: Step[]; transfers: Transfer[]; notices: Notice[] }
+  | ListNote
+  | Rows
+  | Done
+  | { type: "downloads"; downloads: Download[] }
+  | { type: "devices"; devices: Device[] }
+  | {
+      type: "hello";
+      client: number;
+      upload: string;
+      phone: Phone;
+      steps: Step[];
+      transfers: Transfer[];
+      notices: Notice[];
+      folder?: string;
+      devices?: Device[];
+      downloads?: Download[];
+    }
   | { type: "phone"; phone: Phone }
   | { type: "steps"; steps: Step[] }
   | { type: "transfer"; transfer: Transfer }
   | { type: "notice"; notice: Notice }
   | { type: "error"; text: string };
 
+export interface RowsQuery {
+  list: string;
+  offset: number;
+  count: number;
+  query?: string;
+  thread?: number;
+  initial?: string;
+  folder?: string;
+  sort?: string;
+  desc?: boolean;
+}
+
 export type PageMessage =
   | { type: "hello" }
+  | { type: "list"; list: string; refresh?: boolean }
+  | ({ type: "rows"; req?: number } & RowsQuery)
+  | { type: "do"; action: string; req?: number; [field: string]: unknown }
+  | { type: "downloads" }
+  | { type: "devices" }
   | { type: "push"; upload: number; folder: string }
   | { type: "cancel" };
 

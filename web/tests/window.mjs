@@ -73,11 +73,12 @@ try {
   // Keyboard: the sidebar's arrows move between the sections, focus is visible.
   await page.focus("#nav-phone");
   await page.keyboard.press("ArrowDown");
-  const current = await page.getAttribute("#nav-transfers", "aria-current");
-  if (current !== "page") throw new Error("ArrowDown did not open the transfers section");
-  const outline = await page.$eval("#nav-transfers", (e) => getComputedStyle(e).outlineStyle);
+  const current = await page.getAttribute("#nav-messages", "aria-current");
+  if (current !== "page") throw new Error("ArrowDown did not open the next section");
+  const outline = await page.$eval("#nav-messages", (e) => getComputedStyle(e).outlineStyle);
   if (outline === "none") throw new Error("the focused section button shows no focus");
   say("STEP keyboard");
+  await page.click("#nav-transfers");
 
   // A file through the page's file input, pushed to the folder the user picked.
   await page.fill("#phone-folder", "/sdcard/Download");

@@ -1,0 +1,160 @@
+-- What a page may ask the program to do ({ type = "do", action = ..., req = n, ... }): the
+-- same calls the console's commands make. Each ends with done(ok, line), the console's own
+-- sentence, which the controller sends back to the page that asked; a change the phone
+-- confirmed is also made to the window's copy of the list.
+local commands = require("console.commands")
+local lists = require("web.lists")
+local phone = require("console.phone_actions")
+local apps = require("console.phone_apps")
+local backup = require("console.backup")
+local text = require("console.text")
+local transfer = require("console.transfer")
+
+local M = {}
+
+local shell = GetObject("Win32Shell.Object")
+
+-- The host's temporary folder, without a trailing slash.
+local function temp_dir() return (tostring(shell:GetTmpDir() or "/tmp"):gsub("/+$", "")) end
+
+local function str(v) return type(v) == "string" and v or (type(v) == "number" and tostring(v) or "") end
+
+-- Runs a console command with its arguments (each quoted as one word) and ends with its
+-- lines: the commands that answer at once (downloads, backups) need nothing more.
+local function command(name, words, done)
+  local quoted = {}
+  for i, w in ipairs(words) do
+    if w:find('"', 1, true) then return done(false, name .. ": a double quote cannot be passed on") end
+    quoted[i] = '"' .. w .. '"'
+  end
+  local ok, lines = commands.capture(name, table.concat(quoted, " "))
+  done(ok, table.concat(lines, "\n"))
+end
+
+-- Each action: fn(m, done, client) with m the page's message.
+local actions = {}
+
+actions["contact-add"] = function(m, done)
+  local name, number = text.clean(str(m.name)), text.clean(str(m.number))
+  phone.add_contact(name, number, function(ok, line)
+    -- The agent's reply names no id: the list is read again to show the new contact.
+    if ok then lists.load("contacts", true) end
+    done(ok, line)
+  end)
+end
+
+actions["contact-delete"] = function(m, done)
+  local id = str(m.id)
+  phone.delete_contact(id, function(ok, line)
+    if ok then lists.remove("contacts", function(r) return r.id == id end) end
+    done(ok, line)
+  end)
+end
+
+actions["sms-send"] = function(m, done)
+  phone.send_sms(text.clean(str(m.number)), str(m.text), function(ok, line)
+    if ok then lists.load("sms", true) end
+    done(ok, line)
+  end)
+end
+
+actions["sms-delete"] = function(m, done)
+  local id = tonumber(m.id)
+  if not id then return done(false, "delete-sms: no message chosen") end
+  phone.delete_sms(id, function(ok, line)
+    if ok then lists.remove("sms", function(r) return r.id == id end) end
+    done(ok, line)
+  end)
+end
+
+actions["thread-read"] = function(m, done)
+  local thread = tonumber(m.thread)
+  if not thread then return done(false, "read: no thread chosen") end
+  phone.mark_read(thread, function(ok, line)
+    if ok then lists.update("sms", function(r) return r.thread == thread end, function(r) r.read = true end) end
+    done(ok, line)
+  end)
+end
+
+actions["app-uninstall"] = function(m, done)
+  local package = str(m.package)
+  apps.uninstall(package, function(ok, line)
+    if ok then lists.remove("apps", function(r) return r.package == package end) end
+    done(ok, line)
+  end)
+end
+
+-- Installs an .apk the page uploaded (see the controller's uploads).
+actions["app-install"] = function(m, done, client)
+  local u = M.take_upload(client, m.upload)
+  if not u then return done(false, "install: the file did not arrive; drop it again") end
+  -- The bridge installs by path and the phone's answer names the file: it keeps its name.
+  local path = string.format("%s/install-%d-%s", temp_dir(), u.id, (text.clean(u.name):gsub("/", "_")))
+  if not os.rename(u.path, path) then
+    os.remove(u.path)
+    return done(false, "install: cannot prepare " .. text.clean(u.name) .. " in the temporary folder")
+  end
+  apps.install(path, function(ok, line)
+    os.remove(path)
+    if ok then lists.load("apps", true) end
+    done(ok, line)
+  end)
+end
+
+actions["ringtone"] = function(m, done)
+  local path = str(m.path)
+  phone.set_ringtone(path, function(ok, line)
+    if ok then lists.update("music", function() return true end, function(r) r.ring = r.path == path end) end
+    done(ok, line)
+  end)
+end
+
+-- Pulls the chosen phone paths into a local folder; the transfers show their progress.
+actions["pull"] = function(m, done)
+  local paths = {}
+  for _, p in ipairs(type(m.paths) == "table" and m.paths or {}) do paths[#paths + 1] = str(p) end
+  local folder = commands.local_path(str(m.folder))
+  local problem = transfer.pull(paths, folder)
+  if problem then return done(false, problem) end
+  done(true, string.format("pulling %d file%s into %s", #paths, #paths == 1 and "" or "s", folder))
+end
+
+actions["choose-folder"] = function(m, done)
+  local folder = shell:FolderDialog("Choose a folder", commands.local_path(str(m.folder)))
+  done(folder ~= nil and folder ~= "", folder or "")
+end
+
+actions["download"] = function(m, done)
+  local words = { str(m.url) }
+  if str(m.file) ~= "" then words[2] = str(m.file) end
+  command("download", words, done)
+end
+for _, name in ipairs({ "stop", "resume", "cancel" }) do
+  actions[name] = function(m, done) command(name, { str(m.id) }, done) end
+end
+
+actions["backup"] = function(m, done) command("backup", str(m.title) ~= "" and { str(m.title) } or {}, done) end
+actions["restore"] = function(m, done) command("restore", { str(m.name) }, done) end
+
+-- Writes the phone's SMS or contacts as CSV into the temporary folder and offers the file
+-- to the pages as a download.
+actions["export"] = function(m, done)
+  local what = m.what == "contacts" and "contacts" or "sms"
+  local path = string.format("%s/%s-%s.csv", temp_dir(), what, os.date("!%Y-%m-%d_%H-%M-%S"))
+  local function offered(ok, line)
+    if not ok then return done(false, line) end
+    local url = M.offer(path, what .. ".csv")
+    if not url then return done(false, "export: the file cannot be offered to the window") end
+    done(true, line, { url = url })
+  end
+  if what == "sms" then backup.export_sms(path, true, offered) else backup.export_contacts(path, offered) end
+end
+
+-- Runs the action a page asked for; done(ok, line, extra).
+function M.run(m, client, done)
+  local action = actions[str(m.action)]
+  if not action then return done(false, "unknown action " .. text.clean(str(m.action))) end
+  action(m, done, client)
+end
+
+return M

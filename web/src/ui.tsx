@@ -1,0 +1,109 @@
+// Small pieces every view uses: an action's answer shown where it was asked, a button that
+// asks before it does harm, and the sending of files the page holds to the program.
+import type { ComponentChildren } from "preact";
+import { useState } from "preact/hooks";
+import type { Link } from "./link";
+import type { Done } from "./protocol";
+import { T } from "./texts";
+
+export interface Outcome {
+  ok: boolean;
+  text: string;
+}
+
+// run(action, fields) asks the program; the answer (the console's sentence) is kept to be
+// shown beside the control that asked. busy while the question is open.
+export function useAction(link: Link) {
+  const [outcome, setOutcome] = useState<Outcome | null>(null);
+  const [busy, setBusy] = useState(false);
+  const run = async (action: string, fields: Record<string, unknown> = {}): Promise<Done> => {
+    setBusy(true);
+    const reply = await link.ask<Done>({ type: "do", action, ...fields });
+    setBusy(false);
+    setOutcome({ ok: reply.ok, text: reply.text });
+    return reply;
+  };
+  return { run, outcome, busy, setOutcome };
+}
+
+export function Said(props: { outcome: Outcome | null; id?: string }) {
+  if (!props.outcome) return null;
+  return (
+    <p class={`said ${props.outcome.ok ? "said-ok" : "said-failed"}`} role="status" id={props.id} data-ok={String(props.outcome.ok)}>
+      {props.outcome.text}
+    </p>
+  );
+}
+
+// A button that asks "Sure?" in place before it acts: Yes acts, No (or Escape) does not.
+export function ConfirmButton(props: { label: string; question: string; onYes: () => void; disabled?: boolean; class?: string }) {
+  const [asking, setAsking] = useState(false);
+  if (!asking)
+    return (
+      <button type="button" class={props.class} disabled={props.disabled} onClick={() => setAsking(true)}>
+        {props.label}
+      </button>
+    );
+  return (
+    <span class="confirm" role="group" aria-label={props.question} onKeyDown={(e) => e.key === "Escape" && setAsking(false)}>
+      <span class="confirm-question">{props.question}</span>
+      <button
+        type="button"
+        class="danger"
+        ref={(el) => el?.focus()}
+        onClick={() => {
+          setAsking(false);
+          props.onYes();
+        }}
+      >
+        {T.common.yes}
+      </button>
+      <button type="button" onClick={() => setAsking(false)}>
+        {T.common.no}
+      </button>
+    </span>
+  );
+}
+
+export function Toolbar(props: { children: ComponentChildren; label: string }) {
+  return (
+    <div class="toolbar" role="toolbar" aria-label={props.label}>
+      {props.children}
+    </div>
+  );
+}
+
+// Sends one file the page holds to the program's upload URL (streamed into its temp
+// folder); resolves with the upload's id, which an action then names.
+export function upload(url: string, file: File, onProgress: (sent: number) => void): Promise<number> {
+  return new Promise((resolve, reject) => {
+    const xhr = new XMLHttpRequest();
+    xhr.open("PUT", `${url}?name=${encodeURIComponent(file.name)}`);
+    xhr.upload.onprogress = (e) => onProgress(e.loaded);
+    xhr.onload = () => {
+      if (xhr.status !== 201) return reject(new Error(xhr.responseText.trim() || `HTTP ${xhr.status}`));
+      try {
+        resolve(Number(JSON.parse(xhr.responseText).upload));
+      } catch {
+        reject(new Error("bad reply"));
+      }
+    };
+    xhr.onerror = () => reject(new Error(T.link.lost));
+    xhr.send(file);
+  });
+}
+
+// Starts the browser's download of a file the program offered.
+export function save(url: string, name: string) {
+  const a = document.createElement("a");
+  a.href = url;
+  a.download = name;
+  document.body.appendChild(a);
+  a.click();
+  a.remove();
+}
+
+export function dateText(ms: number): string {
+  if (!(ms > 0)) return "";
+  return new Date(ms).toLocaleString();
+}

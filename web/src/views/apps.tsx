@@ -1,0 +1,86 @@
+// Apps: the installed apps with their version, size and install date; an .apk chosen or
+// dropped on the view is sent to the program and installed; removal asks first.
+import { useRef, useState } from "preact/hooks";
+import { bytes } from "../format";
+import type { Link } from "../link";
+import { useRows, VirtualList } from "../list";
+import { T } from "../texts";
+import { ConfirmButton, Said, Toolbar, upload, useAction } from "../ui";
+
+interface App {
+  name: string;
+  package: string;
+  version: string;
+  size: number;
+  installed: number;
+}
+
+// Installs .apk files through the upload URL: each is sent, then installed.
+export function useInstaller(link: Link, uploadUrl: () => string) {
+  const act = useAction(link);
+  const install = async (files: File[]) => {
+    for (const file of files) {
+      if (!file.name.toLowerCase().endsWith(".apk")) {
+        act.setOutcome({ ok: false, text: T.apps.notApk(file.name) });
+        continue;
+      }
+      act.setOutcome({ ok: true, text: T.apps.sending(file.name) });
+      try {
+        const id = await upload(uploadUrl(), file, () => {});
+        await act.run("app-install", { upload: id });
+      } catch (e) {
+        act.setOutcome({ ok: false, text: `${file.name}: ${(e as Error).message}` });
+      }
+    }
+  };
+  return { install, act };
+}
+
+export function AppsView(props: { link: Link; installer: ReturnType<typeof useInstaller> }) {
+  const { link, installer } = props;
+  const [query, setQuery] = useState("");
+  const apps = useRows<App>(link, "apps", ["apps"], { query: query.trim(), sort: "name" });
+  const act = useAction(link);
+  const input = useRef<HTMLInputElement>(null);
+
+  return (
+    <div class="panel view" id="apps-view">
+      <div class="panel-head">
+        <h1>{T.apps.title}</h1>
+        <Toolbar label={T.apps.title}>
+          <button type="button" onClick={() => input.current?.click()}>
+            {T.apps.install}
+          </button>
+          <button type="button" onClick={() => apps.refresh()}>
+            {T.common.refresh}
+          </button>
+        </Toolbar>
+      </div>
+      <p class="muted">{T.apps.hint}</p>
+      <input id="apk-input" ref={input} type="file" accept=".apk" multiple hidden onChange={(e) => installer.install(Array.from(e.currentTarget.files ?? []))} />
+      <Said outcome={installer.act.outcome} id="install-said" />
+      <Said outcome={act.outcome} id="apps-said" />
+      <input type="search" id="apps-search" aria-label={T.apps.search} placeholder={T.apps.search} value={query} onInput={(e) => setQuery(e.currentTarget.value)} />
+      <VirtualList
+        id="apps"
+        label={T.apps.title}
+        view={apps.view}
+        want={apps.want}
+        rowHeight={56}
+        render={(a) => (
+          <div class="row" data-package={a.package}>
+            <span class="avatar app-icon" aria-hidden="true">{(a.name || a.package).slice(0, 1).toUpperCase()}</span>
+            <span class="row-main">
+              <span class="row-title">{a.name || a.package}</span>
+              <span class="row-sub">
+                {a.package} · {a.version} · {bytes(a.size)}
+                {a.installed > 0 ? ` · ${new Date(a.installed * 1000).toLocaleDateString()}` : ""}
+              </span>
+            </span>
+            <ConfirmButton class="link-button" label={T.apps.uninstall} question={T.apps.uninstallOne(a.name || a.package)} onYes={() => act.run("app-uninstall", { package: a.package })} />
+          </div>
+        )}
+      />
+    </div>
+  );
+}

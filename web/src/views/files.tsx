@@ -1,0 +1,137 @@
+// Files: the phone's shared storage as folders (from the agent's folder list and the
+// paths of its file lists), with breadcrumbs, sorting, files sent into the folder shown
+// and chosen files pulled to this computer.
+import { useRef, useState } from "preact/hooks";
+import { bytes } from "../format";
+import type { Link } from "../link";
+import { useRows, VirtualList } from "../list";
+import { T } from "../texts";
+import { Said, Toolbar, useAction } from "../ui";
+import { PullTarget } from "./media";
+
+interface Entry {
+  name: string;
+  path: string;
+  folder: boolean;
+  size: number;
+}
+
+export const FILE_LISTS = ["folders", "documents", "music", "photos", "videos"];
+
+export function FilesView(props: {
+  link: Link;
+  root: string;
+  folder: string;
+  setPhoneFolder: (f: string) => void;
+  pcFolder: string;
+  setPcFolder: (f: string) => void;
+  sendFiles: (files: File[], phoneFolder: string) => void;
+}) {
+  const { link } = props;
+  const [sort, setSort] = useState("name");
+  const [chosen, setChosen] = useState<Set<string>>(new Set());
+  const entries = useRows<Entry>(link, "files", FILE_LISTS, { folder: props.folder, sort, desc: sort !== "name" });
+  const act = useAction(link);
+  const input = useRef<HTMLInputElement>(null);
+
+  const parts = props.folder.split("/").filter(Boolean);
+  const crumbs = parts.map((p, i) => ({ name: p, path: "/" + parts.slice(0, i + 1).join("/") }));
+  const go = (path: string) => {
+    setChosen(new Set());
+    props.setPhoneFolder(path);
+  };
+  const toggle = (path: string) =>
+    setChosen((old) => {
+      const next = new Set(old);
+      if (next.has(path)) next.delete(path);
+      else next.add(path);
+      return next;
+    });
+
+  return (
+    <div class="panel view" id="files-view">
+      <div class="panel-head">
+        <h1>{T.files.title}</h1>
+        <Toolbar label={T.files.title}>
+          <button type="button" onClick={() => input.current?.click()}>
+            {T.files.send}
+          </button>
+          <button type="button" onClick={() => entries.refresh()}>
+            {T.common.refresh}
+          </button>
+        </Toolbar>
+      </div>
+      <input
+        id="files-input"
+        ref={input}
+        type="file"
+        multiple
+        hidden
+        onChange={(e) => props.sendFiles(Array.from(e.currentTarget.files ?? []), props.folder)}
+      />
+      <nav aria-label={T.files.path} class="crumbs">
+        <ol>
+          {crumbs.map((c, i) => (
+            <li key={c.path}>
+              {i === crumbs.length - 1 ? (
+                <span aria-current="location">{c.name}</span>
+              ) : (
+                <button type="button" class="link-button" onClick={() => go(c.path)}>
+                  {c.name}
+                </button>
+              )}
+            </li>
+          ))}
+        </ol>
+      </nav>
+      <Toolbar label={T.media.pull}>
+        <label>
+          {T.files.sort}{" "}
+          <select id="files-sort" value={sort} onChange={(e) => setSort(e.currentTarget.value)}>
+            <option value="name">{T.files.byName}</option>
+            <option value="size">{T.files.bySize}</option>
+            <option value="date">{T.files.byDate}</option>
+          </select>
+        </label>
+        <PullTarget link={link} folder={props.pcFolder} setFolder={props.setPcFolder} id="files-pc-folder" />
+        <button
+          type="button"
+          id="files-pull"
+          disabled={chosen.size === 0 || act.busy}
+          onClick={async () => {
+            const reply = await act.run("pull", { paths: [...chosen], folder: props.pcFolder });
+            if (reply.ok) setChosen(new Set());
+          }}
+        >
+          {T.media.pullChosen(chosen.size)}
+        </button>
+      </Toolbar>
+      <Said outcome={act.outcome} id="files-said" />
+      <p class="muted">{T.files.dropHint(props.folder)}</p>
+      <VirtualList
+        id="files"
+        label={T.files.title}
+        view={entries.view}
+        want={entries.want}
+        rowHeight={44}
+        empty={T.files.empty}
+        render={(e) =>
+          e.folder ? (
+            <button type="button" class="row-button row" data-entry={e.path} onClick={() => go(e.path)}>
+              <span class="avatar" aria-hidden="true">▸</span>
+              <span class="row-title">{e.name}/</span>
+            </button>
+          ) : (
+            <div class="row" data-entry={e.path}>
+              <input type="checkbox" checked={chosen.has(e.path)} onChange={() => toggle(e.path)} aria-label={T.media.choose(e.name)} />
+              <span class="row-main">
+                <span class="row-title">{e.name}</span>
+              </span>
+              <span class="muted">{bytes(e.size)}</span>
+            </div>
+          )
+        }
+      />
+    </div>
+  );
+}

@@ -1,0 +1,117 @@
+// Music, photos and videos: what the phone's media lists hold, with a choice of items that
+// are pulled into a folder of this computer; a song can become the ringtone.
+import { useState } from "preact/hooks";
+import { bytes, duration } from "../format";
+import type { Link } from "../link";
+import { useRows, VirtualList } from "../list";
+import { T } from "../texts";
+import { dateText, Said, Toolbar, useAction } from "../ui";
+
+export type MediaKind = "music" | "photos" | "videos";
+
+interface Media {
+  id: number;
+  name: string;
+  path: string;
+  size: number;
+  singer?: string;
+  album?: string;
+  seconds?: number;
+  ring?: boolean;
+  date?: number;
+}
+
+// The folder on this computer pulls go to, with the desktop's folder dialog where there is one.
+export function PullTarget(props: { link: Link; folder: string; setFolder: (f: string) => void; id: string }) {
+  const act = useAction(props.link);
+  return (
+    <label class="pull-target">
+      {T.media.into}{" "}
+      <input id={props.id} value={props.folder} onInput={(e) => props.setFolder(e.currentTarget.value)} />
+      <button
+        type="button"
+        onClick={async () => {
+          const reply = await act.run("choose-folder", { folder: props.folder });
+          if (reply.ok) props.setFolder(reply.text);
+          act.setOutcome(null);
+        }}
+      >
+        {T.media.chooseFolder}
+      </button>
+    </label>
+  );
+}
+
+export function MediaView(props: { link: Link; kind: MediaKind; folder: string; setFolder: (f: string) => void }) {
+  const { link, kind } = props;
+  const [query, setQuery] = useState("");
+  const [chosen, setChosen] = useState<Set<string>>(new Set());
+  const items = useRows<Media>(link, kind, [kind], { query: query.trim(), sort: kind === "music" ? "name" : "name" });
+  const act = useAction(link);
+  const texts = T.media[kind];
+
+  const toggle = (path: string) =>
+    setChosen((old) => {
+      const next = new Set(old);
+      if (next.has(path)) next.delete(path);
+      else next.add(path);
+      return next;
+    });
+  const pull = async () => {
+    const reply = await act.run("pull", { paths: [...chosen], folder: props.folder });
+    if (reply.ok) setChosen(new Set());
+  };
+
+  return (
+    <div class="panel view" id={`${kind}-view`}>
+      <div class="panel-head">
+        <h1>{texts.title}</h1>
+        <Toolbar label={texts.title}>
+          <button type="button" onClick={() => items.refresh()}>
+            {T.common.refresh}
+          </button>
+        </Toolbar>
+      </div>
+      <Toolbar label={T.media.pull}>
+        <PullTarget link={link} folder={props.folder} setFolder={props.setFolder} id={`${kind}-folder`} />
+        <button type="button" id={`${kind}-pull`} disabled={chosen.size === 0 || act.busy} onClick={pull}>
+          {T.media.pullChosen(chosen.size)}
+        </button>
+      </Toolbar>
+      <Said outcome={act.outcome} id={`${kind}-said`} />
+      <input type="search" aria-label={texts.search} placeholder={texts.search} value={query} onInput={(e) => setQuery(e.currentTarget.value)} />
+      <VirtualList
+        id={kind}
+        label={texts.title}
+        view={items.view}
+        want={items.want}
+        rowHeight={52}
+        empty={texts.none}
+        render={(m) => (
+          <div class="row" data-path={m.path}>
+            <input type="checkbox" checked={chosen.has(m.path)} onChange={() => toggle(m.path)} aria-label={T.media.choose(m.name)} />
+            <span class={`avatar media-${kind}`} aria-hidden="true">
+              {kind === "music" ? "♪" : kind === "photos" ? "▣" : "▶"}
+            </span>
+            <span class="row-main">
+              <span class="row-title">
+                {m.name}
+                {m.ring ? <span class="badge">{T.media.ringtoneNow}</span> : null}
+              </span>
+              <span class="row-sub">
+                {kind === "music" ? `${m.singer || "–"} · ${m.album || "–"} · ${duration(m.seconds ?? 0)} · ` : ""}
+                {bytes(m.size)}
+                {m.date ? ` · ${dateText(m.date * 1000)}` : ""} · {m.path}
+              </span>
+            </span>
+            {kind === "music" ? (
+              <button type="button" class="link-button" onClick={() => act.run("ringtone", { path: m.path })} aria-label={T.media.ringtoneFor(m.name)}>
+                {T.media.ringtone}
+              </button>
+            ) : null}
+          </div>
+        )}
+      />
+    </div>
+  );
+}
