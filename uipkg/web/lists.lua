@@ -111,6 +111,8 @@ function M.load(name, refresh)
     if lists[name] ~= l then return end
     l.state = "ready"
     changed(name, l)
+    -- The frames' records are garbage now: a long list leaves tens of megabytes of it.
+    collectgarbage()
   end, function(line)
     if lists[name] ~= l then return end
     l.state, l.text = "failed", line
