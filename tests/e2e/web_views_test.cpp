@@ -81,6 +81,15 @@ TEST(WebViews, EveryViewShowsThePhoneAndItsActionsReachIt) {
     EXPECT_LE(std::stoi(rows.substr(rows.find("drawn ") + 6)), 60) << rows;
   }
   EXPECT_EQ(read_file(web.pc_dir() + "/IMG_20250101_0000.jpg"), photo_bytes);
+  EXPECT_NE(out.find("contact " + line_after(out, "EDITED ") + " changed to Carla Díaz-Ruiz"), std::string::npos) << out;
+  EXPECT_NE(line_after(out, "SAID import-said ").find("import: 2 of 2 contacts added"), std::string::npos) << out;
+  EXPECT_NE(line_after(out, "DEVICE ").find("0a1b2c3d"), std::string::npos) << out;
+  EXPECT_NE(out.find("backup: 6"), std::string::npos) << out;
+  EXPECT_NE(out.find("[Web] port: '70000' is not a port number"), std::string::npos) << out;
+  EXPECT_NE(out.find("settings: 6 saved to config.ini"), std::string::npos) << out;
+  EXPECT_NE(line_after(out, "SAID update-said ").find("the update server gave no answer"), std::string::npos) << out;
+  const std::string config = read_file(web.app().dir() + "config.ini");
+  EXPECT_NE(config.find("folder=" + web.pc_dir()), std::string::npos) << config;
 
   // The phone's own lists, read afresh by the console.
   const std::string kept = line_after(out, "KEPT ").substr(0, line_after(out, "KEPT ").find(' '));
@@ -93,6 +102,8 @@ TEST(WebViews, EveryViewShowsThePhoneAndItsActionsReachIt) {
   EXPECT_NE(after.find("\n" + kept + "  Bob Jones2"), std::string::npos) << after;
   EXPECT_EQ(after.find("\n" + gone + "  "), std::string::npos) << after;
   EXPECT_NE(after.find("网页 Tester"), std::string::npos) << after;
+  EXPECT_NE(after.find("Carla Díaz-Ruiz"), std::string::npos) << after;
+  EXPECT_NE(after.find("导入 One"), std::string::npos) << after;
   EXPECT_EQ(after.find("  " + removed + "  "), std::string::npos) << after;
 #endif
 }

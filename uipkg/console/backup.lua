@@ -11,6 +11,8 @@ local text = require("console.text")
 local app = GetObject("AppHelp.Object")
 local SHOWN = 10
 
+local M = {}
+
 -- The phone's contacts as {name, number} records, in the phone's order.
 local function fetch_contacts(on_done, on_failure)
   local contacts = {}
@@ -72,19 +74,24 @@ local function find_backup(word)
   return nil, "no backup " .. word .. " ('backups' lists them; 'latest' is the newest)"
 end
 
-commands.add("backup", "backup [TITLE]            back up the phone's contacts", function(rest)
-  local title = rest ~= "" and rest or "contacts"
+-- Saves the phone's contacts as a backup titled title; done(ok, line).
+function M.backup(title, done)
   fetch_contacts(function(contacts)
     local before = #backup_list()
     app:BackupContact(title, contacts)
     local all = backups()
     if #all > before then
       local entry = all[#all]
-      print(string.format("backup: %d contacts saved as %s (%s)", #contacts, entry.name, entry.title))
-    else
-      commands.fail("backup: failed (is the profile folder writable?)")
+      return done(true, string.format("backup: %d contacts saved as %s (%s)", #contacts, entry.name, entry.title))
     end
-  end)
+    done(false, "backup: failed (is the profile folder writable?)")
+  end, function(line) done(false, line) end)
+end
+
+M.backups = backups
+
+commands.add("backup", "backup [TITLE]            back up the phone's contacts", function(rest)
+  M.backup(rest ~= "" and rest or "contacts", commands.report)
 end)
 
 commands.add("backups", "backups                   list the contact backups", function()
@@ -104,8 +111,8 @@ local function contact_keys(contacts)
 end
 
 -- Sends the contacts the phone does not hold yet (same name and number) one after
--- another; prints how many it added and skipped.
-local function send_contacts(verb, contacts)
+-- another; done(ok, line) says how many it added and skipped.
+local function send_contacts(verb, contacts, done)
   fetch_contacts(function(on_phone)
     local have = contact_keys(on_phone)
     local todo, skipped = {}, 0
@@ -118,10 +125,9 @@ local function send_contacts(verb, contacts)
       i = i + 1
       local c = todo[i]
       if not c then
-        local line = string.format("%s: %d of %d contacts added to the phone%s", verb, sent, #contacts,
-          skipped > 0 and string.format(", %d skipped (already on the phone)", skipped) or "")
-        if sent < #todo then commands.fail(line) else print(line) end
-        return job.ended()
+        job.ended()
+        return done(sent == #todo, string.format("%s: %d of %d contacts added to the phone%s", verb, sent, #contacts,
+          skipped > 0 and string.format(", %d skipped (already on the phone)", skipped) or ""))
       end
       agent.add_contact(c.name, c.number, function(ok)
         if ok then sent = sent + 1 end
@@ -129,22 +135,50 @@ local function send_contacts(verb, contacts)
       end)
     end
     next_one()
+  end, function(line) done(false, line) end)
+end
+
+-- The contacts of a backup (named as find_backup takes it), or nil and the line saying why.
+local function backup_contacts(word)
+  local b, why = find_backup(word)
+  if not b then return nil, "restore: " .. why end
+  -- The method takes "title date"; the title is not used.
+  local contacts = app:RestoreContact("backup " .. b.date)
+  if not contacts then return nil, "restore: the backup " .. b.name .. " cannot be read" end
+  return contacts, b
+end
+
+-- Sends a backup's contacts to the phone without asking (the window asked); done(ok, line).
+function M.restore(word, done)
+  local contacts, b = backup_contacts(word)
+  if not contacts then return done(false, b) end
+  if #contacts == 0 then return done(true, "restore: backup " .. b.name .. " holds no contacts") end
+  send_contacts("restore", contacts, done)
+end
+
+-- Reads a CSV file of contacts and sends those the phone lacks, without asking; done(ok, line).
+function M.import(path, done)
+  local queued = app:RestoreContactFromCVS(path, function(contacts)
+    if not contacts then
+      return done(false, "import: cannot read " .. path .. " (a CSV file with 'First Name' and 'Mobile Phone' columns)")
+    end
+    send_contacts("import", contacts, done)
   end)
+  if not queued then
+    done(false, "import: cannot read " .. path .. " (a CSV file with 'First Name' and 'Mobile Phone' columns)")
+  end
 end
 
 commands.add("restore", "restore NAME|latest       restore a contact backup (asks first)", function(rest)
   local w = commands.words(rest)
   if #w ~= 1 then return commands.fail("usage: restore <name> | restore latest  (see 'backups')") end
-  local b, why = find_backup(w[1])
-  if not b then return commands.fail("restore: " .. why) end
-  -- The method takes "title date"; the title is not used.
-  local contacts = app:RestoreContact("backup " .. b.date)
-  if not contacts then return commands.fail("restore: the backup " .. b.name .. " cannot be read") end
+  local contacts, b = backup_contacts(w[1])
+  if not contacts then return commands.fail(b) end
   print(string.format("restore: backup %s holds %d contacts", b.name, #contacts))
   show(contacts)
   if #contacts == 0 then return end
   commands.ask(string.format("send these %d contacts to the phone? (yes/no)", #contacts), function()
-    send_contacts("restore", contacts)
+    send_contacts("restore", contacts, commands.report)
   end)
 end)
 
@@ -177,8 +211,6 @@ local function written(ok, count, noun, path, done)
   done(false, string.format("export: cannot write %s: check that its folder exists and that you may write there",
     path))
 end
-
-local M = {}
 
 -- Writes the phone's SMS to path as CSV; done(ok, line) once written, or not.
 function M.export_sms(path, readable, done)
@@ -262,7 +294,7 @@ commands.add("import", "import contacts FILE      read contacts from a CSV file 
     show(contacts)
     if #contacts > 0 then
       commands.ask(string.format("add these %d contacts to the phone? (yes/no)", #contacts), function()
-        send_contacts("import", contacts)
+        send_contacts("import", contacts, commands.report)
       end)
     end
     job.ended()

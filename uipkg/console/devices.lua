@@ -38,6 +38,16 @@ function M.serials()
   return out
 end
 
+-- The attached phones for the window: { serial, brand, model }, by serial.
+function M.list()
+  local out = {}
+  for _, serial in ipairs(M.serials()) do
+    local info = attached[serial]
+    out[#out + 1] = { serial = serial, brand = tostring(info:GetBrand() or ""), model = tostring(info:GetType() or "") }
+  end
+  return out
+end
+
 -- Starts detection; the phones already attached are reported as arrivals.
 function M.start()
   if GetObject("Device.Manager"):Init(on_device) then print("device database missing: no device detection") end

@@ -3,6 +3,7 @@
 -- listed at start-up and continue with 'resume ID'. A running download shows a progress
 -- line that is rewritten in place on a terminal, and one line per 10% otherwise.
 local commands = require("console.commands")
+local config = require("console.config")
 local files = require("console.local_files")
 local completion = require("console.completion")
 local progress = require("console.progress")
@@ -121,6 +122,13 @@ local function name_of(url)
   return name
 end
 
+-- The folder config.ini's [Download] folder names (with a trailing slash), else "" (here).
+local function download_folder()
+  local folder = config.value("Download", "folder")
+  if folder == "" then return "" end
+  return (files.expand(folder):gsub("/+$", "")) .. "/"
+end
+
 local function id_of(word)
   local id = tonumber(word)
   if not id or id < 1 or id ~= math.floor(id) then return nil end
@@ -135,7 +143,7 @@ commands.add("download", "download URL [FILE]       fetch a file over HTTP (defa
     local problem = url_problem(url)
     if problem then return commands.fail("download: " .. problem) end
     local name = name_of(url)
-    local path = files.absolute(w[2] or name)
+    local path = files.absolute(w[2] or (download_folder() .. name))
     if w[2] and (files.is_folder(path) or w[2]:sub(-1) == "/") then path = (path:gsub("/+$", "")) .. "/" .. name end
     local t = { name = name, path = path, url = url, state = 0, pos = 0, size = 0 }
     t.job = commands.job("download " .. name)

@@ -16,17 +16,19 @@ local downloader
 
 local RESULT_DOWNLOADED, RESULT_NOT_MODIFIED = 0, 1
 
-local function install(path, version)
+local M = {}
+
+local function install(path, version, done)
   local ok, reason = app:UpdateAPP(path, "")
   if not ok then
-    return commands.fail("update: not installed: " .. text.clean(reason or "the package could not be applied"))
+    return done(false, "update: not installed: " .. text.clean(reason or "the package could not be applied"))
   end
   -- The installed version, as --version and the next check read it.
   if not shell:WriteINI("Basic", "appver", text.clean(version), app:GetExeDir() .. "config.ini") then
-    return commands.fail("update: version " .. text.clean(version) .. " installed, but config.ini cannot be written:"
+    return done(false, "update: version " .. text.clean(version) .. " installed, but config.ini cannot be written:"
       .. " --version and the next check still name the old version")
   end
-  print("update: version " .. text.clean(version) .. " installed; restart the program to use it")
+  done(true, "update: version " .. text.clean(version) .. " installed; restart the program to use it")
 end
 
 -- Fetches url into path; then done(true) or done(false, reason).
@@ -50,22 +52,25 @@ local function fetch(url, path, done)
   end
 end
 
-local function download(url, version)
+-- Downloads the package of version from url with its signature and installs it;
+-- done(ok, line).
+function M.install(url, version, done)
+  if downloader then return done(false, "update: a download is already running") end
   local path = app:GetTempDir() .. "update-" .. version:gsub("[^%w%.%-]", "_") .. ".zip"
   print("update: downloading " .. text.clean(url))
   local job = commands.job("the update download")
   fetch(url, path, function(ok, reason)
     if not ok then
       job.ended()
-      return commands.fail("update: the download of " .. text.clean(url) .. " failed: " .. reason)
+      return done(false, "update: the download of " .. text.clean(url) .. " failed: " .. reason)
     end
     fetch(url .. ".sig", path .. ".sig", function(signed, why)
       job.ended()
       if not signed then
-        return commands.fail("update: the package's signature " .. text.clean(url) .. ".sig cannot be downloaded: "
+        return done(false, "update: the package's signature " .. text.clean(url) .. ".sig cannot be downloaded: "
           .. why .. "; nothing was installed")
       end
-      install(path, version)
+      install(path, version, done)
     end)
   end)
 end
@@ -78,12 +83,9 @@ local function check_failure(what, code)
   return "the server's address cannot be used (see [Update] server in config.ini)"
 end
 
-commands.add("update", "update                    look for a newer version and install it", function()
-  if downloader then
-    print("update: a download is already running")
-    return
-  end
-  print("update: asking the update server")
+-- Asks the update server for a newer version; done(ok, line, offer) with offer
+-- { version, url } when there is one to install.
+function M.check(done)
   local job = commands.job("the update check")
   requests:CheckUpdate(function(info)
     job.ended()
@@ -91,13 +93,27 @@ commands.add("update", "update                    look for a newer version and i
     -- A server that offers the version installed already has nothing new.
     local installed = shell:ReadINIString(app:GetExeDir() .. "config.ini", "Basic", "appver")
     if (info.Update or 0) == 0 or version == "" or url == "" or text.clean(version) == installed then
-      print("update: no newer version")
-      return
+      return done(true, "update: no newer version")
     end
-    commands.ask(string.format("update: version %s is available; type 'yes' to download and install it",
-      text.clean(version)), function() download(url, version) end)
+    done(true, string.format("update: version %s is available", text.clean(version)), { version = version, url = url })
   end, function(what, code)
     job.ended()
-    commands.fail("update: the update server gave no answer: " .. check_failure(what, code))
+    done(false, "update: the update server gave no answer: " .. check_failure(what, code))
+  end)
+end
+
+commands.add("update", "update                    look for a newer version and install it", function()
+  if downloader then
+    print("update: a download is already running")
+    return
+  end
+  print("update: asking the update server")
+  M.check(function(ok, line, offer)
+    if not offer then return commands.report(ok, line) end
+    commands.ask(line .. "; type 'yes' to download and install it", function()
+      M.install(offer.url, offer.version, commands.report)
+    end)
   end)
 end)
+
+return M

@@ -6,7 +6,12 @@ local commands = require("console.commands")
 local lists = require("web.lists")
 local phone = require("console.phone_actions")
 local apps = require("console.phone_apps")
+local agent = require("console.agent")
 local backup = require("console.backup")
+local bridge = require("console.bridge")
+local devices = require("console.devices")
+local settings = require("web.settings")
+local update = require("console.update")
 local text = require("console.text")
 local transfer = require("console.transfer")
 
@@ -133,8 +138,64 @@ for _, name in ipairs({ "stop", "resume", "cancel" }) do
   actions[name] = function(m, done) command(name, { str(m.id) }, done) end
 end
 
-actions["backup"] = function(m, done) command("backup", str(m.title) ~= "" and { str(m.title) } or {}, done) end
-actions["restore"] = function(m, done) command("restore", { str(m.name) }, done) end
+actions["backup"] = function(m, done) backup.backup(str(m.title) ~= "" and text.clean(str(m.title)) or "contacts", done) end
+actions["restore"] = function(m, done)
+  backup.restore(str(m.name), function(ok, line)
+    lists.load("contacts", true)
+    done(ok, line)
+  end)
+end
+actions["backups"] = function(_, done)
+  local all = {}
+  for i, b in ipairs(backup.backups()) do all[i] = { name = b.name, title = text.clean(tostring(b.title or "")) } end
+  done(true, string.format("%d backups", #all), { backups = all })
+end
+
+-- Adds the contacts of a CSV file the page uploaded (dropped on the contacts view).
+actions["contact-import"] = function(m, done, client)
+  local u = M.take_upload(client, m.upload)
+  if not u then return done(false, "import: the file did not arrive; drop it again") end
+  backup.import(u.path, function(ok, line)
+    os.remove(u.path)
+    lists.load("contacts", true)
+    local at = line:find(u.path, 1, true)
+    if at then line = line:sub(1, at - 1) .. text.clean(u.name) .. line:sub(at + #u.path) end
+    done(ok, line)
+  end)
+end
+
+-- Changes a contact: the phone is given the new one first, then loses the old one, so a
+-- refused change leaves the contact as it was.
+actions["contact-edit"] = function(m, done)
+  local id, name, number = str(m.id), text.clean(str(m.name)), text.clean(str(m.number))
+  phone.add_contact(name, number, function(added, line)
+    if not added then return done(false, line) end
+    phone.delete_contact(id, function(deleted, why)
+      lists.load("contacts", true)
+      if not deleted then return done(false, line .. "; but the old contact stays: " .. why) end
+      done(true, string.format("contact %s changed to %s %s", id, name, number))
+    end)
+  end)
+end
+
+actions["update-check"] = function(_, done)
+  update.check(function(ok, line, offer) done(ok, line, offer and { offer = offer } or nil) end)
+end
+actions["update-install"] = function(m, done) update.install(str(m.url), str(m.version), done) end
+
+actions["reconnect"] = function(m, done)
+  local serial = str(m.serial)
+  for _, s in ipairs(devices.serials()) do
+    if s == serial then
+      bridge.connect(serial, agent.connect)
+      return done(true, "connecting to " .. serial .. " again")
+    end
+  end
+  done(false, "no phone " .. text.clean(serial) .. " is attached: plug it in again")
+end
+
+actions["settings"] = function(_, done) done(true, "", { settings = settings.read() }) end
+actions["settings-save"] = function(m, done) done(settings.write(type(m.settings) == "table" and m.settings or {})) end
 
 -- Writes the phone's SMS or contacts as CSV into the temporary folder and offers the file
 -- to the pages as a download.

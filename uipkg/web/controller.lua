@@ -3,6 +3,7 @@
 -- ways, JSON objects with "v" (the format's version) and "type"; README describes it.
 local actions = require("web.actions")
 local commands = require("console.commands")
+local devices = require("console.devices")
 local downloads = require("console.downloads")
 local files = require("console.local_files")
 local lists = require("web.lists")
@@ -49,7 +50,7 @@ function handlers.hello(client)
   pages[client] = true
   send(client, { type = "hello", client = client, upload = web:UploadUrl(client), phone = model.phone,
     steps = model.steps, transfers = model.transfer_list(), notices = model.notices, folder = pull_folder(),
-    downloads = downloads.list() })
+    downloads = downloads.list(), devices = devices.list() })
 end
 
 -- { upload = id, folder = phone folder }: pushes a file the page uploaded.
@@ -131,6 +132,9 @@ function actions.offer(path, name)
   return web:Offer(path, name)
 end
 
+-- A phone came or went: the pages' device list follows.
+devices.on_change(function() broadcast({ type = "devices", devices = devices.list() }) end)
+
 -- A list changed (read, growing, or changed on the phone): the pages ask again for what
 -- they show.
 lists.on_change(function(name, l)
@@ -138,6 +142,7 @@ lists.on_change(function(name, l)
     text = l.text and text.clean(l.text) or nil })
 end)
 
+local phone_connected = model.phone.connected
 model.observe(function(kind, value)
   if kind == "transfer" then
     -- Progress is sent at most every PROGRESS_MS per transfer; the first and last always.
@@ -146,7 +151,12 @@ model.observe(function(kind, value)
     sent_at[value.id] = value.state == "running" and now or nil
     return broadcast({ type = "transfer", transfer = value })
   end
-  if kind == "phone" then return broadcast({ type = "phone", phone = value }) end
+  if kind == "phone" then
+    -- The lists read belong to the phone that was connected.
+    if value.connected ~= phone_connected then lists.forget() end
+    phone_connected = value.connected
+    return broadcast({ type = "phone", phone = value })
+  end
   if kind == "steps" then return broadcast({ type = "steps", steps = value }) end
   if kind == "notice" then return broadcast({ type = "notice", notice = value }) end
   if kind == "download" then return broadcast({ type = "downloads", downloads = downloads.list() }) end

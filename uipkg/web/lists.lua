@@ -93,32 +93,49 @@ function M.get(name) return lists[name] end
 function M.load(name, refresh)
   local source = SOURCES[name]
   if not source then return nil end
-  local l = lists[name]
-  if l and (l.state == "loading" or (l.state == "ready" and not refresh)) then return l end
-  l = { state = "loading", rows = {}, version = l and l.version or 0, views = {} }
-  lists[name] = l
+  local old = lists[name]
+  if old and (old.state == "loading" or old.reading or (old.state == "ready" and not refresh)) then return old end
+  -- A list read for the first time is shown as it grows; one read again keeps its rows
+  -- on show until the new ones are all there.
+  local l = { state = "loading", rows = {}, version = old and old.version or 0, views = {} }
+  local shown = old and old.state == "ready" and old or l
+  shown.reading = l
+  lists[name] = shown
   local last = shell:GetTickCount()
-  changed(name, l)
+  if shown == l then changed(name, l) end
+  local function current() return lists[name] == shown and shown.reading == l end
   agent.list(source.kind, source.args and { unpack(source.args) } or {}, function(r)
-    if lists[name] ~= l then return end
+    if not current() then return end
     l.rows[#l.rows + 1] = source.row(r)
     local now = shell:GetTickCount()
-    if now - last >= NOTE_MS or #l.rows == 40 then
+    if shown == l and (now - last >= NOTE_MS or #l.rows == 40) then
       last = now
       changed(name, l)
     end
   end, function()
-    if lists[name] ~= l then return end
-    l.state = "ready"
+    if not current() then return end
+    l.state, l.reading, l.version = "ready", nil, shown.version
+    lists[name] = l
     changed(name, l)
     -- The frames' records are garbage now: a long list leaves tens of megabytes of it.
     collectgarbage()
   end, function(line)
-    if lists[name] ~= l then return end
-    l.state, l.text = "failed", line
+    if not current() then return end
+    l.state, l.text, l.reading, l.version = "failed", line, nil, shown.version
+    lists[name] = l
     changed(name, l)
   end, true)
-  return l
+  return shown
+end
+
+-- Forgets every list (the phone went, or another came): each is told as state "none",
+-- and read again when a page asks.
+function M.forget()
+  for name, l in pairs(lists) do
+    lists[name] = nil
+    local gone = { state = "none", rows = {}, version = l.version + 1, views = {} }
+    for _, fn in ipairs(listeners) do fn(name, gone) end
+  end
 end
 
 -- Drops the rows for which match(row) is true (a change the phone confirmed); true when

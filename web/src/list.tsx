@@ -77,6 +77,8 @@ export function useRows<R>(link: Link, list: string, lists: string[], params: Li
     let timer: number | undefined;
     const off = link.subscribe((m) => {
       if (m.type !== "list" || !lists.includes((m as ListNote).list)) return;
+      // A list the program forgot (another phone) is read again.
+      if ((m as ListNote).state === "none") link.send({ type: "list", list: (m as ListNote).list });
       if (timer !== undefined) return;
       timer = window.setTimeout(() => {
         timer = undefined;

@@ -6,17 +6,19 @@ import { useEffect, useMemo, useRef, useState } from "preact/hooks";
 import "./app.css";
 import { bytes, duration, percent } from "./format";
 import { Link, type LinkState } from "./link";
-import { list, type Download, type Notice, type Phone, type ServerMessage, type Step, type Transfer } from "./protocol";
+import { list, type Device, type Download, type Notice, type Phone, type ServerMessage, type Step, type Transfer } from "./protocol";
 import { T } from "./texts";
 import { upload } from "./ui";
 import { AppsView, useInstaller } from "./views/apps";
-import { ContactsView } from "./views/contacts";
+import { ContactsView, useImporter } from "./views/contacts";
+import { DevicesView } from "./views/devices";
 import { DownloadsView } from "./views/downloads";
 import { FilesView } from "./views/files";
 import { MediaView } from "./views/media";
 import { MessagesView } from "./views/messages";
+import { SettingsView } from "./views/settings";
 
-const SECTIONS = ["phone", "messages", "contacts", "apps", "music", "photos", "videos", "files", "transfers", "downloads", "notices"] as const;
+const SECTIONS = ["phone", "messages", "contacts", "apps", "music", "photos", "videos", "files", "transfers", "downloads", "devices", "settings", "notices"] as const;
 type Section = (typeof SECTIONS)[number];
 
 interface Upload {
@@ -202,6 +204,7 @@ function App() {
   const [phoneFolder, setPhoneFolder] = useState("/sdcard");
   const [pcFolder, setPcFolder] = useState("");
   const [downloads, setDownloads] = useState<Download[]>([]);
+  const [devices, setDevices] = useState<Device[]>([]);
   const [compose, setCompose] = useState<string | undefined>(undefined);
   const sectionRef = useRef<Section>(section);
   sectionRef.current = section;
@@ -221,6 +224,7 @@ function App() {
             setTransfers(new Map(list<Transfer>(m.transfers).map((t) => [t.id, t])));
             setNotices(list<Notice>(m.notices));
             setDownloads(list<Download>(m.downloads));
+            setDevices(list<Device>(m.devices));
             if (m.folder) setPcFolder((old) => old || m.folder || "");
             document.body.dataset.ready = "true";
             break;
@@ -241,6 +245,9 @@ function App() {
           case "downloads":
             setDownloads(list<Download>(m.downloads));
             break;
+          case "devices":
+            setDevices(list<Device>(m.devices));
+            break;
           case "error":
             setToasts((old) => [...old, { id: -Date.now(), kind: 0, text: m.text, time: Date.now() / 1000 }]);
             break;
@@ -251,6 +258,7 @@ function App() {
   useEffect(() => link.open(), [link]);
 
   const installer = useInstaller(link, () => uploadUrl.current);
+  const importer = useImporter(link, () => uploadUrl.current);
 
   const send = (files: FileList | File[] | null, into?: string) => {
     const target = (into ?? folder).trim();
@@ -273,6 +281,7 @@ function App() {
   const dropped = (files: FileList) => {
     const all = Array.from(files);
     if (sectionRef.current === "apps") return installer.install(all);
+    if (sectionRef.current === "contacts") return importer.importFiles(all);
     if (sectionRef.current === "files") return send(all, phoneFolder);
     send(all);
   };
@@ -369,6 +378,7 @@ function App() {
         {section === "contacts" ? (
           <ContactsView
             link={link}
+            importer={importer}
             onMessage={(number) => {
               setCompose(number);
               setSection("messages");
@@ -391,10 +401,12 @@ function App() {
           />
         ) : null}
         {section === "downloads" ? <DownloadsView link={link} downloads={downloads} /> : null}
+        {section === "devices" ? <DevicesView link={link} devices={devices} phone={phone} steps={steps} /> : null}
+        {section === "settings" ? <SettingsView link={link} /> : null}
       </main>
       {dragging ? (
         <div class="drop-overlay" aria-hidden="true">
-          {section === "apps" ? T.drop.install : `${T.drop.here} ${section === "files" ? phoneFolder : folder}`}
+          {section === "apps" ? T.drop.install : section === "contacts" ? T.drop.import : `${T.drop.here} ${section === "files" ? phoneFolder : folder}`}
         </div>
       ) : null}
       <Toasts toasts={toasts} onDismiss={(id) => setToasts((old) => old.filter((n) => n.id !== id))} />

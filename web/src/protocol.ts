@@ -45,7 +45,7 @@ export interface Notice {
 export interface ListNote {
   type: "list";
   list: string;
-  state: "loading" | "ready" | "failed";
+  state: "loading" | "ready" | "failed" | "none";
   total: number;
   version: number;
   text?: string;

@@ -70,6 +70,19 @@ try {
     if (result.length) problems.push(`${view}: ${result.join(" | ")}`);
   };
   const shot = (name) => page.screenshot({ path: join(shots, `${name}.png`) });
+  // Searches the contacts for one name and gives the id of its row once that row is drawn.
+  const onlyContact = async (name) => {
+    await page.fill("#contacts-search", name);
+    await page.waitForFunction(
+      (n) => {
+        const rows = document.querySelectorAll("#contacts [data-contact]");
+        return rows.length === 1 && rows[0].querySelector(".row-title")?.textContent === n;
+      },
+      name,
+      { timeout: T },
+    );
+    return page.getAttribute("#contacts [data-contact]", "data-contact");
+  };
 
   // Messages: the conversations, one opened as bubbles, a search, mark read, a message
   // written (the stand-in sends it), one deleted, all exported as CSV.
@@ -119,15 +132,11 @@ try {
   before = await current("contacts-said");
   await page.click("#contacts-view form button[type=submit]");
   await said("contacts-said", before);
-  await page.fill("#contacts-search", "Bob Jones2");
-  await page.waitForFunction(() => document.querySelector("#contacts")?.getAttribute("data-total") === "1", null, { timeout: T });
-  const kept = await page.getAttribute("#contacts [data-contact]", "data-contact");
+  const kept = await onlyContact("Bob Jones2");
   await page.click(`[data-delete="${kept}"]`);
   await page.click("#undo");
   say(`KEPT ${kept} ${await current("contacts-said")}`);
-  await page.fill("#contacts-search", "Alice Smith2");
-  await page.waitForFunction(() => document.querySelector("#contacts")?.getAttribute("data-total") === "1", null, { timeout: T });
-  const gone = await page.getAttribute("#contacts [data-contact]", "data-contact");
+  const gone = await onlyContact("Alice Smith2");
   before = await current("contacts-said");
   await page.click(`[data-delete="${gone}"]`);
   await said("contacts-said", before);
@@ -205,6 +214,55 @@ try {
   await said("downloads-said", before);
   await page.waitForFunction(() => document.querySelectorAll("#downloads [data-download]").length === 0, null, { timeout: T });
 
+  // Contacts again: one changed through the form, a CSV file dropped on the view.
+  await open("contacts");
+  await ready("contacts");
+  const changed = await onlyContact("Carla Díaz2");
+  await page.click(`[data-edit="${changed}"]`);
+  await page.fill("#contact-name", "Carla Díaz-Ruiz");
+  before = await current("contacts-said");
+  await page.click("#contact-form button[type=submit]");
+  await said("contacts-said", before);
+  say(`EDITED ${changed}`);
+  const csvFile = await page.evaluateHandle(() => {
+    const d = new DataTransfer();
+    d.items.add(new File(["\ufeffFirst Name,Mobile Phone\r\n导入 One,+86 138 0000 7001\r\nImported Two,+86 138 0000 7002\r\n"], "people.csv", { type: "text/csv" }));
+    return d;
+  });
+  await page.dispatchEvent("body", "dragenter", { dataTransfer: csvFile });
+  await page.dispatchEvent("body", "drop", { dataTransfer: csvFile });
+  await page.waitForFunction(() => /import: /.test(document.querySelector("#import-said")?.textContent ?? ""), null, { timeout: T });
+  say(`SAID import-said ${await current("import-said")}`);
+
+  // Devices: the phone, connected.
+  await open("devices");
+  await page.waitForSelector("#devices [data-state=connected]", { timeout: T });
+  say(`DEVICE ${(await page.textContent("#devices [data-serial] .transfer-label")).trim()}`);
+  await a11y("devices");
+
+  // Backup and settings: a backup made and listed, a wrong setting refused, good ones
+  // saved, the update check answered in a dialog.
+  await open("settings");
+  before = await current("backups-said");
+  await page.click("#settings-backup");
+  await said("backups-said", before);
+  await page.waitForSelector("#backups [data-backup]", { timeout: T });
+  await page.fill("#setting-web_port", "70000");
+  await page.click("#settings-view form.settings button[type=submit]");
+  await said("settings-said");
+  before = await current("settings-said");
+  await page.fill("#setting-web_port", "");
+  await page.fill("#setting-update_server", `127.0.0.1:${process.env.CLOSED_PORT}`);
+  await page.fill("#setting-download_folder", process.env.PC_DIR);
+  await page.click("#settings-view form.settings button[type=submit]");
+  await said("settings-said", before);
+  await shot("settings");
+  await a11y("settings");
+  await page.click("#update-check");
+  await page.waitForSelector("#update-dialog[open] #update-said", { timeout: T });
+  say(`SAID update-said ${await current("update-said")}`);
+  await page.click("#update-dialog button[type=submit]");
+
   // The dark theme at the smallest window size.
   await page.setViewportSize({ width: 800, height: 600 });
   await page.emulateMedia({ colorScheme: "dark" });
@@ -216,6 +274,10 @@ try {
   await browser.close();
   process.exit(0);
 } catch (e) {
+  try {
+    const pages = browser ? browser.contexts()[0].pages() : [];
+    if (pages.length) say("DEBUG " + (await pages[0].$eval("main", (el) => el.innerHTML)).slice(0, 3000));
+  } catch {}
   say("FAIL " + (e && e.stack ? e.stack.split("\n").slice(0, 3).join(" ") : String(e)));
   if (browser) await browser.close().catch(() => {});
   process.exit(1);

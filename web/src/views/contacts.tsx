@@ -5,7 +5,7 @@ import { useEffect, useRef, useState } from "preact/hooks";
 import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
-import { save, Said, Toolbar, useAction } from "../ui";
+import { save, Said, Toolbar, upload, useAction } from "../ui";
 
 interface Contact {
   id: string;
@@ -17,8 +17,26 @@ interface Contact {
 const LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ#".split("");
 export const UNDO_MS = 5000;
 
-export function ContactsView(props: { link: Link; onMessage: (number: string) => void }) {
+// Adds the contacts of CSV files dropped on the view: each is sent, then read and added.
+export function useImporter(link: Link, uploadUrl: () => string) {
+  const act = useAction(link);
+  const importFiles = async (files: File[]) => {
+    for (const file of files) {
+      act.setOutcome({ ok: true, text: T.contacts.importing(file.name) });
+      try {
+        const id = await upload(uploadUrl(), file, () => {});
+        await act.run("contact-import", { upload: id });
+      } catch (e) {
+        act.setOutcome({ ok: false, text: `${file.name}: ${(e as Error).message}` });
+      }
+    }
+  };
+  return { importFiles, act };
+}
+
+export function ContactsView(props: { link: Link; onMessage: (number: string) => void; importer: ReturnType<typeof useImporter> }) {
   const { link } = props;
+  const [editing, setEditing] = useState<Contact | null>(null);
   const [query, setQuery] = useState("");
   const [letter, setLetter] = useState("");
   const [name, setName] = useState("");
@@ -60,13 +78,20 @@ export function ContactsView(props: { link: Link; onMessage: (number: string) =>
     [],
   );
 
+  // The form adds a contact, or changes the one being edited.
   const add = async (e: Event) => {
     e.preventDefault();
-    const reply = await act.run("contact-add", { name, number });
+    const reply = editing ? await act.run("contact-edit", { id: editing.id, name, number }) : await act.run("contact-add", { name, number });
     if (reply.ok) {
       setName("");
       setNumber("");
+      setEditing(null);
     }
+  };
+  const edit = (c: Contact) => {
+    setEditing(c);
+    setName(c.name);
+    setNumber(c.number);
   };
   const exportAll = async () => {
     const reply = await act.run("export", { what: "contacts" });
@@ -89,7 +114,7 @@ export function ContactsView(props: { link: Link; onMessage: (number: string) =>
           </button>
         </Toolbar>
       </div>
-      <form class="inline-form" onSubmit={add} aria-label={T.contacts.add}>
+      <form class="inline-form" id="contact-form" onSubmit={add} aria-label={editing ? T.contacts.editOne(editing.name) : T.contacts.add}>
         <label>
           {T.contacts.name} <input id="contact-name" value={name} onInput={(e) => setName(e.currentTarget.value)} />
         </label>
@@ -97,10 +122,24 @@ export function ContactsView(props: { link: Link; onMessage: (number: string) =>
           {T.contacts.number} <input id="contact-number" value={number} inputMode="tel" onInput={(e) => setNumber(e.currentTarget.value)} />
         </label>
         <button type="submit" disabled={act.busy}>
-          {T.contacts.add}
+          {editing ? T.contacts.save : T.contacts.add}
         </button>
+        {editing ? (
+          <button
+            type="button"
+            onClick={() => {
+              setEditing(null);
+              setName("");
+              setNumber("");
+            }}
+          >
+            {T.contacts.cancelEdit}
+          </button>
+        ) : null}
       </form>
       <Said outcome={act.outcome} id="contacts-said" />
+      <Said outcome={props.importer.act.outcome} id="import-said" />
+      <p class="muted">{T.contacts.importHint}</p>
       {pending ? (
         <p class="undo" role="status">
           {T.contacts.deleting(pending.name)}{" "}
@@ -147,6 +186,9 @@ export function ContactsView(props: { link: Link; onMessage: (number: string) =>
                   </span>
                   <button type="button" class="link-button" onClick={() => props.onMessage(c.number)} aria-label={T.contacts.messageTo(c.name)}>
                     {T.contacts.message}
+                  </button>
+                  <button type="button" class="link-button" data-edit={c.id} onClick={() => edit(c)} aria-label={T.contacts.editOne(c.name)}>
+                    {T.contacts.edit}
                   </button>
                   <button type="button" class="link-button" data-delete={c.id} onClick={() => remove(c)} aria-label={T.contacts.deleteOne(c.name)}>
                     {T.common.delete}
