@@ -3,6 +3,7 @@
 #include "host/owned_objects.h"
 #include "host/script_bridge.h"
 #include "utilities/script_bindings.h"
+#include "utilities/thumbnail_job.h"
 
 template <>
 struct kit::script::script_class<CLuaIconManager> {
@@ -44,7 +45,21 @@ int BitmapHeight(lua_State* L) {
   return 1;
 }
 
-const UIS_Method kMethods[] = {{"GetIconByPath", GetIconByPath, 0}, {nullptr, nullptr, 0}};
+// MakeThumbnail(image, out, size[, function]) -> true once queued: decodes the image file
+// at size x size pixels at most on the thread pool and writes it to out as a BMP; the
+// function later receives 0, or 1 when the image could not be decoded or written.
+int MakeThumbnail(lua_State* L) {
+  if (!kit::script::self<CLuaIconManager>(L)) return 0;
+  std::string image = kit::script::check_text(L, 2);
+  std::string out = kit::script::check_text(L, 3);
+  lua_Integer size = luaL_checkinteger(L, 4);
+  if (size < 16 || size > 512) return luaL_argerror(L, 4, "a size from 16 to 512 pixels");
+  lua_pushboolean(L, kit::utilities::queue_thumbnail(image, out, static_cast<int>(size),
+                                                     LuaAsynFunctionCallback::Create(L, 5)));
+  return 1;
+}
+
+const UIS_Method kMethods[] = {{"GetIconByPath", GetIconByPath, 0}, {"MakeThumbnail", MakeThumbnail, 0}, {nullptr, nullptr, 0}};
 const UIS_Method kBitmapMethods[] = {
     {"__gc", BitmapGc, 0}, {"GetWidth", BitmapWidth, 0}, {"GetHeight", BitmapHeight, 0}, {nullptr, nullptr, 0}};
 

@@ -41,8 +41,10 @@ TEST(WebViews, EveryViewShowsThePhoneAndItsActionsReachIt) {
   ASSERT_EQ(access("/usr/bin/chromium", X_OK), 0) << "Chromium is missing: run scripts/setup";
   testsupport::web_host web;
   const std::string photo = "/sdcard/DCIM/Camera/IMG_20250101_0000.jpg";
-  std::string photo_bytes(300 * 1024, '\0');
-  for (size_t i = 0; i < photo_bytes.size(); ++i) photo_bytes[i] = static_cast<char>((i * 7 + (i >> 11)) & 0xff);
+  // A real image (a 320 x 240 portable pixmap), so that its thumbnail can be drawn.
+  std::string photo_bytes = "P6\n320 240\n255\n";
+  for (int i = 0; i < 320 * 240; ++i)
+    photo_bytes += {static_cast<char>(i % 320), static_cast<char>(i / 320), static_cast<char>((i * 7) & 0xff)};
   testsupport::write_file(web.phone_dir() + photo, photo_bytes);
 
   std::string why;
@@ -84,6 +86,7 @@ TEST(WebViews, EveryViewShowsThePhoneAndItsActionsReachIt) {
   EXPECT_NE(out.find("contact " + line_after(out, "EDITED ") + " changed to Carla Díaz-Ruiz"), std::string::npos) << out;
   EXPECT_NE(line_after(out, "SAID import-said ").find("import: 2 of 2 contacts added"), std::string::npos) << out;
   EXPECT_NE(line_after(out, "DEVICE ").find("0a1b2c3d"), std::string::npos) << out;
+  EXPECT_EQ(line_after(out, "THUMB "), "96x72") << out;
   EXPECT_NE(out.find("backup: 6"), std::string::npos) << out;
   EXPECT_NE(out.find("[Web] port: '70000' is not a port number"), std::string::npos) << out;
   EXPECT_NE(out.find("settings: 6 saved to config.ini"), std::string::npos) << out;

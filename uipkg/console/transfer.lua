@@ -181,6 +181,19 @@ local function pull_file(source, target, on_end)
   end)
 end
 
+-- Pulls one phone file into target without a progress line (the window's thumbnails);
+-- done(ok) at its end. A failed pull removes what it wrote.
+function M.pull_quietly(source, target, done)
+  init()
+  get:GetFileTask(source, target, function(_, status)
+    if status == Macro.TASK_RUNNING then return end
+    if status == Macro.TASK_DONE then return done(true) end
+    get:ContinueNextTask()
+    os.remove(target)
+    done(false)
+  end)
+end
+
 local function listed_under(listed, folder)
   local prefix = (folder:gsub("/+$", "")) .. "/"
   local under = {}

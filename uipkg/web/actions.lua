@@ -11,6 +11,7 @@ local backup = require("console.backup")
 local bridge = require("console.bridge")
 local devices = require("console.devices")
 local settings = require("web.settings")
+local thumbs = require("web.thumbs")
 local update = require("console.update")
 local text = require("console.text")
 local transfer = require("console.transfer")
@@ -192,6 +193,12 @@ actions["reconnect"] = function(m, done)
     end
   end
   done(false, "no phone " .. text.clean(serial) .. " is attached: plug it in again")
+end
+
+-- A photo's thumbnail: { path, size, date } as the photo list gives them.
+actions["thumb"] = function(m, done)
+  thumbs.offer = M.offer
+  thumbs.get(str(m.path), tonumber(m.size) or 0, tonumber(m.date) or 0, done)
 end
 
 actions["settings"] = function(_, done) done(true, "", { settings = settings.read() }) end

@@ -37,7 +37,8 @@ M.KEYS = {
 
 -- name -> value of every setting ("" when unset), with the program's version.
 function M.read()
-  local out = { version = config.value("Basic", "appver") }
+  -- A program without a recorded version is the first release, as --version says.
+  local out = { version = config.value("Basic", "appver") ~= "" and config.value("Basic", "appver") or "1.0.0.1" }
   for _, k in ipairs(M.KEYS) do out[k.name] = config.value(k.section, k.key) end
   return out
 end

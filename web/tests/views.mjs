@@ -170,6 +170,12 @@ try {
   await page.fill("#photos-view input[type=search]", process.env.PHOTO.split("/").pop());
   await page.waitForFunction(() => document.querySelector("#photos")?.getAttribute("data-total") === "1", null, { timeout: T });
   await page.check(`#photos [data-path="${process.env.PHOTO}"] input[type=checkbox]`);
+  // The photo's thumbnail is drawn from the phone's file.
+  await page.waitForFunction((p) => {
+    const img = document.querySelector(`#photos img[data-thumb="${p}"]`);
+    return img && img.complete && img.naturalWidth > 0;
+  }, process.env.PHOTO, { timeout: T });
+  say(`THUMB ${await page.$eval(`#photos img[data-thumb="${process.env.PHOTO}"]`, (i) => `${i.naturalWidth}x${i.naturalHeight}`)}`);
   await page.fill("#photos-folder", process.env.PC_DIR);
   await page.click("#photos-pull");
   await said("photos-said");

@@ -5,6 +5,7 @@ import { bytes, duration } from "../format";
 import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
+import { Thumb } from "../thumbs";
 import { dateText, Said, Toolbar, useAction } from "../ui";
 
 export type MediaKind = "music" | "photos" | "videos";
@@ -90,9 +91,13 @@ export function MediaView(props: { link: Link; kind: MediaKind; folder: string; 
         render={(m) => (
           <div class="row" data-path={m.path}>
             <input type="checkbox" checked={chosen.has(m.path)} onChange={() => toggle(m.path)} aria-label={T.media.choose(m.name)} />
-            <span class={`avatar media-${kind}`} aria-hidden="true">
-              {kind === "music" ? "♪" : kind === "photos" ? "▣" : "▶"}
-            </span>
+            {kind === "photos" ? (
+              <Thumb link={link} path={m.path} size={m.size} date={m.date} fallback="▣" />
+            ) : (
+              <span class={`avatar media-${kind}`} aria-hidden="true">
+                {kind === "music" ? "♪" : "▶"}
+              </span>
+            )}
             <span class="row-main">
               <span class="row-title">
                 {m.name}

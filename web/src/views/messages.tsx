@@ -87,7 +87,7 @@ export function MessagesView(props: { link: Link; compose?: string }) {
               rowHeight={60}
               empty={T.messages.noneFound}
               render={(m) => (
-                <button type="button" class="row-button" data-sms={m.id} onClick={() => choose({ thread: m.thread, number: m.number, text: m.text, date: m.date, count: 0, unread: 0, sent: m.sent })}>
+                <button type="button" class="row-button found" data-sms={m.id} onClick={() => choose({ thread: m.thread, number: m.number, text: m.text, date: m.date, count: 0, unread: 0, sent: m.sent })}>
                   <span class="row-title">{m.number}</span>
                   <span class="row-sub">{m.text}</span>
                 </button>

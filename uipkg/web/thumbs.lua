@@ -1,0 +1,85 @@
+-- Thumbnails of the phone's photos for the window. The agent has none to give, so a photo
+-- is pulled into the temporary folder and drawn small on the PC; the result is kept in the
+-- profile folder under a name made of the photo's path, size and date, so a photo that
+-- changed on the phone gets a new one. At most RUNNING photos are pulled at a time; the
+-- page asks only for the rows it shows.
+local transfer = require("console.transfer")
+
+local M = {}
+
+local app = GetObject("AppHelp.Object")
+local icons = GetObject("IconManager.Manager")
+local files = require("console.local_files")
+
+M.SIZE = 96
+M.RUNNING = 4
+
+local running, waiting = 0, {}
+local offered = {}  -- cache file -> url the pages know it by
+
+-- Two FNV-1a hashes of the text, as 16 hex digits.
+local function key_of(text)
+  local a, b = 2166136261, 84696351
+  for i = 1, #text do
+    local c = text:byte(i)
+    a = bit.tobit(bit.bxor(a, c) * 16777619)
+    b = bit.tobit(bit.bxor(b, c) * 16777619)
+  end
+  return bit.tohex(a) .. bit.tohex(b)
+end
+
+local dirs = GetObject("kit.filesystem.dir_utility")
+
+-- The cache folder in the profile folder (made when missing); nil when it cannot be made.
+local function folder()
+  local f = app:GetProfileDir() .. "thumbs"
+  if files.is_folder(f) or dirs:make_dir_tree(f) then return f end
+end
+
+local function offer(cache, done)
+  if not offered[cache] then offered[cache] = M.offer(cache, "thumb.bmp") end
+  if not offered[cache] then return done(false, "the thumbnail cannot be offered to the window") end
+  done(true, "", { url = offered[cache] })
+end
+
+local start
+
+local function finished()
+  running = running - 1
+  local next_one = table.remove(waiting, 1)
+  if next_one then start(next_one) end
+end
+
+start = function(job)
+  running = running + 1
+  local pulled = job.cache .. ".pulled"
+  transfer.pull_quietly(job.path, pulled, function(ok)
+    if not ok then
+      finished()
+      return job.done(false, "the photo could not be copied from the phone")
+    end
+    local queued = icons:MakeThumbnail(pulled, job.cache, M.SIZE, function(result)
+      os.remove(pulled)
+      finished()
+      if result ~= 0 then return job.done(false, "the photo could not be drawn small") end
+      offer(job.cache, job.done)
+    end)
+    if not queued then
+      os.remove(pulled)
+      finished()
+      job.done(false, "the photo could not be drawn small")
+    end
+  end)
+end
+
+-- The thumbnail of a phone photo; done(ok, line, { url = ... }).
+function M.get(path, size, date, done)
+  local dir = folder()
+  if not dir then return done(false, "the profile folder has no room for thumbnails") end
+  local cache = string.format("%s/%s.bmp", dir, key_of(path .. "\0" .. tostring(size) .. "\0" .. tostring(date)))
+  if files.exists(cache) then return offer(cache, done) end
+  local job = { path = path, cache = cache, done = done }
+  if running < M.RUNNING then start(job) else waiting[#waiting + 1] = job end
+end
+
+return M
