@@ -13,6 +13,7 @@ local devices = require("console.devices")
 local settings = require("web.settings")
 local thumbs = require("web.thumbs")
 local update = require("console.update")
+local files = require("console.local_files")
 local text = require("console.text")
 local transfer = require("console.transfer")
 
@@ -123,6 +124,17 @@ actions["pull"] = function(m, done)
   local problem = transfer.pull(paths, folder)
   if problem then return done(false, problem) end
   done(true, string.format("pulling %d file%s into %s", #paths, #paths == 1 and "" or "s", folder))
+end
+
+-- Opens the folder that holds a download in the desktop's file manager.
+actions["open-folder"] = function(m, done)
+  local folder = (str(m.path):match("^(.*)/[^/]*$"))
+  if not folder or folder == "" or not files.is_folder(folder) then
+    return done(false, "open: the folder of " .. text.clean(str(m.path)) .. " is not there any more")
+  end
+  -- The desktop's opener gives no answer: the line says what was asked of it.
+  shell:OpenDir(folder)
+  done(true, "asked the desktop to show " .. folder)
 end
 
 actions["choose-folder"] = function(m, done)

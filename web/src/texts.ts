@@ -111,6 +111,8 @@ export const T = {
     none: "No downloads.",
     stop: "Stop",
     resume: "Resume",
+    openFolder: "Open folder",
+    openFolderOf: (name: string) => `Open folder of ${name}`,
     cancel: "Cancel",
     cancelOne: (name: string) => `Cancel ${name} and delete what arrived?`,
     state: (state: string, lastRun: boolean) => (lastRun ? `${state} (last run)` : state),

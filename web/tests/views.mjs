@@ -164,6 +164,7 @@ try {
   say(`ROWS music ${await page.getAttribute("#music", "data-total")} drawn ${await rows("music")}`);
   await page.click("#music [data-path] .link-button");
   await said("music-said");
+  await shot("music");
   await a11y("music");
   await open("photos");
   await ready("photos");
@@ -186,6 +187,7 @@ try {
   say("PULLED");
   await open("videos");
   await ready("videos");
+  await shot("videos");
   say(`ROWS videos ${await page.getAttribute("#videos", "data-total")} drawn ${await rows("videos")}`);
   await a11y("videos");
 
@@ -244,6 +246,7 @@ try {
   await open("devices");
   await page.waitForSelector("#devices [data-state=connected]", { timeout: T });
   say(`DEVICE ${(await page.textContent("#devices [data-serial] .transfer-label")).trim()}`);
+  await shot("devices");
   await a11y("devices");
 
   // Backup and settings: a backup made and listed, a wrong setting refused, good ones
@@ -269,9 +272,24 @@ try {
   say(`SAID update-said ${await current("update-said")}`);
   await page.click("#update-dialog button[type=submit]");
 
-  // The dark theme at the smallest window size.
-  await page.setViewportSize({ width: 800, height: 600 });
+  // The "To" field suggests the contacts that match what is typed.
+  await open("messages");
+  await page.fill("#compose-number", "Bob");
+  await page.waitForFunction(() => document.querySelectorAll("#compose-contacts option").length >= 2, null, { timeout: T });
+  say(`PICKS ${await page.$$eval("#compose-contacts option", (os) => os.map((o) => o.textContent).join(","))}`);
+
+  // From the smallest window (dark) to 4K, no view needs a sideways scroll bar.
   await page.emulateMedia({ colorScheme: "dark" });
+  const all = ["messages", "contacts", "apps", "photos", "files", "downloads", "devices", "settings"];
+  for (const [width, height, sections] of [[800, 600, all], [3840, 2160, ["messages", "contacts", "settings"]]]) {
+    await page.setViewportSize({ width, height });
+    for (const section of sections) {
+      await open(section);
+      const wide = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
+      if (wide > 0) problems.push(`${section} at ${width}x${height} is ${wide} px too wide`);
+    }
+  }
+  await page.setViewportSize({ width: 800, height: 600 });
   await open("messages");
   await shot("messages-dark-800");
 

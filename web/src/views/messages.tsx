@@ -1,9 +1,10 @@
 // Messages: the conversations (newest first), one conversation as bubbles, a search over
 // every message, and a form to write one. The phone's agent may only open its messaging
 // app with the text; the answer says so.
-import { useState } from "preact/hooks";
+import { useEffect, useState } from "preact/hooks";
 import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
+import { list, type Rows } from "../protocol";
 import { T } from "../texts";
 import { ConfirmButton, dateText, save, Said, Toolbar, useAction } from "../ui";
 
@@ -28,6 +29,34 @@ interface Sms {
   text: string;
 }
 
+interface Contact {
+  id: string;
+  name: string;
+  number: string;
+}
+
+// The contacts whose name or number holds what was typed in the "To" field (a few, for the
+// field's suggestions).
+function useContactPicks(link: Link, typed: string): Contact[] {
+  const [picks, setPicks] = useState<Contact[]>([]);
+  const query = typed.trim();
+  useEffect(() => {
+    if (query === "") return setPicks([]);
+    link.send({ type: "list", list: "contacts" });
+    let current = true;
+    const timer = window.setTimeout(() => {
+      link.ask<Rows<Contact>>({ type: "rows", list: "contacts", offset: 0, count: 8, query }).then((r) => {
+        if (current && r.type === "rows") setPicks(list<Contact>(r.rows));
+      });
+    }, 150);
+    return () => {
+      current = false;
+      clearTimeout(timer);
+    };
+  }, [query]);
+  return picks;
+}
+
 export function MessagesView(props: { link: Link; compose?: string }) {
   const { link } = props;
   const [query, setQuery] = useState("");
@@ -39,6 +68,7 @@ export function MessagesView(props: { link: Link; compose?: string }) {
   const found = useRows<Sms>(link, searching ? "sms" : "", ["sms"], { query: query.trim(), sort: "date", desc: true });
   const thread = useRows<Sms>(link, open ? "sms" : "", ["sms"], { thread: open?.thread ?? -1, sort: "date" });
   const act = useAction(link);
+  const picks = useContactPicks(link, number);
 
   const choose = (t: Thread) => {
     setOpen(t);
@@ -151,8 +181,16 @@ export function MessagesView(props: { link: Link; compose?: string }) {
           )}
           <form class="compose" onSubmit={sendSms} aria-label={T.messages.compose}>
             <label>
-              {T.messages.to} <input id="compose-number" value={number} onInput={(e) => setNumber(e.currentTarget.value)} inputMode="tel" />
+              {T.messages.to}{" "}
+              <input id="compose-number" value={number} onInput={(e) => setNumber(e.currentTarget.value)} inputMode="tel" list="compose-contacts" autoComplete="off" />
             </label>
+            <datalist id="compose-contacts">
+              {picks.map((c) => (
+                <option key={c.id} value={c.number}>
+                  {c.name}
+                </option>
+              ))}
+            </datalist>
             <label class="grow">
               {T.messages.text}{" "}
               <textarea id="compose-text" rows={2} value={body} onInput={(e) => setBody(e.currentTarget.value)} />
