@@ -10,6 +10,7 @@ local agent = require("console.agent")
 local backup = require("console.backup")
 local bridge = require("console.bridge")
 local devices = require("console.devices")
+local downloads = require("console.downloads")
 local settings = require("web.settings")
 local thumbs = require("web.thumbs")
 local update = require("console.update")
@@ -126,11 +127,17 @@ actions["pull"] = function(m, done)
   done(true, string.format("pulling %d file%s into %s", #paths, #paths == 1 and "" or "s", folder))
 end
 
--- Opens the folder that holds a download in the desktop's file manager.
+-- Opens the folder that holds a download (by its id: the page names no local path) in the
+-- desktop's file manager.
 actions["open-folder"] = function(m, done)
-  local folder = (str(m.path):match("^(.*)/[^/]*$"))
+  local path
+  for _, d in ipairs(downloads.list()) do
+    if d.id == tonumber(m.id) then path = d.path end
+  end
+  if not path then return done(false, "no download " .. text.clean(str(m.id)) .. " ('downloads' lists them)") end
+  local folder = path:match("^(.*)/[^/]*$")
   if not folder or folder == "" or not files.is_folder(folder) then
-    return done(false, "open: the folder of " .. text.clean(str(m.path)) .. " is not there any more")
+    return done(false, "open: the folder of " .. path .. " is not there any more")
   end
   -- The desktop's opener gives no answer: the line says what was asked of it.
   shell:OpenDir(folder)
@@ -209,6 +216,8 @@ end
 
 -- A photo's thumbnail: { path, size, date } as the photo list gives them.
 actions["thumb"] = function(m, done)
+  local problem = transfer.phone_path_problem(str(m.path))
+  if problem then return done(false, "thumbnail: " .. problem) end
   thumbs.offer = M.offer
   thumbs.get(str(m.path), tonumber(m.size) or 0, tonumber(m.date) or 0, done)
 end

@@ -55,7 +55,7 @@ export function DownloadsView(props: { link: Link; downloads: Download[] }) {
               <progress class="bar" value={d.size > 0 ? d.done : undefined} max={d.size > 0 ? d.size : undefined} aria-label={d.name} />
               <div class="row-actions">
                 <span class="muted grow">{d.path}</span>
-                <button type="button" class="link-button" onClick={() => act.run("open-folder", { path: d.path })} aria-label={T.downloads.openFolderOf(d.name)}>
+                <button type="button" class="link-button" onClick={() => act.run("open-folder", { id: d.id })} aria-label={T.downloads.openFolderOf(d.name)}>
                   {T.downloads.openFolder}
                 </button>
                 {running && !d.last_run ? (
