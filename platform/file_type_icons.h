@@ -32,6 +32,11 @@ enum class pixel_order { bgra_premultiplied, argb_network };
 bool decode_icon_file(const std::string& file, int size, icon_image& out,
                       pixel_order order = pixel_order::bgra_premultiplied);
 
+// An image file drawn at size x size pixels at most (keeping its aspect) and encoded as a
+// small picture file for a browser: JPEG where the decoder can write it, else PNG. format
+// is "jpeg" or "png"; false when the image cannot be decoded or encoded.
+bool encode_thumbnail(const std::string& file, int size, std::string& bytes, std::string& format);
+
 // The width and height an image file has of itself; false when it is no image.
 bool image_file_size(const std::string& file, int& width, int& height);
 

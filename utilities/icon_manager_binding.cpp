@@ -46,7 +46,7 @@ int BitmapHeight(lua_State* L) {
 }
 
 // MakeThumbnail(image, out, size[, function]) -> true once queued: decodes the image file
-// at size x size pixels at most on the thread pool and writes it to out as a BMP; the
+// at size x size pixels at most on the thread pool and writes it to out as a JPEG; the
 // function later receives 0, or 1 when the image could not be decoded or written.
 int MakeThumbnail(lua_State* L) {
   if (!kit::script::self<CLuaIconManager>(L)) return 0;

@@ -4,6 +4,7 @@
 #include <gio/gio.h>
 
 #include <cstring>
+#include <string_view>
 #include <fstream>
 
 #include "platform/icon_theme_lookup.h"
@@ -94,6 +95,32 @@ bool decode_icon_file(const std::string& file, int size, icon_image& out, pixel_
       }
     }
     ok = true;
+  }
+  LAZY_GLIB(g_object_unref)(pixbuf);
+  return ok;
+}
+
+bool encode_thumbnail(const std::string& file, int size, std::string& bytes, std::string& format) {
+  if (size <= 0 || size > 1024 || !lazy::available(lazy::library::glib_icons)) return false;
+  GError* error = nullptr;
+  GdkPixbuf* pixbuf = LAZY_GLIB(gdk_pixbuf_new_from_file_at_size)(file.c_str(), size, size, &error);
+  if (error) LAZY_GLIB(g_error_free)(error);
+  if (!pixbuf) return false;
+  bool ok = false;
+  for (const char* type : {"jpeg", "png"}) {
+    char* keys[] = {const_cast<char*>(std::string_view(type) == "jpeg" ? "quality" : "compression"), nullptr};
+    char* values[] = {const_cast<char*>(std::string_view(type) == "jpeg" ? "85" : "9"), nullptr};
+    gchar* buffer = nullptr;
+    gsize length = 0;
+    error = nullptr;
+    if (LAZY_GLIB(gdk_pixbuf_save_to_bufferv)(pixbuf, &buffer, &length, type, keys, values, &error) && buffer) {
+      bytes.assign(buffer, length);
+      format = type;
+      ok = true;
+    }
+    if (error) LAZY_GLIB(g_error_free)(error);
+    if (buffer) LAZY_GLIB(g_free)(buffer);
+    if (ok) break;
   }
   LAZY_GLIB(g_object_unref)(pixbuf);
   return ok;

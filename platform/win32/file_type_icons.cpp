@@ -72,4 +72,8 @@ bool shell_type_icon(const std::string& file_name, int size, icon_image& out) {
   return any;
 }
 
+// Thumbnails are not encoded here yet (a Windows encoder would be WIC's); callers show a
+// generic picture instead.
+bool encode_thumbnail(const std::string&, int, std::string&, std::string&) { return false; }
+
 } // namespace kit::platform::icons

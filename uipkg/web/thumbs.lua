@@ -37,7 +37,7 @@ local function folder()
 end
 
 local function offer(cache, done)
-  if not offered[cache] then offered[cache] = M.offer(cache, "thumb.bmp") end
+  if not offered[cache] then offered[cache] = M.offer(cache, "thumb.jpg") end
   if not offered[cache] then return done(false, "the thumbnail cannot be offered to the window") end
   done(true, "", { url = offered[cache] })
 end
@@ -76,7 +76,7 @@ end
 function M.get(path, size, date, done)
   local dir = folder()
   if not dir then return done(false, "the profile folder has no room for thumbnails") end
-  local cache = string.format("%s/%s.bmp", dir, key_of(path .. "\0" .. tostring(size) .. "\0" .. tostring(date)))
+  local cache = string.format("%s/%s.jpg", dir, key_of(path .. "\0" .. tostring(size) .. "\0" .. tostring(date)))
   if files.exists(cache) then return offer(cache, done) end
   local job = { path = path, cache = cache, done = done }
   if running < M.RUNNING then start(job) else waiting[#waiting + 1] = job end
