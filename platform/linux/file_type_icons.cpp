@@ -61,11 +61,20 @@ std::string desktop_entry_icon(const std::string& path) {
   return "";
 }
 
-bool decode_icon_file(const std::string& file, int size, icon_image& out, pixel_order order) {
-  if (size <= 0 || size > 1024 || !lazy::available(lazy::library::glib_icons)) return false;
+namespace {
+// An image file decoded at size x size pixels at most, keeping its aspect; null when it
+// cannot be (the caller unrefs it).
+GdkPixbuf* load_at_size(const std::string& file, int size) {
+  if (size <= 0 || size > 1024 || !lazy::available(lazy::library::glib_icons)) return nullptr;
   GError* error = nullptr;
   GdkPixbuf* pixbuf = LAZY_GLIB(gdk_pixbuf_new_from_file_at_size)(file.c_str(), size, size, &error);
   if (error) LAZY_GLIB(g_error_free)(error);
+  return pixbuf;
+}
+} // namespace
+
+bool decode_icon_file(const std::string& file, int size, icon_image& out, pixel_order order) {
+  GdkPixbuf* pixbuf = load_at_size(file, size);
   if (!pixbuf) return false;
   bool ok = false;
   int w = LAZY_GLIB(gdk_pixbuf_get_width)(pixbuf), h = LAZY_GLIB(gdk_pixbuf_get_height)(pixbuf);
@@ -101,18 +110,16 @@ bool decode_icon_file(const std::string& file, int size, icon_image& out, pixel_
 }
 
 bool encode_thumbnail(const std::string& file, int size, std::string& bytes, std::string& format) {
-  if (size <= 0 || size > 1024 || !lazy::available(lazy::library::glib_icons)) return false;
-  GError* error = nullptr;
-  GdkPixbuf* pixbuf = LAZY_GLIB(gdk_pixbuf_new_from_file_at_size)(file.c_str(), size, size, &error);
-  if (error) LAZY_GLIB(g_error_free)(error);
+  GdkPixbuf* pixbuf = load_at_size(file, size);
   if (!pixbuf) return false;
   bool ok = false;
   for (const char* type : {"jpeg", "png"}) {
-    char* keys[] = {const_cast<char*>(std::string_view(type) == "jpeg" ? "quality" : "compression"), nullptr};
-    char* values[] = {const_cast<char*>(std::string_view(type) == "jpeg" ? "85" : "9"), nullptr};
+    const bool jpeg = std::string_view(type) == "jpeg";
+    char* keys[] = {const_cast<char*>(jpeg ? "quality" : "compression"), nullptr};
+    char* values[] = {const_cast<char*>(jpeg ? "85" : "9"), nullptr};
     gchar* buffer = nullptr;
     gsize length = 0;
-    error = nullptr;
+    GError* error = nullptr;
     if (LAZY_GLIB(gdk_pixbuf_save_to_bufferv)(pixbuf, &buffer, &length, type, keys, values, &error) && buffer) {
       bytes.assign(buffer, length);
       format = type;

@@ -38,7 +38,7 @@ local say = commands.report
 -- Asks the agent for a change answered with one status frame: done(true, yes) for status
 -- 1, done(false, no) for any other record; an agent that does not answer gets request()'s
 -- own line.
-local function change(kind, args, yes, no, done)
+function M.change(kind, args, yes, no, done)
   local answered = false
   agent.request(kind, args, function(status)
     if answered or status == Macro.LIST_END then return end
@@ -46,6 +46,7 @@ local function change(kind, args, yes, no, done)
     if status == 1 then done(true, yes) else done(false, no) end
   end, function(line) if not answered then done(false, line) end end, true)
 end
+local change = M.change
 
 -- Sends an SMS from the phone. Status 1: the agent sent it and returns the stored message;
 -- status 0: the phone's messaging app opened with the text and waits for the user; no

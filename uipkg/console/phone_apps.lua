@@ -1,10 +1,10 @@
 -- install and uninstall: apps put on the phone through the debug bridge from a local .apk,
 -- and removed through the agent by their package name.
-local agent = require("console.agent")
 local bridge = require("console.bridge")
 local commands = require("console.commands")
 local files = require("console.local_files")
 local devices = require("console.devices")
+local phone = require("console.phone_actions")
 
 local M = {}
 
@@ -34,13 +34,8 @@ end
 
 -- Removes an app by its package name; done(ok, line).
 function M.uninstall(package, done)
-  local answered = false
-  agent.request(UNINSTALL, { package }, function(status)
-    if answered or status == Macro.LIST_END then return end
-    answered = true
-    if status == 1 then return done(true, "uninstalled " .. package) end
-    done(false, "no app " .. package .. " on the phone: 'apps all' lists the packages")
-  end, function(line) if not answered then done(false, line) end end, true)
+  phone.change(UNINSTALL, { package }, "uninstalled " .. package,
+    "no app " .. package .. " on the phone: 'apps all' lists the packages", done)
 end
 
 local say = commands.report

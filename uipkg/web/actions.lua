@@ -39,57 +39,53 @@ local function command(name, words, done)
   done(ok, table.concat(lines, "\n"))
 end
 
+-- The end of a change: on_ok() when the phone made it (the window's copy of the list
+-- follows), always() in any case, then done with the console's line.
+local function and_then(done, on_ok, always)
+  return function(ok, line)
+    if always then always() end
+    if ok then on_ok() end
+    done(ok, line)
+  end
+end
+
 -- Each action: fn(m, done, client) with m the page's message.
 local actions = {}
 
 actions["contact-add"] = function(m, done)
   local name, number = text.clean(str(m.name)), text.clean(str(m.number))
-  phone.add_contact(name, number, function(ok, line)
-    -- The agent's reply names no id: the list is read again to show the new contact.
-    if ok then lists.load("contacts", true) end
-    done(ok, line)
-  end)
+  -- The agent's reply names no id: the list is read again to show the new contact.
+  phone.add_contact(name, number, and_then(done, function() lists.load("contacts", true) end))
 end
 
 actions["contact-delete"] = function(m, done)
   local id = str(m.id)
-  phone.delete_contact(id, function(ok, line)
-    if ok then lists.remove("contacts", function(r) return r.id == id end) end
-    done(ok, line)
-  end)
+  phone.delete_contact(id, and_then(done, function() lists.remove("contacts", function(r) return r.id == id end) end))
 end
 
 actions["sms-send"] = function(m, done)
-  phone.send_sms(text.clean(str(m.number)), str(m.text), function(ok, line)
-    if ok then lists.load("sms", true) end
-    done(ok, line)
-  end)
+  phone.send_sms(text.clean(str(m.number)), str(m.text), and_then(done, function() lists.load("sms", true) end))
 end
 
 actions["sms-delete"] = function(m, done)
   local id = tonumber(m.id)
   if not id then return done(false, "delete-sms: no message chosen") end
-  phone.delete_sms(id, function(ok, line)
-    if ok then lists.remove("sms", function(r) return r.id == id end) end
-    done(ok, line)
-  end)
+  phone.delete_sms(id, and_then(done, function() lists.remove("sms", function(r) return r.id == id end) end))
 end
 
 actions["thread-read"] = function(m, done)
   local thread = tonumber(m.thread)
   if not thread then return done(false, "read: no thread chosen") end
-  phone.mark_read(thread, function(ok, line)
-    if ok then lists.update("sms", function(r) return r.thread == thread end, function(r) r.read = true end) end
-    done(ok, line)
-  end)
+  phone.mark_read(thread, and_then(done, function()
+    lists.update("sms", function(r) return r.thread == thread end, function(r) r.read = true end)
+  end))
 end
 
 actions["app-uninstall"] = function(m, done)
   local package = str(m.package)
-  apps.uninstall(package, function(ok, line)
-    if ok then lists.remove("apps", function(r) return r.package == package end) end
-    done(ok, line)
-  end)
+  apps.uninstall(package, and_then(done, function()
+    lists.remove("apps", function(r) return r.package == package end)
+  end))
 end
 
 -- Installs an .apk the page uploaded (see the controller's uploads).
@@ -102,19 +98,14 @@ actions["app-install"] = function(m, done, client)
     os.remove(u.path)
     return done(false, "install: cannot prepare " .. text.clean(u.name) .. " in the temporary folder")
   end
-  apps.install(path, function(ok, line)
-    os.remove(path)
-    if ok then lists.load("apps", true) end
-    done(ok, line)
-  end)
+  apps.install(path, and_then(done, function() lists.load("apps", true) end, function() os.remove(path) end))
 end
 
 actions["ringtone"] = function(m, done)
   local path = str(m.path)
-  phone.set_ringtone(path, function(ok, line)
-    if ok then lists.update("music", function() return true end, function(r) r.ring = r.path == path end) end
-    done(ok, line)
-  end)
+  phone.set_ringtone(path, and_then(done, function()
+    lists.update("music", function() return true end, function(r) r.ring = r.path == path end)
+  end))
 end
 
 -- Pulls the chosen phone paths into a local folder; the transfers show their progress.
@@ -218,8 +209,7 @@ end
 actions["thumb"] = function(m, done)
   local problem = transfer.phone_path_problem(str(m.path))
   if problem then return done(false, "thumbnail: " .. problem) end
-  thumbs.offer = M.offer
-  thumbs.get(str(m.path), tonumber(m.size) or 0, tonumber(m.date) or 0, done)
+  thumbs.get(str(m.path), tonumber(m.size) or 0, tonumber(m.date) or 0, M.offer, done)
 end
 
 actions["settings"] = function(_, done) done(true, "", { settings = settings.read() }) end

@@ -36,8 +36,9 @@ local function folder()
   if files.is_folder(f) or dirs:make_dir_tree(f) then return f end
 end
 
-local function offer(cache, done)
-  if not offered[cache] then offered[cache] = M.offer(cache, "thumb.jpg") end
+local function offer(job)
+  local cache, done = job.cache, job.done
+  if not offered[cache] then offered[cache] = job.offer(cache, "thumb.jpg") end
   if not offered[cache] then return done(false, "the thumbnail cannot be offered to the window") end
   done(true, "", { url = offered[cache] })
 end
@@ -62,7 +63,7 @@ start = function(job)
       os.remove(pulled)
       finished()
       if result ~= 0 then return job.done(false, "the photo could not be drawn small") end
-      offer(job.cache, job.done)
+      offer(job)
     end)
     if not queued then
       os.remove(pulled)
@@ -72,13 +73,14 @@ start = function(job)
   end)
 end
 
--- The thumbnail of a phone photo; done(ok, line, { url = ... }).
-function M.get(path, size, date, done)
+-- The thumbnail of a phone photo, made available to the pages by offer(file, name) -> url;
+-- done(ok, line, { url = ... }).
+function M.get(path, size, date, offer_file, done)
   local dir = folder()
   if not dir then return done(false, "the profile folder has no room for thumbnails") end
   local cache = string.format("%s/%s.jpg", dir, key_of(path .. "\0" .. tostring(size) .. "\0" .. tostring(date)))
-  if files.exists(cache) then return offer(cache, done) end
-  local job = { path = path, cache = cache, done = done }
+  local job = { path = path, cache = cache, done = done, offer = offer_file }
+  if files.exists(cache) then return offer(job) end
   if running < M.RUNNING then start(job) else waiting[#waiting + 1] = job end
 end
 

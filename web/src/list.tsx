@@ -10,14 +10,8 @@ import { T } from "./texts";
 const PAGE = 100;
 const OVERSCAN = 8;
 
-export interface ListParams {
-  query?: string;
-  thread?: number;
-  initial?: string;
-  folder?: string;
-  sort?: string;
-  desc?: boolean;
-}
+// What a list view asks of its list besides the page: search, thread, initial, folder, order.
+export type ListParams = Omit<RowsQuery, "list" | "offset" | "count">;
 
 export interface ListView<R> {
   total: number;

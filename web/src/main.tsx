@@ -280,8 +280,8 @@ function App() {
   // files view go to the folder shown, anything else to the transfers' phone folder.
   const dropped = (files: FileList) => {
     const all = Array.from(files);
-    if (sectionRef.current === "apps") return installer.install(all);
-    if (sectionRef.current === "contacts") return importer.importFiles(all);
+    if (sectionRef.current === "apps") return installer.send(all);
+    if (sectionRef.current === "contacts") return importer.send(all);
     if (sectionRef.current === "files") return send(all, phoneFolder);
     send(all);
   };

@@ -26,6 +26,54 @@ export function useAction(link: Link) {
   return { run, outcome, busy, setOutcome };
 }
 
+// Files the page holds, each sent to the program's upload URL and then handed to action
+// ({ upload: id }); refuse(file) names a file that must not be sent, with the reason.
+export function useUploadAction(
+  link: Link,
+  uploadUrl: () => string,
+  action: string,
+  sending: (name: string) => string,
+  refuse: (file: File) => string | undefined = () => undefined,
+) {
+  const act = useAction(link);
+  const send = async (files: File[]) => {
+    for (const file of files) {
+      const why = refuse(file);
+      if (why) {
+        act.setOutcome({ ok: false, text: why });
+        continue;
+      }
+      act.setOutcome({ ok: true, text: sending(file.name) });
+      try {
+        const id = await upload(uploadUrl(), file, () => {});
+        await act.run(action, { upload: id });
+      } catch (e) {
+        act.setOutcome({ ok: false, text: `${file.name}: ${(e as Error).message}` });
+      }
+    }
+  };
+  return { send, act };
+}
+
+// A set of chosen keys (paths) with a toggle, for lists with check boxes.
+export function useChoice() {
+  const [chosen, setChosen] = useState<Set<string>>(new Set());
+  const toggle = (key: string) =>
+    setChosen((old) => {
+      const next = new Set(old);
+      if (next.has(key)) next.delete(key);
+      else next.add(key);
+      return next;
+    });
+  return { chosen, toggle, clear: () => setChosen(new Set()) };
+}
+
+// Asks the program to write the phone's SMS or contacts as CSV and saves what it offers.
+export async function exportCsv(act: ReturnType<typeof useAction>, what: "sms" | "contacts") {
+  const reply = await act.run("export", { what });
+  if (reply.ok && reply.url) save(reply.url, `${what}.csv`);
+}
+
 export function Said(props: { outcome: Outcome | null; id?: string }) {
   if (!props.outcome) return null;
   return (

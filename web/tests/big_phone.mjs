@@ -6,7 +6,7 @@
 // prints "FAIL ..." and exits 1.
 //
 // Environment: WEB_URL, SHOT_DIR, CHROMIUM.
-import { chromium } from "playwright-core";
+import { drive } from "./browser.mjs";
 import { join } from "node:path";
 
 const url = process.env.WEB_URL;
@@ -19,13 +19,7 @@ const VIEWS = [
   { section: "photos", list: "photos" },
 ];
 
-let browser;
-try {
-  browser = await chromium.launch({
-    executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-    headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"],
-  });
+await drive(async (browser) => {
   const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
   const page = await context.newPage();
   await page.goto(url);
@@ -63,10 +57,4 @@ try {
   // The host's memory is read with every list open; the test says when it is done.
   await new Promise((resolve) => process.stdin.once("data", resolve));
   say("DONE");
-  await browser.close();
-  process.exit(0);
-} catch (e) {
-  say("FAIL " + (e && e.stack ? e.stack.split("\n").slice(0, 3).join(" ") : String(e)));
-  if (browser) await browser.close().catch(() => {});
-  process.exit(1);
-}
+});

@@ -6,7 +6,7 @@
 //
 // Environment: WEB_URL (the opening link), SHOT_DIR (screenshots), PC_DIR (the local folder
 // pulls go to), APK_FILE (an .apk to install), PHOTO (a phone path to pull), CHROMIUM.
-import { chromium } from "playwright-core";
+import { drive } from "./browser.mjs";
 import { mkdirSync, readFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { join } from "node:path";
@@ -19,13 +19,7 @@ const T = 60000;
 mkdirSync(shots, { recursive: true });
 const say = (line) => console.log(line.replace(/[\r\n]+/g, " / "));
 
-let browser;
-try {
-  browser = await chromium.launch({
-    executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-    headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"],
-  });
+await drive(async (browser) => {
   // The page forbids inline scripts; the checker is put into the page by the test alone.
   const context = await browser.newContext({ viewport: { width: 1100, height: 720 }, colorScheme: "light", acceptDownloads: true, bypassCSP: true });
   const page = await context.newPage();
@@ -295,14 +289,4 @@ try {
 
   if (problems.length) throw new Error("problems: " + problems.join(" / "));
   say("DONE");
-  await browser.close();
-  process.exit(0);
-} catch (e) {
-  try {
-    const pages = browser ? browser.contexts()[0].pages() : [];
-    if (pages.length) say("DEBUG " + (await pages[0].$eval("main", (el) => el.innerHTML)).slice(0, 3000));
-  } catch {}
-  say("FAIL " + (e && e.stack ? e.stack.split("\n").slice(0, 3).join(" ") : String(e)));
-  if (browser) await browser.close().catch(() => {});
-  process.exit(1);
-}
+});

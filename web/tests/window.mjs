@@ -6,7 +6,7 @@
 //
 // Environment: WEB_URL (the opening link), DROP_FILE (a local file to send), SHOT_DIR
 // (screenshots), CHROMIUM (default /usr/bin/chromium).
-import { chromium } from "playwright-core";
+import { drive } from "./browser.mjs";
 import { mkdirSync } from "node:fs";
 import { join } from "node:path";
 
@@ -17,13 +17,7 @@ const T = 60000;
 mkdirSync(shots, { recursive: true });
 
 const say = (line) => console.log(line);
-let browser;
-try {
-  browser = await chromium.launch({
-    executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-    headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"],
-  });
+await drive(async (browser) => {
   const context = await browser.newContext({ viewport: { width: 1000, height: 640 }, colorScheme: "light" });
   const page = await context.newPage();
   const problems = [];
@@ -117,10 +111,4 @@ try {
 
   if (problems.length) throw new Error("page errors: " + problems.join(" / "));
   say("DONE");
-  await browser.close();
-  process.exit(0);
-} catch (e) {
-  say("FAIL " + (e && e.stack ? e.stack.split("\n").slice(0, 3).join(" ") : String(e)));
-  if (browser) await browser.close().catch(() => {});
-  process.exit(1);
-}
+});

@@ -5,7 +5,7 @@ import { bytes } from "../format";
 import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
-import { ConfirmButton, Said, Toolbar, upload, useAction } from "../ui";
+import { ConfirmButton, Said, Toolbar, useAction, useUploadAction } from "../ui";
 
 interface App {
   name: string;
@@ -17,23 +17,9 @@ interface App {
 
 // Installs .apk files through the upload URL: each is sent, then installed.
 export function useInstaller(link: Link, uploadUrl: () => string) {
-  const act = useAction(link);
-  const install = async (files: File[]) => {
-    for (const file of files) {
-      if (!file.name.toLowerCase().endsWith(".apk")) {
-        act.setOutcome({ ok: false, text: T.apps.notApk(file.name) });
-        continue;
-      }
-      act.setOutcome({ ok: true, text: T.apps.sending(file.name) });
-      try {
-        const id = await upload(uploadUrl(), file, () => {});
-        await act.run("app-install", { upload: id });
-      } catch (e) {
-        act.setOutcome({ ok: false, text: `${file.name}: ${(e as Error).message}` });
-      }
-    }
-  };
-  return { install, act };
+  return useUploadAction(link, uploadUrl, "app-install", T.apps.sending, (file) =>
+    file.name.toLowerCase().endsWith(".apk") ? undefined : T.apps.notApk(file.name),
+  );
 }
 
 export function AppsView(props: { link: Link; installer: ReturnType<typeof useInstaller> }) {
@@ -57,7 +43,7 @@ export function AppsView(props: { link: Link; installer: ReturnType<typeof useIn
         </Toolbar>
       </div>
       <p class="muted">{T.apps.hint}</p>
-      <input id="apk-input" ref={input} type="file" accept=".apk" multiple hidden onChange={(e) => installer.install(Array.from(e.currentTarget.files ?? []))} />
+      <input id="apk-input" ref={input} type="file" accept=".apk" multiple hidden onChange={(e) => installer.send(Array.from(e.currentTarget.files ?? []))} />
       <Said outcome={installer.act.outcome} id="install-said" />
       <Said outcome={act.outcome} id="apps-said" />
       <input type="search" id="apps-search" aria-label={T.apps.search} placeholder={T.apps.search} value={query} onInput={(e) => setQuery(e.currentTarget.value)} />

@@ -5,7 +5,7 @@ import { useEffect, useRef, useState } from "preact/hooks";
 import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
-import { save, Said, Toolbar, upload, useAction } from "../ui";
+import { exportCsv, Said, Toolbar, useAction, useUploadAction } from "../ui";
 
 interface Contact {
   id: string;
@@ -19,19 +19,7 @@ export const UNDO_MS = 5000;
 
 // Adds the contacts of CSV files dropped on the view: each is sent, then read and added.
 export function useImporter(link: Link, uploadUrl: () => string) {
-  const act = useAction(link);
-  const importFiles = async (files: File[]) => {
-    for (const file of files) {
-      act.setOutcome({ ok: true, text: T.contacts.importing(file.name) });
-      try {
-        const id = await upload(uploadUrl(), file, () => {});
-        await act.run("contact-import", { upload: id });
-      } catch (e) {
-        act.setOutcome({ ok: false, text: `${file.name}: ${(e as Error).message}` });
-      }
-    }
-  };
-  return { importFiles, act };
+  return useUploadAction(link, uploadUrl, "contact-import", T.contacts.importing);
 }
 
 export function ContactsView(props: { link: Link; onMessage: (number: string) => void; importer: ReturnType<typeof useImporter> }) {
@@ -93,17 +81,13 @@ export function ContactsView(props: { link: Link; onMessage: (number: string) =>
     setName(c.name);
     setNumber(c.number);
   };
-  const exportAll = async () => {
-    const reply = await act.run("export", { what: "contacts" });
-    if (reply.ok && reply.url) save(reply.url, "contacts.csv");
-  };
 
   return (
     <div class="panel view" id="contacts-view">
       <div class="panel-head">
         <h1>{T.contacts.title}</h1>
         <Toolbar label={T.contacts.title}>
-          <button type="button" onClick={exportAll} disabled={act.busy}>
+          <button type="button" onClick={() => exportCsv(act, "contacts")} disabled={act.busy}>
             {T.contacts.export}
           </button>
           <button type="button" id="backup-now" onClick={() => act.run("backup", {})} disabled={act.busy}>

@@ -6,7 +6,7 @@ import { bytes } from "../format";
 import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
-import { Said, Toolbar, useAction } from "../ui";
+import { Said, Toolbar, useAction, useChoice } from "../ui";
 import { PullTarget } from "./media";
 
 interface Entry {
@@ -29,7 +29,7 @@ export function FilesView(props: {
 }) {
   const { link } = props;
   const [sort, setSort] = useState("name");
-  const [chosen, setChosen] = useState<Set<string>>(new Set());
+  const { chosen, toggle, clear } = useChoice();
   const entries = useRows<Entry>(link, "files", FILE_LISTS, { folder: props.folder, sort, desc: sort !== "name" });
   const act = useAction(link);
   const input = useRef<HTMLInputElement>(null);
@@ -37,16 +37,9 @@ export function FilesView(props: {
   const parts = props.folder.split("/").filter(Boolean);
   const crumbs = parts.map((p, i) => ({ name: p, path: "/" + parts.slice(0, i + 1).join("/") }));
   const go = (path: string) => {
-    setChosen(new Set());
+    clear();
     props.setPhoneFolder(path);
   };
-  const toggle = (path: string) =>
-    setChosen((old) => {
-      const next = new Set(old);
-      if (next.has(path)) next.delete(path);
-      else next.add(path);
-      return next;
-    });
 
   return (
     <div class="panel view" id="files-view">
@@ -100,7 +93,7 @@ export function FilesView(props: {
           disabled={chosen.size === 0 || act.busy}
           onClick={async () => {
             const reply = await act.run("pull", { paths: [...chosen], folder: props.pcFolder });
-            if (reply.ok) setChosen(new Set());
+            if (reply.ok) clear();
           }}
         >
           {T.media.pullChosen(chosen.size)}

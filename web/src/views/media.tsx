@@ -6,7 +6,7 @@ import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
 import { Thumb } from "../thumbs";
-import { dateText, Said, Toolbar, useAction } from "../ui";
+import { dateText, Said, Toolbar, useAction, useChoice } from "../ui";
 
 export type MediaKind = "music" | "photos" | "videos";
 
@@ -46,21 +46,14 @@ export function PullTarget(props: { link: Link; folder: string; setFolder: (f: s
 export function MediaView(props: { link: Link; kind: MediaKind; folder: string; setFolder: (f: string) => void }) {
   const { link, kind } = props;
   const [query, setQuery] = useState("");
-  const [chosen, setChosen] = useState<Set<string>>(new Set());
+  const { chosen, toggle, clear } = useChoice();
   const items = useRows<Media>(link, kind, [kind], { query: query.trim(), sort: kind === "music" ? "name" : "name" });
   const act = useAction(link);
   const texts = T.media[kind];
 
-  const toggle = (path: string) =>
-    setChosen((old) => {
-      const next = new Set(old);
-      if (next.has(path)) next.delete(path);
-      else next.add(path);
-      return next;
-    });
   const pull = async () => {
     const reply = await act.run("pull", { paths: [...chosen], folder: props.folder });
-    if (reply.ok) setChosen(new Set());
+    if (reply.ok) clear();
   };
 
   return (

@@ -6,7 +6,7 @@ import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { list, type Rows } from "../protocol";
 import { T } from "../texts";
-import { ConfirmButton, dateText, save, Said, Toolbar, useAction } from "../ui";
+import { ConfirmButton, dateText, exportCsv, Said, Toolbar, useAction } from "../ui";
 
 interface Thread {
   thread: number;
@@ -74,10 +74,6 @@ export function MessagesView(props: { link: Link; compose?: string }) {
     setOpen(t);
     setNumber(t.number);
   };
-  const exportAll = async () => {
-    const reply = await act.run("export", { what: "sms" });
-    if (reply.ok && reply.url) save(reply.url, "sms.csv");
-  };
   const sendSms = async (e: Event) => {
     e.preventDefault();
     const reply = await act.run("sms-send", { number, text: body });
@@ -89,7 +85,7 @@ export function MessagesView(props: { link: Link; compose?: string }) {
       <div class="panel-head">
         <h1>{T.messages.title}</h1>
         <Toolbar label={T.messages.title}>
-          <button type="button" onClick={exportAll} disabled={act.busy}>
+          <button type="button" onClick={() => exportCsv(act, "sms")} disabled={act.busy}>
             {T.messages.export}
           </button>
           <button type="button" onClick={() => threads.refresh()}>
