@@ -1,6 +1,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/command_line_info.h"
 #include "app/host_config.h"
@@ -8,7 +9,15 @@
 #include "platform/ui_loop.h"
 
 int main(int argc, char** argv) {
+#ifdef SIGPIPE
   std::signal(SIGPIPE, SIG_IGN);  // a peer closing a socket is an error value, not a signal
+#endif
+  std::vector<std::string> args = kit::platform::utf8_arguments(argc, argv);
+  std::vector<char*> utf8_argv;
+  for (std::string& arg : args) utf8_argv.push_back(arg.data());
+  utf8_argv.push_back(nullptr);
+  argc = static_cast<int>(args.size());
+  argv = utf8_argv.data();
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::string exe = kit::platform::executable_path();
   if (auto answer = kit::app::info_request(argc, argv, exe.substr(0, exe.find_last_of('/') + 1))) {

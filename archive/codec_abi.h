@@ -1,7 +1,10 @@
-// The codec library's plug-in interface as this host binds it: x86-64 Linux, "interface
-// type" 0 (the base interface has no virtual destructor, so derived methods start at
-// slot 3). Types are sized the way the library sees them: 32-bit results and property
-// ids, 4-byte wchar_t, 16-byte property values. Every method is called as nothrow.
+// The codec library's plug-in interface as this host binds it on x86-64, "interface type"
+// 0 (the base interface has no virtual destructor, so derived methods start at slot 3).
+// Types are sized the way the library sees them: 32-bit results and property ids, and the
+// system's own wide characters and property values: 4-byte wchar_t (UTF-32) and 16-byte
+// values on Linux, 2-byte wchar_t (UTF-16) and 24-byte values on Windows, where the
+// library's strings come from the system's string allocator. Every method is called as
+// nothrow.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -56,11 +59,30 @@ struct PropVariant {
     uint64_t uhVal;
     FileTime filetime;
     Bstr bstrVal;
+#ifdef _WIN32
+    struct {
+      uint32_t count;
+      void* items;
+    } blob;  // the widest member of the system's value: sets its size
+#endif
   };
   PropVariant() : uhVal(0) {}
 };
+#ifdef _WIN32
+static_assert(sizeof(PropVariant) == 24, "the system's property value is 24 bytes");
+static_assert(sizeof(wchar_t) == 2, "the system's characters are UTF-16");
+// Without the type report a library on Windows has the system's object layout, type 0.
+constexpr bool kMissingTypeReportIsType0 = true;
+// The library's strings and values are freed by the system's allocator, not its own.
+constexpr const char* kSystemStringLibrary = "oleaut32.dll";
+#else
 static_assert(sizeof(PropVariant) == 16, "the library's property value is 16 bytes");
 static_assert(sizeof(wchar_t) == 4, "the library's characters are 32-bit");
+// A library without the type report has the old layout (virtual destructor in the base
+// interface): every method slot would be off.
+constexpr bool kMissingTypeReportIsType0 = false;
+constexpr const char* kSystemStringLibrary = nullptr;
+#endif
 
 // Item and handler property ids used here.
 enum : uint32_t { kpidPath = 3, kpidIsDir = 6, kpidSize = 7, kpidAttrib = 9, kpidEncrypted = 15, kpidPosixAttrib = 53,

@@ -7,6 +7,7 @@
 
 #include "platform/file.h"
 #include "platform/process_info.h"
+#include "platform/well_known_dirs.h"
 
 namespace kit::archive {
 
@@ -61,7 +62,18 @@ void append_utf8(std::string& out, uint32_t c) {
 std::string wide_to_utf8(const wchar_t* text) {
   std::string out;
   if (!text) return out;
-  for (const wchar_t* p = text; *p; ++p) append_utf8(out, static_cast<uint32_t>(*p));
+  for (const wchar_t* p = text; *p; ++p) {
+    uint32_t c = static_cast<uint32_t>(*p);
+    // UTF-16 (2-byte wchar_t): a surrogate pair is one character; a lone half becomes U+FFFD.
+    if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF) {
+      uint32_t low = static_cast<uint32_t>(p[1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++p;
+      }
+    }
+    append_utf8(out, c);
+  }
   return out;
 }
 
@@ -83,7 +95,13 @@ std::wstring utf8_to_wide(const std::string& text) {
       ++i;
       continue;
     }
-    out += static_cast<wchar_t>(c);
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
+    if (sizeof(wchar_t) == 2 && c > 0xFFFF) {
+      out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<wchar_t>(c);
+    }
     i += static_cast<size_t>(extra) + 1;
   }
   return out;
@@ -101,23 +119,32 @@ std::unique_ptr<C7ZipDllHandler> C7ZipDllHandler::Load(const std::string& path) 
   h->number_of_methods = module.function<abi::GetNumberOfMethodsFn>("GetNumberOfMethods");
   h->method_property = module.function<abi::GetMethodPropertyFn>("GetMethodProperty");
   h->set_large_page_mode = module.function<abi::SetLargePageModeFn>("SetLargePageMode");
-  h->alloc_string = module.function<abi::SysAllocStringFn>("SysAllocString");
-  h->free_string = module.function<abi::SysFreeStringFn>("SysFreeString");
-  h->string_byte_len = module.function<abi::SysStringByteLenFn>("SysStringByteLen");
-  h->variant_clear = module.function<abi::VariantClearFn>("VariantClear");
-  // A library without the type report has the old layout (virtual destructor in the base
-  // interface): every method slot would be off, so it is refused like any other type.
+  // The string and value functions are the library's own where it exports them, else the
+  // system's (Windows), which the library then uses itself.
+  const platform::dynamic_library* strings = &module;
+  if (!module.symbol("SysAllocString") && abi::kSystemStringLibrary) {
+    static const std::unique_ptr<platform::dynamic_library> system_strings =
+        platform::dynamic_library::open(abi::kSystemStringLibrary, platform::dynamic_library::lifetime::process);
+    if (system_strings) strings = system_strings.get();
+  }
+  h->alloc_string = strings->function<abi::SysAllocStringFn>("SysAllocString");
+  h->free_string = strings->function<abi::SysFreeStringFn>("SysFreeString");
+  h->string_byte_len = strings->function<abi::SysStringByteLenFn>("SysStringByteLen");
+  h->variant_clear = strings->function<abi::VariantClearFn>("VariantClear");
   auto module_prop = module.function<abi::GetModulePropFn>("GetModuleProp");
-  if (!module_prop || !h->create_object || !h->alloc_string || !h->free_string || !h->variant_clear ||
-      !h->string_byte_len) {
+  if ((!module_prop && !abi::kMissingTypeReportIsType0) || !h->create_object || !h->alloc_string ||
+      !h->free_string || !h->variant_clear || !h->string_byte_len) {
     return nullptr;
   }
   if (!(h->number_of_formats && h->handler_property2) && !(h->number_of_methods && h->method_property)) {
     return nullptr;
   }
+  // A library of another layout would have every method slot off: it is refused.
+  if (!module_prop) return h;
   abi::PropVariant type;
   if (abi::failed(module_prop(0, &type))) return nullptr;
-  bool matches = type.vt == abi::VT_UI4 && type.ulVal == abi::kInterfaceType;
+  bool matches = (type.vt == abi::VT_UI4 && type.ulVal == abi::kInterfaceType) ||
+                 (type.vt == abi::VT_EMPTY && abi::kMissingTypeReportIsType0);
   h->clear(type);
   if (!matches) return nullptr;
   return h;
@@ -225,7 +252,14 @@ const CodecLibrary* CodecLibrary::Instance() {
   std::lock_guard<std::mutex> lock(guard);
   if (!library) {
     std::string program = kit::platform::executable_path();
+#ifdef _WIN32
+    // Beside the program, else where the codec library's own installer puts it.
+    std::vector<std::string> candidates{folder_of(program) + "7z.dll"};
+    for (const std::string& folder : platform::program_files_dirs()) candidates.push_back(folder + "7-Zip/7z.dll");
+    library = Load(candidates);
+#else
     library = Load({folder_of(program) + "7z.so", "/usr/lib/p7zip/7z.so", "7z.so"});
+#endif
   }
   return library.get();
 }

@@ -33,7 +33,7 @@ public:
   void close();
 
 private:
-  int handle_ = -1;
+  intptr_t handle_ = -1;  // a descriptor, or a Windows handle
 };
 
 } // namespace kit::platform

@@ -8,6 +8,10 @@ namespace kit::platform {
 // Real path of the running executable (symbolic links resolved); empty when unknown.
 std::string executable_path();
 
+// The arguments main() received, program name first, as UTF-8: on Windows they are read
+// again from the process's UTF-16 command line (main()'s own are in the ANSI code page).
+std::vector<std::string> utf8_arguments(int argc, char** argv);
+
 // Records the arguments main() received, for full_command_line().
 void set_process_arguments(int argc, char** argv);
 

@@ -7,7 +7,14 @@
 #include <cstdint>
 #include <functional>
 
+#ifdef _WIN32
+// Windows has no X display; the declarations stay so that code asking for one builds and
+// is told there is none.
+struct xcb_connection_t;
+struct xcb_generic_event_t;
+#else
 #include <xcb/xcb.h>
+#endif
 
 namespace kit::platform::x11 {
 

@@ -17,6 +17,10 @@ std::string file_name_of(const std::string& path) {
 
 bool load_icon(const std::string& path, bool program, int size, icon_image& image) {
   using namespace kit::platform::icons;
+#ifdef _WIN32
+  // The shell's icon of the type (a program's is the icon of programs): no file is read.
+  return shell_type_icon(program ? std::string("program.exe") : file_name_of(path), size, image);
+#else
   if (program) {
     // A program's own icon when the file is a desktop entry, else the theme's icon of
     // programs, else the icon of its type.
@@ -28,6 +32,7 @@ bool load_icon(const std::string& path, bool program, int size, icon_image& imag
   // A name of dots alone has no type to guess from; the generic icon stands for it.
   if (name.find_first_not_of('.') == std::string::npos) name = "unnamed";
   return load_themed_icon(type_icon_names(name), size, image);
+#endif
 }
 
 } // namespace

@@ -72,4 +72,6 @@ std::string common_appdata_dir() {
   return {};
 }
 
+std::vector<std::string> program_files_dirs() { return {}; }
+
 } // namespace kit::platform

@@ -1,23 +1,23 @@
 #include "platform/process_info.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "platform/win32/wide.h"
 
 namespace kit::platform {
 
-std::string executable_path() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return win32::host_path(path);
-    }
-    path.resize(path.size() * 2);
-  }
+std::vector<std::string> utf8_arguments(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide_args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!wide_args) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> out;
+  for (int i = 0; i < count; ++i) out.push_back(win32::utf8(wide_args[i]));
+  ::LocalFree(wide_args);
+  return out;
 }
+
+std::string executable_path() { return win32::module_file(nullptr); }
 
 std::string temp_path() {
   wchar_t buffer[MAX_PATH + 2];

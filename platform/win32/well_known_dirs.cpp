@@ -1,6 +1,8 @@
 // The program's module and the application-data folders the shell names (+ "Zezazo\").
 #include "platform/well_known_dirs.h"
 
+#include <algorithm>
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -33,16 +35,8 @@ std::string current_module_path() {
   if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             reinterpret_cast<LPCWSTR>(&current_module_path), &self))
     return executable_path();
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = ::GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return executable_path();
-    if (n < path.size()) {
-      path.resize(n);
-      return win32::host_path(path);
-    }
-    path.resize(path.size() * 2);
-  }
+  std::string path = win32::module_file(self);
+  return path.empty() ? executable_path() : path;
 }
 
 std::string user_appdata_dir() {
@@ -52,5 +46,16 @@ std::string user_appdata_dir() {
 }
 
 std::string common_appdata_dir() { return zezazo_under(known_folder(FOLDERID_ProgramData)); }
+
+std::vector<std::string> program_files_dirs() {
+  std::vector<std::string> out;
+  for (const KNOWNFOLDERID& id : {FOLDERID_ProgramFilesX64, FOLDERID_ProgramFilesX86}) {
+    std::string folder = known_folder(id);
+    if (folder.empty()) continue;
+    folder = win32::with_slash(folder);
+    if (std::find(out.begin(), out.end(), folder) == out.end()) out.push_back(folder);
+  }
+  return out;
+}
 
 } // namespace kit::platform

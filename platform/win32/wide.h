@@ -20,6 +20,9 @@ std::string host_path(std::wstring_view path);
 std::string environment(const wchar_t* name);
 // path with a final "/" (unless empty).
 std::string with_slash(std::string path);
+// The file a loaded module came from (null: the program), as a host path; empty when the
+// system cannot say.
+std::string module_file(void* module);
 // Whether a path is absolute ("C:/...", "//server/..." or "\\server\...").
 bool is_absolute_path(std::string_view path);
 

@@ -1,0 +1,56 @@
+// The Linux desktop's services (the X display with its clipboard and desktop queries, the
+// message buses, the status-notifier tray item, the portal's file dialogs) do not exist on
+// Windows. The Windows build answers through them as a Linux machine without a desktop
+// does: nothing is there, at once. The Windows forms of these services are separate
+// (win32_clipboard.h, file_type_icons.h, setupapi_devices.h) and take their place in the
+// objects that use them.
+#include "platform/dbus_buses.h"
+#include "platform/portal_file_chooser.h"
+#include "platform/status_notifier.h"
+#include "platform/x11_clipboard.h"
+#include "platform/x11_desktop.h"
+#include "platform/x11_display.h"
+
+namespace kit::platform {
+
+namespace x11 {
+xcb_connection_t* connection() { return nullptr; }
+uint32_t root_window() { return 0; }
+void on_event(std::function<void(xcb_generic_event_t*)>) {}
+void dispatch(xcb_generic_event_t*) {}
+void close() {}
+
+std::optional<std::pair<int32_t, int32_t>> pointer_position() { return std::nullopt; }
+std::optional<rect> primary_screen() { return std::nullopt; }
+std::optional<rect> work_area(int32_t, int32_t) { return std::nullopt; }
+std::optional<full_screen> active_window_full_screen() { return std::nullopt; }
+bool key_down(int64_t) { return false; }
+int16_t key_state(int64_t) { return 0; }
+void show_cursor(bool) {}
+
+namespace clipboard {
+bool set(const std::map<std::string, std::string>&, const std::map<std::string, std::string>&) { return false; }
+std::vector<std::string> targets() { return {}; }
+std::optional<std::string> get(const std::string&) { return std::nullopt; }
+} // namespace clipboard
+} // namespace x11
+
+namespace dbus {
+sd_bus* session_bus() { return nullptr; }
+sd_bus* system_bus() { return nullptr; }
+void close() {}
+} // namespace dbus
+
+struct status_notifier::state {};
+status_notifier::status_notifier(std::function<void(int)>) : state_(std::make_unique<state>()) {}
+status_notifier::~status_notifier() = default;
+bool status_notifier::show(const std::string&, pixmap) { return false; }
+void status_notifier::set_tooltip(const std::string&) {}
+void status_notifier::set_icon(pixmap) {}
+void status_notifier::hide() {}
+bool status_notifier::shown() const { return false; }
+std::string status_notifier::bus_name() const { return {}; }
+
+std::vector<std::string> choose_file_uris(const file_chooser_request&) { return {}; }
+
+} // namespace kit::platform
