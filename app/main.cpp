@@ -18,7 +18,11 @@ int main(int argc, char** argv) {
   utf8_argv.push_back(nullptr);
   argc = static_cast<int>(args.size());
   argv = utf8_argv.data();
+#ifdef _WIN32
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // the Windows C library has no line buffering
+#else
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
+#endif
   std::string exe = kit::platform::executable_path();
   if (auto answer = kit::app::info_request(argc, argv, exe.substr(0, exe.find_last_of('/') + 1))) {
     std::fputs(answer->text.c_str(), answer->exit_code == 0 ? stdout : stderr);

@@ -28,7 +28,22 @@ struct removable_volume {
   long device_number = kNoDeviceNumber;
 };
 
+// The three lists as a recording holds them: one record a line, fields split by " | ",
+//   usb | instance id | device description | child instance ids, split by ", "
+//   disk | disk interface path | storage device number
+//   volume | removable drive root | storage device number
+// Blank lines and lines starting with "#" are skipped, so are records that lack a field or
+// whose number is no number.
+struct recording {
+  std::vector<usb_device> devices;
+  std::vector<disk_interface> disks;
+  std::vector<removable_volume> volumes;
+};
+recording parse_recording(const std::string& text);
+
 #ifdef _WIN32
+// Where MOBREVIST_SETUPAPI_RECORDING names a recording file, the three calls below answer
+// from it instead of asking the system (a machine whose devices are laid out for a test).
 // The present devices of the USB enumerator, in enumeration order.
 std::vector<usb_device> present_usb_devices();
 // The present disk interfaces, in enumeration order.

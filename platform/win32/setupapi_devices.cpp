@@ -7,6 +7,7 @@
 #include <setupapi.h>
 #include <winioctl.h>
 
+#include "platform/file.h"
 #include "platform/win32/wide.h"
 
 namespace kit::platform::setupapi {
@@ -69,9 +70,18 @@ long device_number_of(const std::wstring& path) {
   return ok && got >= sizeof number ? static_cast<long>(number.DeviceNumber) : kNoDeviceNumber;
 }
 
+// The recording named by the environment, read again at every call so that a test can lay
+// out the next state of the machine before it announces a device change.
+std::optional<recording> recorded() {
+  std::string path = win32::environment(L"MOBREVIST_SETUPAPI_RECORDING");
+  if (path.empty()) return std::nullopt;
+  return parse_recording(read_whole_file(path, 1 << 20).value_or(""));
+}
+
 } // namespace
 
 std::vector<usb_device> present_usb_devices() {
+  if (auto r = recorded()) return r->devices;
   std::vector<usb_device> devices;
   HDEVINFO set = ::SetupDiGetClassDevsW(nullptr, L"USB", nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
   if (set == INVALID_HANDLE_VALUE) return devices;
@@ -90,6 +100,7 @@ std::vector<usb_device> present_usb_devices() {
 }
 
 std::vector<disk_interface> disk_interfaces() {
+  if (auto r = recorded()) return r->disks;
   std::vector<disk_interface> disks;
   HDEVINFO set = ::SetupDiGetClassDevsW(&kDiskInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
   if (set == INVALID_HANDLE_VALUE) return disks;
@@ -111,6 +122,7 @@ std::vector<disk_interface> disk_interfaces() {
 }
 
 std::vector<removable_volume> removable_volumes() {
+  if (auto r = recorded()) return r->volumes;
   std::vector<removable_volume> volumes;
   wchar_t roots[512] = {};
   DWORD length = ::GetLogicalDriveStringsW(511, roots);

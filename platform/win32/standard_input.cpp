@@ -27,8 +27,14 @@ int64_t read_standard_input(void* buffer, size_t size, const wait_event* wake) {
       for (;;) {
         if (wake->is_set()) return -1;
         DWORD available = 0;
-        if (!::PeekNamedPipe(in, nullptr, 0, nullptr, &available, nullptr))
-          return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+        if (!::PeekNamedPipe(in, nullptr, 0, nullptr, &available, nullptr)) {
+          DWORD error = ::GetLastError();
+          if (error == ERROR_BROKEN_PIPE) return 0;
+          // A pipe that cannot be peeked (Wine's form of a Unix pipe) is read waiting: the
+          // wake is then seen only once the next bytes or the pipe's end came.
+          if (error == ERROR_NOT_SUPPORTED) return read_once(in, buffer, size);
+          return -1;
+        }
         if (available > 0) return read_once(in, buffer, size < available ? size : available);
         if (::WaitForSingleObject(wake_handle, 10) == WAIT_OBJECT_0) return -1;
       }

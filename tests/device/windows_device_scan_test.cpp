@@ -17,39 +17,7 @@ using kit::device::removable_drive;
 
 namespace {
 
-struct recording {
-  std::vector<setupapi::usb_device> devices;
-  std::vector<setupapi::disk_interface> disks;
-  std::vector<setupapi::removable_volume> volumes;
-};
-
-std::vector<std::string> split(const std::string& text, const std::string& by) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t at; (at = text.find(by, start)) != std::string::npos; start = at + by.size()) parts.push_back(text.substr(start, at - start));
-  parts.push_back(text.substr(start));
-  return parts;
-}
-
-recording load(const std::string& path) {
-  recording r;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> f = split(line, " | ");
-    if (f[0] == "usb") {
-      setupapi::usb_device d{f.at(1), f.at(2), {}};
-      if (f.size() > 3 && !f[3].empty()) d.children = split(f[3], ", ");
-      r.devices.push_back(d);
-    } else if (f[0] == "disk") {
-      r.disks.push_back({f.at(1), std::stol(f.at(2))});
-    } else if (f[0] == "volume") {
-      r.volumes.push_back({f.at(1), std::stol(f.at(2))});
-    }
-  }
-  return r;
-}
+using setupapi::recording;
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -57,6 +25,8 @@ std::string read_file(const std::string& path) {
   out << in.rdbuf();
   return out.str();
 }
+
+recording load(const std::string& path) { return setupapi::parse_recording(read_file(path)); }
 
 } // namespace
 

@@ -15,3 +15,8 @@ add_executable(clipboard_peer ${CMAKE_CURRENT_LIST_DIR}/peers/clipboard_peer.cpp
 target_link_libraries(clipboard_peer PRIVATE shell32 user32)
 add_dependencies(test_platform clipboard_peer)
 target_compile_definitions(test_platform PRIVATE MOBREVIST_CLIPBOARD_PEER="$<TARGET_FILE:clipboard_peer>")
+
+# mobrevist.exe itself: start-up, a recorded phone, the console through a pipe.
+add_test(NAME Windows.ProgramStartsRecognisesAPhoneAndAnswersItsConsole
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/startup_test.py ${CMAKE_BINARY_DIR})
+set_tests_properties(Windows.ProgramStartsRecognisesAPhoneAndAnswersItsConsole PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)

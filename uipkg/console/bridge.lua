@@ -50,7 +50,7 @@ local forwards = { "ForwardTcpPort", "ForwardTcpPort2", "ForwardTcpPort3", "Forw
 local function explain_unlisted(serial, stop)
   adb:AddAndroidCmd("adb_help.exe devices", 0, 10000, function(_, output)
     for line in tostring(output or ""):gmatch("[^\n]+") do
-      if line:sub(1, #serial) == serial and line:find("no permissions", 1, true) then
+      if line:sub(1, #serial):lower() == serial:lower() and line:find("no permissions", 1, true) then
         return stop("adb: phone " .. serial .. " is seen but this user may not open it (\"no permissions\"):"
           .. " install udev rules for Android phones (Debian: android-sdk-platform-tools-common), then replug it;"
           .. " the debug bridge reports 'no permissions': see README, USB permissions")
@@ -79,9 +79,10 @@ M.SUCCESS = SUCCESS
 
 -- Runs the road for serial; on_ready() is called once the ports are forwarded.
 function M.connect(serial, on_ready)
-  if busy[serial] then return end
+  local key = serial
+  if busy[key] then return end
   init()
-  busy[serial] = true
+  busy[key] = true
   local current = "authorise"
   model.steps_begin()
   model.step(current, "running", "waiting for the phone to allow debugging")
@@ -92,7 +93,7 @@ function M.connect(serial, on_ready)
     if name then model.step(name, "running") end
   end
   local function stop(line)
-    busy[serial] = nil
+    busy[key] = nil
     if line then print(line) end
     if current then model.step(current, "failed", line) end
   end
@@ -135,8 +136,12 @@ function M.connect(serial, on_ready)
 
   adb:GetDevices(function(_, list)
     local state
+    -- Windows names a USB device with its serial in capitals, the bridge as the phone gives
+    -- it: the phone is matched without regard to case, then named as the bridge names it.
     for _, d in ipairs(list or {}) do
-      if d.DriverId == serial then state = d.State end
+      if type(d.DriverId) == "string" and d.DriverId:lower() == serial:lower() then
+        state, serial = d.State, d.DriverId
+      end
     end
     if state == nil then
       return explain_unlisted(serial, stop)
