@@ -1,6 +1,5 @@
 #include "platform/desktop_session.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include <systemd/sd-bus.h>
@@ -17,13 +16,6 @@ bool has_display() {
   const char* x = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x && *x) || (wayland && *wayland);
-}
-
-void note_no_desktop(const char* what) {
-  static bool noted = false;
-  if (noted) return;
-  noted = true;
-  std::fprintf(stderr, "desktop: no %s; desktop methods return empty results\n", what);
 }
 
 // logind's Reboot(interactive = false). Nothing else restarts the machine: no system call,

@@ -8,19 +8,6 @@
 
 namespace kit::platform {
 
-folder::~folder() { close(); }
-
-folder::folder(folder&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-folder& folder::operator=(folder&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 void folder::close() {
   if (handle_ >= 0) ::close(handle_);
   handle_ = -1;

@@ -6,7 +6,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cstdio>
 
 #include "platform/win32/wide.h"
 
@@ -21,13 +20,6 @@ std::wstring shell_target(const std::string& target) {
 
 // A Windows session always has its desktop.
 bool has_display() { return true; }
-
-void note_no_desktop(const char* what) {
-  static bool noted = false;
-  if (noted) return;
-  noted = true;
-  std::fprintf(stderr, "desktop: no %s; desktop methods return empty results\n", what);
-}
 
 void request_reboot() {
   HANDLE token = nullptr;

@@ -44,19 +44,6 @@ std::string final_path(intptr_t handle) {
 
 } // namespace
 
-folder::~folder() { close(); }
-
-folder::folder(folder&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-folder& folder::operator=(folder&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 void folder::close() {
   if (handle_ >= 0) ::CloseHandle(as_handle(handle_));
   handle_ = -1;
