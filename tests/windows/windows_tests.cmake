@@ -16,7 +16,15 @@ target_link_libraries(clipboard_peer PRIVATE shell32 user32)
 add_dependencies(test_platform clipboard_peer)
 target_compile_definitions(test_platform PRIVATE MOBREVIST_CLIPBOARD_PEER="$<TARGET_FILE:clipboard_peer>")
 
-# mobrevist.exe itself: start-up, a recorded phone, the console through a pipe.
-add_test(NAME Windows.ProgramStartsRecognisesAPhoneAndAnswersItsConsole
-         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/startup_test.py ${CMAKE_BINARY_DIR})
-set_tests_properties(Windows.ProgramStartsRecognisesAPhoneAndAnswersItsConsole PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+# mobrevist.exe itself: start-up, a recorded phone, the console through a pipe; with the
+# Linux build's stand-ins (MOBREVIST_LINUX_BIN) also the phone's connection and transfers.
+add_test(NAME Windows.ProgramStartsConnectsToAFakePhoneAndMovesFiles
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/startup_test.py ${CMAKE_BINARY_DIR}
+                 ${PROJECT_SOURCE_DIR} $<TARGET_FILE:bridge_relay> "${MOBREVIST_LINUX_BIN}")
+set_tests_properties(Windows.ProgramStartsConnectsToAFakePhoneAndMovesFiles PROPERTIES SKIP_RETURN_CODE 77
+                     TIMEOUT 400 RESOURCE_LOCK agent_ports)
+
+# The bridge client the start-up test puts beside the Windows program: it relays each
+# command line to the Linux build's stand-in (MOBREVIST_LINUX_BIN), run by the test.
+add_executable(bridge_relay ${CMAKE_CURRENT_LIST_DIR}/peers/bridge_relay.cpp)
+target_link_libraries(bridge_relay PRIVATE ws2_32 shell32)

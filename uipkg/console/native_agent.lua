@@ -16,7 +16,8 @@ local ABIS = { ["arm64-v8a"] = "arm64-v8a", ["armeabi-v7a"] = "armeabi-v7a", ["a
 -- This package's folder, and the program's folder above it.
 function M.package_dir()
   local source = debug.getinfo(1, "S").source
-  return source:match("^@(.*)/console/[^/]*$") or "."
+  -- Either separator: Windows names the script with backslashes.
+  return source:match("^@(.*)[/\\]console[/\\][^/\\]*$") or "."
 end
 local function program_dir() return M.package_dir() .. "/.." end
 
