@@ -6,6 +6,7 @@
 #include "common/text_convert.h"
 #include "platform/file.h"
 #include "platform/user_dirs.h"
+#include "platform/windows_registry.h"
 
 namespace kit::utilities {
 namespace {
@@ -19,6 +20,7 @@ std::string lower(const std::string& s) {
   return kit::text::utf16_to_utf8(u);
 }
 
+#ifndef _WIN32
 // The key path in its stored form: names lowered, joined by "\", empty names dropped.
 std::string normal_key(const std::string& key) {
   std::string out, name;
@@ -63,8 +65,41 @@ void make_parent_dirs(const std::string& path) {
   if (slash != std::string::npos && slash > 0) platform::make_directories(path.substr(0, slash), 0700);
 }
 
+#endif
+
 } // namespace
 
+
+std::string registry_store::default_path() {
+  std::string config = platform::user_config_dir();
+  return config.empty() ? std::string() : config + "Mobrevist/registry.db";
+}
+
+std::optional<int> registry_store::root_of(const std::string& name) {
+  std::string l = lower(name);
+  for (int i = 0; i < 5; ++i)
+    if (l == kRoots[i]) return i;
+  return std::nullopt;
+}
+
+#ifdef _WIN32
+namespace windows_registry = kit::platform::windows_registry;
+
+// The Windows build keeps the keys in the system's registry; the file is not used.
+registry_store::registry_store(const std::string&) {}
+registry_store::~registry_store() = default;
+bool registry_store::exec(const char*) { return false; }
+
+bool registry_store::key_exists(int root, const std::string& key) { return windows_registry::key_exists(root, key); }
+bool registry_store::create_key(int root, const std::string& key) { return windows_registry::create_key(root, key); }
+bool registry_store::delete_key(int root, const std::string& key) { return windows_registry::delete_key(root, key); }
+bool registry_store::set_value(int root, const std::string& key, const std::string& name, const registry_value& value) {
+  return windows_registry::set_value(root, key, name, value);
+}
+std::optional<registry_value> registry_store::query_value(int root, const std::string& key, const std::string& name) {
+  return windows_registry::query_value(root, key, name);
+}
+#else
 registry_store::registry_store(const std::string& path) {
   std::string file = path.empty() ? default_path() : path;
   if (file.empty()) return;
@@ -85,18 +120,6 @@ registry_store::registry_store(const std::string& path) {
 }
 
 registry_store::~registry_store() { sqlite3_close(db_); }
-
-std::string registry_store::default_path() {
-  std::string config = platform::user_config_dir();
-  return config.empty() ? std::string() : config + "Mobrevist/registry.db";
-}
-
-std::optional<int> registry_store::root_of(const std::string& name) {
-  std::string l = lower(name);
-  for (int i = 0; i < 5; ++i)
-    if (l == kRoots[i]) return i;
-  return std::nullopt;
-}
 
 bool registry_store::exec(const char* sql) { return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
@@ -156,5 +179,7 @@ std::optional<registry_value> registry_store::query_value(int root, const std::s
   int n = sqlite3_column_bytes(s.get(), 1);
   return registry_value(std::string(text ? reinterpret_cast<const char*>(text) : "", static_cast<size_t>(n)));
 }
+
+#endif
 
 } // namespace kit::utilities

@@ -1,6 +1,7 @@
 // The per-user registry: keys named by paths under five roots, holding DWORD and string
-// values, kept in one SQLite file ($XDG_CONFIG_HOME/Mobrevist/registry.db). Key paths and
-// value names compare without letter case; "\" and "/" both separate key names.
+// values, kept in one SQLite file ($XDG_CONFIG_HOME/Mobrevist/registry.db); on Windows the
+// system's registry itself (the path is not used there). Key paths and value names compare
+// without letter case; "\" and "/" both separate key names.
 #pragma once
 #include <cstdint>
 #include <memory>
