@@ -14,6 +14,10 @@
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/post.hpp>
 
+#ifdef _WIN32
+#include "platform/win32/message_pump.h"
+#endif
+
 namespace kit::platform {
 
 namespace {
@@ -52,6 +56,15 @@ struct ui_loop::impl {
   std::atomic<std::thread::id> ui_thread{};
   mutable std::mutex pending_m;
   std::list<std::shared_ptr<send_state>> pending;
+#ifdef _WIN32
+  // Set by every hand-over, so that a loop waiting for window messages runs it at once.
+  void* wake = win32::make_wake_event();
+#endif
+  void woken() {
+#ifdef _WIN32
+    win32::set_wake_event(wake);
+#endif
+  }
 };
 
 ui_loop& ui_loop::instance() {
@@ -66,6 +79,7 @@ boost::asio::io_context& ui_io_context() { return ui_loop::instance().impl_->io;
 
 void ui_loop::post(std::function<void()> fn) {
   boost::asio::post(impl_->io, [fn = std::move(fn)] { run_guarded(fn); });
+  impl_->woken();
 }
 
 bool ui_loop::send(std::function<void()> fn) {
@@ -90,6 +104,7 @@ bool ui_loop::send(std::function<void()> fn) {
     state->done = true;
     state->cv.notify_all();
   });
+  impl_->woken();
   // stop() may have run between the check above and the registration.
   if (stopped()) {
     std::lock_guard<std::mutex> lock(state->m);
@@ -117,7 +132,20 @@ void ui_loop::run() {
   // one that throws leaves run(), which may simply be entered again.
   for (;;) {
     try {
+#ifdef _WIN32
+      // Window messages and Asio's handlers in turn. Waiting, the loop wakes for a window
+      // message or a hand-over at once, and for socket and timer completions within a slice.
+      constexpr int kSliceMs = 10;
+      while (!impl_->io.stopped()) {
+        if (!win32::dispatch_window_messages()) {
+          stop();
+          break;
+        }
+        if (impl_->io.poll() == 0 && !impl_->io.stopped()) win32::wait_for_window_messages(impl_->wake, kSliceMs);
+      }
+#else
       impl_->io.run();
+#endif
       return;
     } catch (const std::exception& e) {
       report_failure(e.what());
@@ -130,6 +158,7 @@ void ui_loop::run() {
 void ui_loop::stop() {
   impl_->stopped = true;
   impl_->io.stop();
+  impl_->woken();
   std::lock_guard<std::mutex> lock(impl_->pending_m);
   for (auto& s : impl_->pending) {
     std::lock_guard<std::mutex> l(s->m);
