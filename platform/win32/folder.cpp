@@ -1,6 +1,7 @@
 // A folder held open without the delete share: while it is held it cannot be renamed,
 // removed or swapped for a link, so names below it stay below it. Names are single
-// components: separators, drive and stream colons and dot names are refused.
+// components: separators, drive and stream colons, dot names and device names are refused
+// ("." opens the folder itself again).
 #include "platform/folder.h"
 
 #include <windows.h>
@@ -13,8 +14,20 @@ namespace {
 
 HANDLE as_handle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
+// A device name ("con", "nul.txt", "COM1") reaches the device, not a file, in any folder.
+bool is_device_name(const std::string& name) {
+  std::string base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+    return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '0' &&
+         base[3] <= '9';
+}
+
 bool is_plain_name(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos;
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos &&
+         !is_device_name(name);
 }
 
 // Opens a folder itself (a link is opened as the link, not followed).
@@ -71,11 +84,12 @@ bool folder::open_path(const std::string& path) {
 
 folder folder::child(const std::string& name) const {
   folder out;
-  if (handle_ < 0 || !is_plain_name(name)) return out;
+  if (handle_ < 0 || (name != "." && !is_plain_name(name))) return out;
   std::string base = final_path(handle_);
   if (base.empty()) return out;
-  std::wstring path = win32::wide_path(base + name);
-  ::CreateDirectoryW(path.c_str(), nullptr);
+  // "." is this folder again, held a second time.
+  std::wstring path = win32::wide_path(name == "." ? base : base + name);
+  if (name != ".") ::CreateDirectoryW(path.c_str(), nullptr);
   HANDLE h = open_folder(path);
   if (h == INVALID_HANDLE_VALUE) return out;
   if (!is_real_folder(h)) {

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace archivetest {
 
@@ -29,22 +28,16 @@ void put32(std::string& out, uint32_t v) {
 }
 
 void walk(const std::string& root, const std::string& rel, std::vector<std::string>& out) {
-  DIR* dir = ::opendir((root + "/" + rel).c_str());
-  if (!dir) return;
-  while (dirent* e = ::readdir(dir)) {
-    std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = rel + name;
-    struct stat st{};
-    ::lstat((root + "/" + path).c_str(), &st);
-    if (S_ISDIR(st.st_mode)) {
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(root + "/" + rel, ec)) {
+    std::string path = rel + e.path().filename().string();
+    if (e.symlink_status(ec).type() == std::filesystem::file_type::directory) {
       out.push_back(path + "/");
       walk(root, path + "/", out);
     } else {
       out.push_back(path);
     }
   }
-  ::closedir(dir);
 }
 } // namespace
 
@@ -60,9 +53,12 @@ void write_stored_zip(const std::string& path, const std::vector<std::pair<std::
   for (const auto& [name, content] : entries) {
     uint32_t offset = static_cast<uint32_t>(body.size());
     uint32_t crc = crc32(content);
+    // A name beyond ASCII is marked as UTF-8, as archivers do; else readers take the DOS page.
+    bool utf8 = std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    uint32_t flags = utf8 ? 0x0800 : 0;
     put32(body, 0x04034b50);
     put16(body, 10);  // version needed
-    put16(body, 0);   // flags
+    put16(body, flags);
     put16(body, 0);   // stored
     put32(body, 0);   // time and date
     put32(body, crc);
@@ -75,7 +71,7 @@ void write_stored_zip(const std::string& path, const std::vector<std::pair<std::
     put32(central, 0x02014b50);
     put16(central, mode ? (3u << 8) | 20 : 20);  // made by Unix when a mode is recorded
     put16(central, 10);
-    put16(central, 0);
+    put16(central, flags);
     put16(central, 0);
     put32(central, 0);
     put32(central, crc);
@@ -104,14 +100,16 @@ void write_stored_zip(const std::string& path, const std::vector<std::pair<std::
 }
 
 int mode_of(const std::string& path) {
-  struct stat st{};
-  if (::lstat(path.c_str(), &st) != 0) return -1;
-  return static_cast<int>(st.st_mode & 07777);
+  std::error_code ec;
+  auto st = std::filesystem::symlink_status(path, ec);
+  if (ec || st.type() == std::filesystem::file_type::not_found) return -1;
+  return static_cast<int>(st.permissions() & std::filesystem::perms::mask);
 }
 
 bool exists_no_follow(const std::string& path) {
-  struct stat st{};
-  return ::lstat(path.c_str(), &st) == 0;
+  std::error_code ec;
+  auto st = std::filesystem::symlink_status(path, ec);
+  return !ec && st.type() != std::filesystem::file_type::not_found;
 }
 
 std::vector<std::string> tree(const std::string& folder) {

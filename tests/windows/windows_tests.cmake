@@ -28,3 +28,9 @@ set_tests_properties(Windows.ProgramStartsConnectsToAFakePhoneAndMovesFiles PROP
 # command line to the Linux build's stand-in (MOBREVIST_LINUX_BIN), run by the test.
 add_executable(bridge_relay ${CMAKE_CURRENT_LIST_DIR}/peers/bridge_relay.cpp)
 target_link_libraries(bridge_relay PRIVATE ws2_32 shell32)
+
+# A Windows 7z.dll built from the codec library's source (scripts/build-7z-dll), beside the
+# archive tests as it is beside the program.
+if(MOBREVIST_7Z_DLL)
+  configure_file(${MOBREVIST_7Z_DLL} ${CMAKE_BINARY_DIR}/tests/7z.dll COPYONLY)
+endif()
