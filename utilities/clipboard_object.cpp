@@ -1,3 +1,5 @@
+// The X clipboard (Linux); the Windows form is clipboard_object_win32.cpp.
+#ifndef _WIN32
 #include "utilities/clipboard_object.h"
 
 #include <algorithm>
@@ -102,3 +104,4 @@ void CLuaClipBoardData::SetFiles(const std::vector<std::string>& paths) {
   if (paths.empty() || !have_display()) return;
   clip::set({{kUriList, kit::utilities::uri_list_text(paths)}, {kCopiedFiles, kit::utilities::copied_files_text(paths, false)}});
 }
+#endif

@@ -1,5 +1,6 @@
 // "ClipBoardData.Manager": text and file lists exchanged with other programs through the
-// X clipboard. Without a display every read is empty and every write does nothing.
+// X clipboard, or the Windows clipboard. Without a display every read is empty and every
+// write does nothing.
 #pragma once
 #include <string>
 #include <vector>

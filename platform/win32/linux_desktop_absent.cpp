@@ -1,4 +1,4 @@
-// The Linux desktop's services (the X display with its clipboard and desktop queries, the
+// The Linux desktop's services (the X display with its desktop queries, the
 // message buses, the status-notifier tray item, the portal's file dialogs) do not exist on
 // Windows. The Windows build answers through them as a Linux machine without a desktop
 // does: nothing is there, at once. The Windows forms of these services are separate
@@ -7,7 +7,6 @@
 #include "platform/dbus_buses.h"
 #include "platform/portal_file_chooser.h"
 #include "platform/status_notifier.h"
-#include "platform/x11_clipboard.h"
 #include "platform/x11_desktop.h"
 #include "platform/x11_display.h"
 
@@ -27,12 +26,6 @@ std::optional<full_screen> active_window_full_screen() { return std::nullopt; }
 bool key_down(int64_t) { return false; }
 int16_t key_state(int64_t) { return 0; }
 void show_cursor(bool) {}
-
-namespace clipboard {
-bool set(const std::map<std::string, std::string>&, const std::map<std::string, std::string>&) { return false; }
-std::vector<std::string> targets() { return {}; }
-std::optional<std::string> get(const std::string&) { return std::nullopt; }
-} // namespace clipboard
 } // namespace x11
 
 namespace dbus {

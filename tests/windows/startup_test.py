@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """mobrevist.exe under Wine, installed in a program folder of the test: the program starts
 with its default package, recognises a phone behind a hub from a recorded device
-enumeration (the machine's devices laid out for the test) and answers console commands
-piped to it. With the Linux build's stand-ins it also walks the phone's road: its bridge
-client (a relay to the Linux stand-in, which the test runs) pushes and starts the agent
-(a Linux program on loopback), the console lists the phone's SMS, pushes a file that lands
-byte-identical in the phone's storage, and pulls it back. It ends with 0 when told to quit.
+enumeration (the machine's devices laid out for the test), answers console commands piped
+to it, and its clipboard is read and written by a second Windows program. With the Linux
+build's stand-ins it also walks the phone's road: its bridge client (a relay to the Linux
+stand-in, which the test runs) pushes and starts the agent (a Linux program on loopback),
+the console lists the phone's SMS, pushes a file that lands byte-identical in the phone's
+storage, and pulls it back. It ends with 0 when told to quit.
 
-Usage: startup_test.py WINDOWS_BUILD_DIR SOURCE_DIR RELAY_CLIENT [LINUX_BIN_DIR]
+Usage: startup_test.py WINDOWS_BUILD_DIR SOURCE_DIR RELAY_CLIENT CLIPBOARD_PEER [LINUX_BIN_DIR]
 (WINEPREFIX names the prefix; exit 77 skips)
 """
 import os
@@ -132,8 +133,8 @@ def wait_for_file(path, content, seconds=60):
 
 
 def main():
-    build, source, relay_client = (pathlib.Path(a) for a in sys.argv[1:4])
-    linux_bin = pathlib.Path(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[4] else None
+    build, source, relay_client, clipboard_peer = (pathlib.Path(a) for a in sys.argv[1:5])
+    linux_bin = pathlib.Path(sys.argv[5]) if len(sys.argv) > 5 and sys.argv[5] else None
     wine = next((p for p in ("/usr/lib/wine/wine64", shutil.which("wine64"), shutil.which("wine"))
                  if p and os.path.exists(p)), None)
     if not wine:
@@ -187,6 +188,16 @@ def main():
             console.wait_for(lambda l: l.startswith("Mobrevist host ready"), "console")
             console.send("devices")
             console.wait_for(lambda l: l.startswith(f"{SERIAL} Google Pixel vid 18D1 pid 4EE7"), "device listing")
+            # The clipboard, checked by a second Windows program in the same prefix each way.
+            console.send("copy text from the console \u624b\u673a")
+            console.wait_for(lambda l: l.startswith("copied ") and "bytes of text" in l, "copy")
+            held = subprocess.run([wine, str(clipboard_peer), "get-text"], env=env, capture_output=True, timeout=120)
+            if held.stdout.decode("utf-8", "replace").strip() != "text from the console \u624b\u673a":
+                fail(f"the clipboard holds {held.stdout!r}", "\n".join(console.log))
+            subprocess.run([wine, str(clipboard_peer), "set-text", "from the peer"], env=env, check=True,
+                           capture_output=True, timeout=120)
+            console.send("paste")
+            console.wait_for(lambda l: l == "clipboard: from the peer", "paste")
             if stand_ins:
                 connected = console.wait_for(lambda l: l.startswith("agent connected"), "agent connection")
                 if " SMS" not in connected:

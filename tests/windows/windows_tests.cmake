@@ -20,7 +20,8 @@ target_compile_definitions(test_platform PRIVATE MOBREVIST_CLIPBOARD_PEER="$<TAR
 # Linux build's stand-ins (MOBREVIST_LINUX_BIN) also the phone's connection and transfers.
 add_test(NAME Windows.ProgramStartsConnectsToAFakePhoneAndMovesFiles
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/startup_test.py ${CMAKE_BINARY_DIR}
-                 ${PROJECT_SOURCE_DIR} $<TARGET_FILE:bridge_relay> "${MOBREVIST_LINUX_BIN}")
+                 ${PROJECT_SOURCE_DIR} $<TARGET_FILE:bridge_relay> $<TARGET_FILE:clipboard_peer>
+                 "${MOBREVIST_LINUX_BIN}")
 set_tests_properties(Windows.ProgramStartsConnectsToAFakePhoneAndMovesFiles PROPERTIES SKIP_RETURN_CODE 77
                      TIMEOUT 400 RESOURCE_LOCK agent_ports)
 

@@ -11,9 +11,11 @@ local function tray() return GetObject("Tray.Manager") end
 local NO_DESKTOP = "no desktop session is available (DISPLAY is not set): copy and paste work inside a desktop"
   .. " session; run the program from a terminal of your desktop"
 
+-- Windows always has its desktop; elsewhere the display names it.
+local WINDOWS = package.config:sub(1, 1) == "\\"
 local function have_desktop()
   local display = os.getenv("DISPLAY")
-  return display ~= nil and display ~= ""
+  return WINDOWS or (display ~= nil and display ~= "")
 end
 
 
