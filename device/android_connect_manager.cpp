@@ -118,12 +118,27 @@ bool CAndroidConnectManager::TakeNextTask(kit::platform::process& proc, CommandT
   return false;
 }
 
+namespace {
+// The program's name for the debug-bridge client. On Windows, where the user puts Android's
+// own adb.exe beside the program or on PATH, that one serves when no adb_help.exe is there.
+std::string with_bridge_client(const std::string& command_line) {
+#ifdef _WIN32
+  const std::string name = "adb_help.exe";
+  if (command_line.compare(0, name.size() + 1, name + " ") == 0 && kit::platform::find_program(name).empty() &&
+      !kit::platform::find_program("adb.exe").empty()) {
+    return "adb.exe" + command_line.substr(name.size());
+  }
+#endif
+  return command_line;
+}
+} // namespace
+
 CAndroidConnectManager::step CAndroidConnectManager::run_next() {
   kit::platform::process proc;
   CommandTask task;
   if (!TakeNextTask(proc, task)) return step::idle;
   {
-    kit::platform::process_result result = proc.run(task.command_line, task.timeout_ms);
+    kit::platform::process_result result = proc.run(with_bridge_client(task.command_line), task.timeout_ms);
     lock_guard lock(lock_);
     running_ = nullptr;
     running_task_ = 0;

@@ -167,7 +167,6 @@ def main():
         phone_root = work / "phone-root"
         if stand_ins:
             shutil.copytree(linux_bin / "agent", program / "agent")
-            shutil.copy(relay_client, program / "adb_help.exe")
             fake_android = source / "tests" / "support" / "fake_android"
             subprocess.run([sys.executable, str(fake_android / "make_phone.py"), str(linux_bin / "agent-sim-data.txt"),
                             str(work / "android"), str(phone_root)], check=True, stdout=subprocess.DEVNULL)
@@ -182,6 +181,16 @@ def main():
         local.mkdir()
         (local / "up.bin").write_bytes(PAYLOAD)
 
+        # Without a bridge client beside it or on PATH the program says what to do.
+        bare = Console([wine, str(program / "mobrevist.exe")], env)
+        try:
+            bare.wait_for(lambda l: l.startswith("adb: the debug-bridge client was not found: put Android's adb.exe"),
+                          "missing bridge client")
+        finally:
+            if bare.stop() != 0:
+                fail("the program without a bridge client did not end with 0", "\n".join(bare.log))
+        if stand_ins:
+            shutil.copy(relay_client, program / "adb_help.exe")
         console = Console([wine, str(program / "mobrevist.exe")], env)
         try:
             console.wait_for(lambda l: l.startswith(f"device arrived: Google Pixel ({SERIAL})"), "recognised phone")

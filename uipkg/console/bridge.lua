@@ -45,9 +45,36 @@ local busy = {}
 
 local forwards = { "ForwardTcpPort", "ForwardTcpPort2", "ForwardTcpPort3", "ForwardTcpPort4" }
 
+-- Whether the debug-bridge client is there: beside the program or in a folder of PATH,
+-- under the program's name for it or (Windows) as Android's adb.exe.
+local WINDOWS = package.config:sub(1, 1) == "\\"
+local function bridge_client_found()
+  local names = WINDOWS and { "adb_help.exe", "adb.exe" } or { "adb_help" }
+  local folders = { native.package_dir() .. "/.." }
+  for folder in (os.getenv("PATH") or ""):gmatch(WINDOWS and "[^;]+" or "[^:]+") do folders[#folders + 1] = folder end
+  for _, folder in ipairs(folders) do
+    for _, name in ipairs(names) do
+      local f = io.open(folder .. "/" .. name, "rb")
+      if f then
+        f:close()
+        return true
+      end
+    end
+  end
+  return false
+end
+
+local MISSING_CLIENT = WINDOWS
+  and "adb: the debug-bridge client was not found: put Android's adb.exe (from its platform tools, with the"
+    .. " DLLs that come with it) beside mobrevist.exe or in a folder on PATH, then replug the phone"
+  or "adb: the debug-bridge client was not found beside the program or on PATH: run ./scripts/setup --real-adb,"
+    .. " then replug the phone"
+
 -- A phone missing from the list may be one the bridge sees but this user may not open
--- ("no permissions"): on Linux that takes udev rules for Android phones, not a driver.
+-- ("no permissions"): on Linux that takes udev rules for Android phones, not a driver. Or
+-- the bridge itself is missing.
 local function explain_unlisted(serial, stop)
+  if not bridge_client_found() then return stop(MISSING_CLIENT) end
   adb:AddAndroidCmd("adb_help.exe devices", 0, 10000, function(_, output)
     for line in tostring(output or ""):gmatch("[^\n]+") do
       if line:sub(1, #serial):lower() == serial:lower() and line:find("no permissions", 1, true) then
