@@ -65,10 +65,13 @@ CLuaNotifyTray::~CLuaNotifyTray() {
 bool CLuaNotifyTray::Create() {
   tips_ = "Mobrevant";
   icon_ = kProgramIcon;
+#ifndef _WIN32
+  // The item lives on the session bus; Windows has its tray without one.
   if (!kit::platform::dbus::session_bus()) {
     kit::platform::note_no_desktop("session bus");
     return false;
   }
+#endif
   item_->show(tips_, load_icon(icon_));
   return item_->shown();
 }

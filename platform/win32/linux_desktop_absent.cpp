@@ -1,12 +1,11 @@
-// The Linux desktop's services (the X display with its desktop queries, the
-// message buses, the status-notifier tray item, the portal's file dialogs) do not exist on
-// Windows. The Windows build answers through them as a Linux machine without a desktop
-// does: nothing is there, at once. The Windows forms of these services are separate
-// (win32_clipboard.h, file_type_icons.h, setupapi_devices.h) and take their place in the
+// The Linux desktop's services (the X display with its desktop queries, the message
+// buses, the portal's file dialogs) do not exist on Windows. The Windows build answers
+// through them as a Linux machine without a desktop does: nothing is there, at once. The
+// Windows forms of the desktop services are separate (win32_clipboard.h,
+// file_type_icons.h, setupapi_devices.h, status_notifier.cpp) and take their place in the
 // objects that use them.
 #include "platform/dbus_buses.h"
 #include "platform/portal_file_chooser.h"
-#include "platform/status_notifier.h"
 #include "platform/x11_desktop.h"
 #include "platform/x11_display.h"
 
@@ -33,16 +32,6 @@ sd_bus* session_bus() { return nullptr; }
 sd_bus* system_bus() { return nullptr; }
 void close() {}
 } // namespace dbus
-
-struct status_notifier::state {};
-status_notifier::status_notifier(std::function<void(int)>) : state_(std::make_unique<state>()) {}
-status_notifier::~status_notifier() = default;
-bool status_notifier::show(const std::string&, pixmap) { return false; }
-void status_notifier::set_tooltip(const std::string&) {}
-void status_notifier::set_icon(pixmap) {}
-void status_notifier::hide() {}
-bool status_notifier::shown() const { return false; }
-std::string status_notifier::bus_name() const { return {}; }
 
 std::vector<std::string> choose_file_uris(const file_chooser_request&) { return {}; }
 

@@ -35,3 +35,8 @@ target_link_libraries(bridge_relay PRIVATE ws2_32 shell32)
 if(MOBREVIST_7Z_DLL)
   configure_file(${MOBREVIST_7Z_DLL} ${CMAKE_BINARY_DIR}/tests/7z.dll COPYONLY)
 endif()
+
+# The tray icon on a private X display, in a Wine prefix of its own.
+add_test(NAME Windows.TrayIconIsTakenByTheDesktopsNotificationArea
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tray_test.py ${CMAKE_BINARY_DIR})
+set_tests_properties(Windows.TrayIconIsTakenByTheDesktopsNotificationArea PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)

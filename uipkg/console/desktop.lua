@@ -65,8 +65,8 @@ commands.add("tray", "tray on|off               show or hide the program's icon 
   if word == "on" then
     if not shown then
       if not tray():CreateNotifyTray() then
-        return commands.fail("tray: no icon: there is no desktop session bus to show it on (run the program inside a"
-          .. " desktop session)")
+        return commands.fail(WINDOWS and "tray: no icon: the desktop's notification area did not take it"
+          or "tray: no icon: there is no desktop session bus to show it on (run the program inside a desktop session)")
       end
       tray():ModifyTrayTips("Mobrevist")
       shown = true
