@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/adapter_table.h"
 #include "platform/digest.h"
 #include "platform/sysfs_source.h"
 
@@ -55,6 +56,16 @@ bool contains_any(const std::string& text, std::initializer_list<const char*> pa
 
 std::vector<adapter_record> read_adapters() {
   std::vector<adapter_record> adapters;
+#ifdef _WIN32
+  for (const platform::network_adapter& a : platform::network_adapters()) {
+    adapter_record record;
+    std::copy(a.address.begin(), a.address.end(), record.address.begin());
+    record.name = a.name;
+    record.description = a.description;
+    adapters.push_back(std::move(record));
+  }
+  return adapters;
+#endif
   std::string base = platform::sysfs::root() + "/class/net/";
   for (const std::string& name : platform::sysfs::list_dir(base)) {
     if (name == "lo") continue;

@@ -1,6 +1,6 @@
 // The machine identifier of usage reports: MD5 of the hardware address of one network
 // adapter, as 32 lowercase hex digits. Adapters come from <sysfs root>/class/net (the root
-// the device scans use); loopback is left out, virtual adapters and placeholder addresses
+// the device scans use), on Windows from the IP helper's adapter table; loopback is left out, virtual adapters and placeholder addresses
 // are used only when nothing else is left, and of the rest the one with the lowest 8-byte
 // address (the reported bytes, then zero bytes) is kept.
 #pragma once

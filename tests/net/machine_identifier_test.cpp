@@ -26,9 +26,9 @@ std::string md5sum_of(std::initializer_list<unsigned> bytes) {
   return found == known.end() ? std::string() : found->second;
 }
 
-// The adapters are read from sysfs; Windows has an adapter table instead, not read yet.
+// The adapters are read from sysfs; Windows has the IP helper's adapter table instead.
 #ifdef _WIN32
-#define SKIP_WITHOUT_SYSFS() GTEST_SKIP() << "the Windows adapter table is not read yet"
+#define SKIP_WITHOUT_SYSFS() GTEST_SKIP() << "the adapters come from the system's adapter table on Windows"
 #else
 #define SKIP_WITHOUT_SYSFS() (void)0
 #endif
@@ -72,6 +72,7 @@ TEST(MachineIdentifier, AVirtualOnlyMachineUsesItsVirtualAdapter) {
 }
 
 TEST(MachineIdentifier, NoAdapterGivesAnEmptyIdentifier) {
+  SKIP_WITHOUT_SYSFS();
   sysfs_env env;
   EXPECT_EQ(machine_identifier(), "");
   env.fx.add_net_adapter("lo", "00:00:00:00:00:00");
@@ -83,3 +84,32 @@ TEST(ReportUrl, FieldsArePercentEncodedInNameOrder) {
             "http://127.0.0.1:8/r?mid=ab&B=&a%20b=x%26y%3D%C3%BC&z=1");
   EXPECT_EQ(kit::net::report_url("http://h/r?k=v", "", {}), "http://h/r?k=v&mid=");
 }
+
+#ifdef _WIN32
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+// Under Wine the adapter table is the Linux machine's: every adapter it lists has an
+// address that machine's /sys (drive Z:) shows, and the identifier is the chosen one's.
+TEST(MachineIdentifier, TheAdapterTableListsTheMachinesOwnAdapters) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_directory("Z:/sys/class/net", ec)) GTEST_SKIP() << "not under Wine (no Z:/sys/class/net)";
+  std::set<std::string> shown;
+  for (const auto& entry : fs::directory_iterator("Z:/sys/class/net", ec)) {
+    std::string address;
+    std::ifstream(entry.path() / "address") >> address;
+    shown.insert(address);
+  }
+  std::vector<kit::net::adapter_record> adapters = kit::net::read_adapters();
+  for (const auto& a : adapters) {
+    char text[18];
+    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", a.address[0], a.address[1], a.address[2],
+                  a.address[3], a.address[4], a.address[5]);
+    EXPECT_TRUE(shown.count(text)) << text << " (" << a.description << ")";
+  }
+  kit::net::adapter_record chosen;
+  EXPECT_EQ(machine_identifier(), kit::net::choose_adapter(adapters, &chosen) ? kit::net::md5_hex(chosen.address) : "");
+}
+#endif
