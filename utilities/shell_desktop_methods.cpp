@@ -1,18 +1,17 @@
 // Win32Shell.Object: dialogs, pointer, keys and screen. Without a desktop each gives its
 // empty result at once.
 #include "host/script_bridge.h"
-#include "platform/x11_display.h"
+#include "platform/desktop_queries.h"
 #include "platform/desktop_session.h"
-#include "utilities/path_text.h"
 #include "utilities/file_dialog.h"
-#include "platform/x11_desktop.h"
+#include "utilities/path_text.h"
 #include "utilities/win32_shell_methods.h"
 
 namespace kit::utilities::shell {
 using platform::has_display;
 using platform::note_no_desktop;
 using platform::request_reboot;
-namespace x11 = platform::x11;
+namespace desktop = platform::desktop;
 
 
 namespace {
@@ -25,12 +24,12 @@ bool have(const std::optional<T>& value) {
 }
 
 bool display_present() {
-  if (kit::platform::x11::connection()) return true;
+  if (desktop::available()) return true;
   note_no_desktop("display");
   return false;
 }
 
-void push_rect(lua_State* L, const x11::rect& r) {
+void push_rect(lua_State* L, const desktop::rect& r) {
   lua_pushnumber(L, r.left);
   lua_pushnumber(L, r.top);
   lua_pushnumber(L, r.right);
@@ -75,7 +74,7 @@ int FolderDialog(lua_State* L) {
 
 int GetCursorPos(lua_State* L) {
   if (!is_shell(L)) return 0;
-  auto p = x11::pointer_position();
+  auto p = desktop::pointer_position();
   if (!have(p)) return 0;
   lua_pushnumber(L, p->first);
   lua_pushnumber(L, p->second);
@@ -90,7 +89,7 @@ int GetWorkArea(lua_State* L) {
     x = static_cast<int32_t>(kit::engine::to_int64(lua_tonumber(L, 2)));
     y = static_cast<int32_t>(kit::engine::to_int64(lua_tonumber(L, 3)));
   }
-  auto area = x11::work_area(x, y);
+  auto area = desktop::work_area(x, y);
   if (!have(area)) return 0;
   push_rect(L, *area);
   return 4;
@@ -99,33 +98,33 @@ int GetWorkArea(lua_State* L) {
 int IsKeyDown(lua_State* L) {
   if (!is_shell(L)) return 0;
   int64_t vk = kit::engine::check_int64(L, 2);
-  lua_pushboolean(L, display_present() && x11::key_down(vk));
+  lua_pushboolean(L, display_present() && desktop::key_down(vk));
   return 1;
 }
 
 int GetKeyState(lua_State* L) {
   if (!is_shell(L)) return 0;
   int64_t vk = kit::engine::check_int64(L, 2);
-  lua_pushnumber(L, display_present() ? x11::key_state(vk) : 0);
+  lua_pushnumber(L, display_present() ? desktop::key_state(vk) : 0);
   return 1;
 }
 
 int GetAsyncKeyState(lua_State* L) {
   if (!is_shell(L)) return 0;
   int64_t vk = kit::engine::check_int64(L, 2);
-  lua_pushboolean(L, display_present() && x11::key_down(vk));
+  lua_pushboolean(L, display_present() && desktop::key_down(vk));
   return 1;
 }
 
 int ShowCursor(lua_State* L) {
   if (!is_shell(L)) return 0;
-  if (display_present()) x11::show_cursor(lua_toboolean(L, 2));
+  if (display_present()) desktop::show_cursor(lua_toboolean(L, 2));
   return 0;
 }
 
 int GetScreenSize(lua_State* L) {
   if (!is_shell(L)) return 0;
-  auto screen = x11::primary_screen();
+  auto screen = desktop::primary_screen();
   if (!have(screen)) return 0;
   lua_pushnumber(L, screen->right - screen->left);
   lua_pushnumber(L, screen->bottom - screen->top);
@@ -136,13 +135,13 @@ int GetScreenSize(lua_State* L) {
 // manager drawing it), false otherwise.
 int IsNowFullScreen(lua_State* L) {
   if (!is_shell(L)) return 0;
-  auto state = x11::active_window_full_screen();
+  auto state = desktop::active_window_full_screen();
   if (!have(state)) {
     lua_pushboolean(L, 0);
     return 1;
   }
-  if (*state == x11::full_screen::desktop) return 0;
-  lua_pushboolean(L, *state == x11::full_screen::yes);
+  if (*state == desktop::full_screen::desktop) return 0;
+  lua_pushboolean(L, *state == desktop::full_screen::yes);
   return 1;
 }
 

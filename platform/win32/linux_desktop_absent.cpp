@@ -1,12 +1,11 @@
-// The Linux desktop's services (the X display with its desktop queries, the message
-// buses, the portal's file dialogs) do not exist on Windows. The Windows build answers
-// through them as a Linux machine without a desktop does: nothing is there, at once. The
-// Windows forms of the desktop services are separate (win32_clipboard.h,
-// file_type_icons.h, setupapi_devices.h, status_notifier.cpp) and take their place in the
-// objects that use them.
+// The Linux desktop's services (the X display, the message buses, the portal's file
+// dialogs) do not exist on Windows. The Windows build answers through them as a Linux
+// machine without a desktop does: nothing is there, at once. The Windows forms of the
+// desktop services are separate (win32_clipboard.h, file_type_icons.h, setupapi_devices.h,
+// status_notifier.cpp, desktop_queries.cpp) and take their place in the objects that use
+// them.
 #include "platform/dbus_buses.h"
 #include "platform/portal_file_chooser.h"
-#include "platform/x11_desktop.h"
 #include "platform/x11_display.h"
 
 namespace kit::platform {
@@ -17,14 +16,6 @@ uint32_t root_window() { return 0; }
 void on_event(std::function<void(xcb_generic_event_t*)>) {}
 void dispatch(xcb_generic_event_t*) {}
 void close() {}
-
-std::optional<std::pair<int32_t, int32_t>> pointer_position() { return std::nullopt; }
-std::optional<rect> primary_screen() { return std::nullopt; }
-std::optional<rect> work_area(int32_t, int32_t) { return std::nullopt; }
-std::optional<full_screen> active_window_full_screen() { return std::nullopt; }
-bool key_down(int64_t) { return false; }
-int16_t key_state(int64_t) { return 0; }
-void show_cursor(bool) {}
 } // namespace x11
 
 namespace dbus {
