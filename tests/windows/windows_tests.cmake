@@ -31,9 +31,10 @@ add_executable(bridge_relay ${CMAKE_CURRENT_LIST_DIR}/peers/bridge_relay.cpp)
 target_link_libraries(bridge_relay PRIVATE ws2_32 shell32)
 
 # A Windows 7z.dll built from the codec library's source (scripts/build-7z-dll), beside the
-# archive tests as it is beside the program.
+# program (and so in its installer) and beside the archive tests.
 if(MOBREVIST_7Z_DLL)
   configure_file(${MOBREVIST_7Z_DLL} ${CMAKE_BINARY_DIR}/tests/7z.dll COPYONLY)
+  configure_file(${MOBREVIST_7Z_DLL} ${CMAKE_BINARY_DIR}/bin/7z.dll COPYONLY)
 endif()
 
 # The tray icon on a private X display, in a Wine prefix of its own.
