@@ -72,10 +72,4 @@ bool shell_type_icon(const std::string& file_name, int size, icon_image& out) {
   return any;
 }
 
-// Image files are neither decoded nor encoded here yet (the Windows codecs would be WIC's):
-// callers show a generic picture instead of a thumbnail, and the tray its default icon.
-bool encode_thumbnail(const std::string&, int, std::string&, std::string&) { return false; }
-bool image_file_size(const std::string&, int&, int&) { return false; }
-bool decode_icon_file(const std::string&, int, icon_image&, pixel_order) { return false; }
-
 } // namespace kit::platform::icons

@@ -18,7 +18,7 @@ SYSTEM = {
     "ws2_32.dll", "mswsock.dll", "bcrypt.dll", "wininet.dll", "msvcrt.dll", "userenv.dll", "shlwapi.dll",
     "comctl32.dll", "comdlg32.dll", "setupapi.dll", "cfgmgr32.dll", "iphlpapi.dll", "crypt32.dll",
     "secur32.dll", "ntdll.dll", "rpcrt4.dll", "version.dll", "winmm.dll", "imm32.dll", "psapi.dll",
-    "dbghelp.dll", "uxtheme.dll", "powrprof.dll", "dnsapi.dll", "netapi32.dll", "wtsapi32.dll",
+    "dbghelp.dll", "uxtheme.dll", "windowscodecs.dll", "powrprof.dll", "dnsapi.dll", "netapi32.dll", "wtsapi32.dll",
 }
 
 
