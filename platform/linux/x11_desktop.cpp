@@ -1,4 +1,6 @@
-#include "platform/x11_desktop.h"
+// The desktop's queries on Linux: the X display's screen, pointer, keys and cursor (through
+// the shared connection). Every query answers nothing at once when there is no display.
+#include "platform/desktop_queries.h"
 
 #include <unistd.h>
 #include <xcb/randr.h>
@@ -17,7 +19,7 @@
 #include "platform/virtual_keys.h"
 #include "platform/linux/lazy_library.h"
 
-namespace kit::platform::x11 {
+namespace kit::platform::desktop {
 namespace {
 
 template <class T>
@@ -129,6 +131,8 @@ std::optional<uint16_t> pointer_buttons(xcb_connection_t* c) {
 }
 
 } // namespace
+
+bool available() { return kit::platform::x11::connection() != nullptr; }
 
 std::optional<std::pair<int32_t, int32_t>> pointer_position() {
   xcb_connection_t* c = kit::platform::x11::connection();
@@ -251,4 +255,4 @@ void show_cursor(bool show) {
   LAZY_XCB(xcb_flush)(c);
 }
 
-} // namespace kit::platform::x11
+} // namespace kit::platform::desktop
