@@ -9,7 +9,7 @@ the console lists the phone's SMS, pushes a file that lands byte-identical in th
 storage, and pulls it back. It ends with 0 when told to quit.
 
 Usage: startup_test.py WINDOWS_BUILD_DIR SOURCE_DIR RELAY_CLIENT CLIPBOARD_PEER [LINUX_BIN_DIR]
-(WINEPREFIX names the prefix; exit 77 skips)
+(it runs in a Wine prefix of its own, wine_prefix.py; exit 77 skips)
 """
 import os
 import pathlib
@@ -22,6 +22,8 @@ import sys
 import tempfile
 import threading
 import time
+
+from wine_prefix import own_prefix
 
 SERIAL = "0A1B2C3D"
 PAYLOAD = bytes(range(256)) * 257 + "\u624b\u673a end\n".encode()
@@ -132,14 +134,9 @@ def wait_for_file(path, content, seconds=60):
     return False
 
 
-def main():
+def check(wine, prefix_env):
     build, source, relay_client, clipboard_peer = (pathlib.Path(a) for a in sys.argv[1:5])
     linux_bin = pathlib.Path(sys.argv[5]) if len(sys.argv) > 5 and sys.argv[5] else None
-    wine = next((p for p in ("/usr/lib/wine/wine64", shutil.which("wine64"), shutil.which("wine"))
-                 if p and os.path.exists(p)), None)
-    if not wine:
-        print("SKIPPED: no Wine")
-        return 77
     stand_ins = linux_bin and (linux_bin / "adb_help").is_file() and \
         (linux_bin / "agent" / "x86_64" / "mobrevist-agent").is_file()
     if not stand_ins:
@@ -157,12 +154,7 @@ def main():
         recording.write_text(f"usb | USB\\ROOT_HUB30\\4&2F9A3B1&0&0 | USB Root Hub (USB 3.0) | "
                              f"USB\\VID_18D1&PID_4EE7\\{SERIAL}\n"
                              f"usb | USB\\VID_18D1&PID_4EE7\\{SERIAL} | USB Composite Device |\n")
-        env = dict(os.environ)
-        env.update({
-            "WINEDEBUG": env.get("WINEDEBUG", "-all"),
-            "WINEDLLOVERRIDES": env.get("WINEDLLOVERRIDES", "mscoree,mshtml="),
-            "MOBREVIST_SETUPAPI_RECORDING": windows_path(recording),
-        })
+        env = dict(prefix_env, MOBREVIST_SETUPAPI_RECORDING=windows_path(recording))
         relay = None
         phone_root = work / "phone-root"
         if stand_ins:
@@ -236,6 +228,15 @@ def main():
             fail(f"the program ended with {code}", "\n".join(console.log))
     print("passed")
     return 0
+
+
+def main():
+    # A prefix of its own: the program's one-instance mutex must not meet the host tests'.
+    with own_prefix(pathlib.Path(sys.argv[1])) as prefix:
+        if not prefix:
+            print("SKIPPED: no Wine")
+            return 77
+        return check(*prefix)
 
 
 if __name__ == "__main__":

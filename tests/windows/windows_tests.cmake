@@ -23,7 +23,7 @@ add_test(NAME Windows.ProgramStartsConnectsToAFakePhoneAndMovesFiles
                  ${PROJECT_SOURCE_DIR} $<TARGET_FILE:bridge_relay> $<TARGET_FILE:clipboard_peer>
                  "${MOBREVIST_LINUX_BIN}")
 set_tests_properties(Windows.ProgramStartsConnectsToAFakePhoneAndMovesFiles PROPERTIES SKIP_RETURN_CODE 77
-                     TIMEOUT 400 RESOURCE_LOCK agent_ports)
+                     TIMEOUT 400 RESOURCE_LOCK "agent_ports;wine_desktop")
 
 # The bridge client the start-up test puts beside the Windows program: it relays each
 # command line to the Linux build's stand-in (MOBREVIST_LINUX_BIN), run by the test.
@@ -37,7 +37,9 @@ if(MOBREVIST_7Z_DLL)
   configure_file(${MOBREVIST_7Z_DLL} ${CMAKE_BINARY_DIR}/bin/7z.dll COPYONLY)
 endif()
 
-# The tray icon on a private X display, in a Wine prefix of its own.
+# The tray icon on a private X display. The tests that run the program itself use a Wine
+# prefix of their own (wine_prefix.py), one at a time.
 add_test(NAME Windows.TrayIconIsTakenByTheDesktopsNotificationArea
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tray_test.py ${CMAKE_BINARY_DIR})
-set_tests_properties(Windows.TrayIconIsTakenByTheDesktopsNotificationArea PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+set_tests_properties(Windows.TrayIconIsTakenByTheDesktopsNotificationArea PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600
+                     RESOURCE_LOCK wine_desktop)
