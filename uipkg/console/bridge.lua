@@ -7,6 +7,7 @@
 -- program's agent/<abi>/ folder, pushed to the phone and started as the shell user.
 local model = require("model.store")
 local native = require("console.native_agent")
+local files = require("console.local_files")
 
 local M = {}
 
@@ -47,18 +48,14 @@ local forwards = { "ForwardTcpPort", "ForwardTcpPort2", "ForwardTcpPort3", "Forw
 
 -- Whether the debug-bridge client is there: beside the program or in a folder of PATH,
 -- under the program's name for it or (Windows) as Android's adb.exe.
-local WINDOWS = package.config:sub(1, 1) == "\\"
+local WINDOWS = files.windows
 local function bridge_client_found()
   local names = WINDOWS and { "adb_help.exe", "adb.exe" } or { "adb_help" }
-  local folders = { native.package_dir() .. "/.." }
+  local folders = { native.program_dir() }
   for folder in (os.getenv("PATH") or ""):gmatch(WINDOWS and "[^;]+" or "[^:]+") do folders[#folders + 1] = folder end
   for _, folder in ipairs(folders) do
     for _, name in ipairs(names) do
-      local f = io.open(folder .. "/" .. name, "rb")
-      if f then
-        f:close()
-        return true
-      end
+      if files.exists(folder .. "/" .. name) then return true end
     end
   end
   return false

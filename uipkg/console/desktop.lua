@@ -12,7 +12,7 @@ local NO_DESKTOP = "no desktop session is available (DISPLAY is not set): copy a
   .. " session; run the program from a terminal of your desktop"
 
 -- Windows always has its desktop; elsewhere the display names it.
-local WINDOWS = package.config:sub(1, 1) == "\\"
+local WINDOWS = files.windows
 local function have_desktop()
   local display = os.getenv("DISPLAY")
   return WINDOWS or (display ~= nil and display ~= "")

@@ -2,6 +2,9 @@
 -- sizes and absolute paths.
 local M = {}
 
+-- Whether the program runs on Windows (Lua's directory separator is "\\" there).
+M.windows = package.config:sub(1, 1) == "\\"
+
 -- A local path as typed: "~" and "~/..." name the home folder; "$VAR" is kept as it is.
 function M.expand(path)
   if path == "~" or path:sub(1, 2) == "~/" then

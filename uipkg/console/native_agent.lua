@@ -19,7 +19,9 @@ function M.package_dir()
   -- Either separator: Windows names the script with backslashes.
   return source:match("^@(.*)[/\\]console[/\\][^/\\]*$") or "."
 end
-local function program_dir() return M.package_dir() .. "/.." end
+-- The program's folder.
+function M.program_dir() return M.package_dir() .. "/.." end
+local program_dir = M.program_dir
 
 local function read_file(path)
   local f = io.open(path, "rb")
