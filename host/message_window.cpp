@@ -4,6 +4,7 @@
 
 #include <boost/asio/steady_timer.hpp>
 
+#include "platform/system_window.h"
 #include "platform/ui_loop.h"
 #include "platform/ui_loop_asio.h"
 
@@ -25,10 +26,11 @@ bool CMessageWindow::liveness::is(uint64_t generation_in) const {
   return created && generation == generation_in;
 }
 
-bool CMessageWindow::liveness::set(bool created_now) {
+bool CMessageWindow::liveness::set(bool created_now, kit::platform::system_window* window_now) {
   std::lock_guard<std::mutex> lock(m);
   if (created == created_now) return false;
   created = created_now;
+  window = window_now;
   ++generation;
   return true;
 }
@@ -40,12 +42,15 @@ CMessageWindow::~CMessageWindow() { Destroy(); }
 bool CMessageWindow::Create(const std::string& name) {
   if (IsCreated()) return false;
   name_ = name;
-  return life_->set(true);
+  system_window_ = kit::platform::system_window::make(
+      name, [this](uint32_t message, uintptr_t wparam, uintptr_t lparam) { return WindowProc(message, wparam, lparam); });
+  return life_->set(true, system_window_.get());
 }
 
 void CMessageWindow::Destroy() {
   // First: deliveries queued from now on, or already queued, find the window gone.
-  if (!life_->set(false)) return;
+  if (!life_->set(false, nullptr)) return;
+  system_window_.reset();  // its queued messages and timers go with it
   for (auto& [id, t] : timers_) t->timer.cancel();
   timers_.clear();
   cookies_.clear();
@@ -59,6 +64,10 @@ uint32_t CMessageWindow::AddTimerHandler(TimerHandler* target) {
   timers_[id] = std::move(entry);
   uint64_t generation = 0;
   if (!life_->current(&generation)) return id;
+  if (system_window_) {
+    system_window_->set_timer(id, kTimerPeriodMs);
+    return id;
+  }
   // Re-armed after each tick, so ticks never pile up behind a slow handler.
   struct ticker {
     CMessageWindow* window;
@@ -83,6 +92,7 @@ uint32_t CMessageWindow::AddTimerHandler(TimerHandler* target) {
 int CMessageWindow::RemoveTimerHandler(uint32_t id) {
   auto it = timers_.find(id);
   if (it == timers_.end()) return 0;
+  if (system_window_) system_window_->kill_timer(id);
   it->second->timer.cancel();
   timers_.erase(it);
   return 1;
@@ -119,7 +129,12 @@ bool CMessageWindow::PostCallHandler(MessageHandler* handler, uint32_t code) {
 // thread destroys it.
 bool CMessageWindow::PostWindowMessage(uint32_t message, uintptr_t wparam, uintptr_t lparam) {
   uint64_t generation = 0;
-  if (!life_->current(&generation)) return false;
+  {
+    std::lock_guard<std::mutex> lock(life_->m);
+    if (!life_->created) return false;
+    if (life_->window) return life_->window->post(message, wparam, lparam);
+    generation = life_->generation;
+  }
   kit::platform::ui_loop::instance().post([this, life = life_, generation, message, wparam, lparam] {
     if (!life->is(generation)) return;  // the window is gone; its messages go with it
     WindowProc(message, wparam, lparam);
@@ -127,6 +142,8 @@ bool CMessageWindow::PostWindowMessage(uint32_t message, uintptr_t wparam, uintp
   return true;
 }
 
+// A send goes through the UI loop even where the window is the system's: a sender waiting in
+// the system's send would never be released if the loop stopped first.
 bool CMessageWindow::SendCallHandler(MessageHandler* handler, uint32_t code) {
   uint64_t generation = 0;
   if (!life_->current(&generation)) return false;

@@ -1,6 +1,8 @@
 // The hidden message window of the UI thread: one-second timers, device-change listeners
 // and the WM_CALL_HANDLER hand-over from workers. Its tables are touched on the UI thread
-// only; PostCallHandler and SendCallHandler may be called from any thread.
+// only; PostCallHandler and SendCallHandler may be called from any thread. Where the system
+// has windows it is one of the system's (a message-only window of the given name, with the
+// system's timers and posted messages); elsewhere its messages travel through the UI loop.
 #pragma once
 #include <cstdint>
 #include <list>
@@ -10,6 +12,8 @@
 #include <string>
 
 #include "host/message_handler.h"
+
+namespace kit::platform { class system_window; }
 
 class CMessageWindow {
 public:
@@ -60,11 +64,14 @@ private:
     bool current(uint64_t* generation_out) const;
     // True when the window of that generation still exists.
     bool is(uint64_t generation_in) const;
-    // Starts a new generation; false when nothing changes.
-    bool set(bool created_now);
+    // Starts a new generation; false when nothing changes. The system's window, when there
+    // is one, is posted to under the same lock, so that no post meets it being destroyed.
+    bool set(bool created_now, kit::platform::system_window* window_now);
+    kit::platform::system_window* window = nullptr;
   };
 
   std::string name_;
+  std::unique_ptr<kit::platform::system_window> system_window_;
   uint32_t counter_ = 0;
   std::map<uint32_t, std::unique_ptr<timer_entry>> timers_;
   std::map<uint32_t, std::list<handler_entry>> messages_;

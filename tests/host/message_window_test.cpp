@@ -11,6 +11,10 @@
 #include "host/message_window.h"
 #include "platform/ui_loop.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 struct counting_handler : MessageHandler {
@@ -209,3 +213,32 @@ TEST_F(MessageWindowTest, WorkersPostAndSendWhileTheUiThreadDestroysAndRecreates
   EXPECT_EQ(sends_that_ran, sent.calls);
   EXPECT_LE(posted.calls, kRounds);
 }
+
+#ifdef _WIN32
+// On Windows the window is the system's: another party finds it by its name and reaches the
+// handlers with the system's PostMessageW, and it is gone with Destroy.
+TEST_F(MessageWindowTest, OnWindowsItIsAMessageOnlyWindowOfItsNameReachedByPostMessage) {
+  HWND found = ::FindWindowExW(HWND_MESSAGE, nullptr, L"TestWnd", L"TestWnd");
+  ASSERT_NE(found, nullptr);
+  struct stopper : MessageHandler {
+    void HandleMessage(uintptr_t) override { kit::platform::ui_loop::instance().stop(); }
+  } stop;
+  counting_handler h;
+  throwing_handler bad;
+  std::thread worker([&] {
+    // Posted messages arrive in order: the fault is swallowed, then h runs, then the stop.
+    ::PostMessageW(found, WM_CALL_HANDLER, reinterpret_cast<WPARAM>(&bad), 1);
+    ::PostMessageW(found, WM_CALL_HANDLER, reinterpret_cast<WPARAM>(&h), 9);
+    ::PostMessageW(found, WM_CALL_HANDLER, reinterpret_cast<WPARAM>(&stop), 0);
+  });
+  loop().run();
+  worker.join();
+  EXPECT_EQ(h.calls, 1);
+  EXPECT_EQ(h.last, 9u);
+  EXPECT_EQ(h.thread, std::this_thread::get_id());
+
+  window.Destroy();
+  EXPECT_EQ(::FindWindowExW(HWND_MESSAGE, nullptr, L"TestWnd", L"TestWnd"), nullptr);
+  EXPECT_FALSE(window.PostCallHandler(&h, 11));
+}
+#endif
