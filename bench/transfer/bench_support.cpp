@@ -1,29 +1,52 @@
 #include "bench_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <fcntl.h>
-#include <net/if.h>
-#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <string>
+#include <filesystem>
 #include <memory>
+#include <random>
+#include <string>
 #include <vector>
 
+#ifndef _WIN32
 extern char** environ;
+#endif
+
+namespace fs = std::filesystem;
 
 namespace transfer_bench {
 
+#ifdef _WIN32
+// Wine runs no Linux program with handles of use to a Windows one, so the run script starts
+// agent-sim (scripts/bench --windows) and names it in the environment; it also stops it.
+agent_process::agent_process(const std::string&, bool phone_agent) {
+  const char* pid = std::getenv("BENCH_AGENT_PID");
+  if (phone_agent || !pid) return;
+  pid_ = std::atoi(pid);
+  ready_ = pid_ > 0;
+}
 
+agent_process::~agent_process() = default;
+
+std::string agent_storage(const std::string&) {
+  const char* given = std::getenv("BENCH_AGENT_STORAGE");
+  return given ? given : "";
+}
+#else
 agent_process::agent_process(const std::string& storage, bool phone_agent) {
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return;
@@ -73,8 +96,39 @@ agent_process::~agent_process() {
   ::waitpid(pid_, &status, 0);
 }
 
+std::string agent_storage(const std::string& dir) {
+  std::error_code ec;
+  fs::create_directories(dir + "/phone", ec);
+  return ec ? "" : dir + "/phone";
+}
+#endif
+
+std::string make_work_folder(const std::string& parent) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = parent + "/bench-transfer-" + std::to_string(random());
+    std::error_code ec;
+    if (fs::create_directory(name, ec)) {
+      fs::permissions(name, fs::perms::owner_all, ec);
+      return name;
+    }
+  }
+  return {};
+}
+
+namespace {
+// A file of another process's /proc folder; under Wine the Linux one, on drive Z:.
+std::string proc_file(int pid, const char* name) {
+#ifdef _WIN32
+  return "Z:/proc/" + std::to_string(pid) + "/" + name;
+#else
+  return "/proc/" + std::to_string(pid) + "/" + name;
+#endif
+}
+} // namespace
+
 long rss_kib_of(int pid, const char* field) {
-  FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+  FILE* f = std::fopen(proc_file(pid, "status").c_str(), "r");
   if (!f) return 0;
   char line[256];
   long kib = 0;
@@ -86,10 +140,10 @@ long rss_kib_of(int pid, const char* field) {
 }
 
 bool make_file(const std::string& path, uint64_t size) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-    ::mkdir(path.substr(0, slash).c_str(), 0755);
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  std::error_code ec;
+  fs::create_directories(fs::path(path).parent_path(), ec);
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
   std::vector<char> block(1 << 20);
   uint64_t written = 0;
   bool ok = true;
@@ -99,49 +153,58 @@ bool make_file(const std::string& path, uint64_t size) {
       std::memcpy(&block[i], &v, 8);
     }
     size_t n = size - written < block.size() ? static_cast<size_t>(size - written) : block.size();
-    ok = ::write(fd, block.data(), n) == static_cast<ssize_t>(n);
+    ok = std::fwrite(block.data(), 1, n, f) == n;
     written += n;
   }
-  ::close(fd);
-  return ok;
+  return std::fclose(f) == 0 && ok;
 }
 
 bool same_content(const std::string& a, const std::string& b) {
-  int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC), fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
-  bool same = fa >= 0 && fb >= 0;
+  FILE* fa = std::fopen(a.c_str(), "rb");
+  FILE* fb = std::fopen(b.c_str(), "rb");
+  bool same = fa && fb;
   std::vector<char> ba(1 << 20), bb(1 << 20);
   while (same) {
-    ssize_t na = ::read(fa, ba.data(), ba.size());
-    ssize_t nb = ::read(fb, bb.data(), bb.size());
-    if (na != nb || na < 0) same = false;
+    size_t na = std::fread(ba.data(), 1, ba.size(), fa);
+    size_t nb = std::fread(bb.data(), 1, bb.size(), fb);
+    if (na != nb || std::ferror(fa) || std::ferror(fb)) same = false;
     else if (na == 0) break;
-    else same = std::memcmp(ba.data(), bb.data(), static_cast<size_t>(na)) == 0;
+    else same = std::memcmp(ba.data(), bb.data(), na) == 0;
   }
-  if (fa >= 0) ::close(fa);
-  if (fb >= 0) ::close(fb);
+  if (fa) std::fclose(fa);
+  if (fb) std::fclose(fb);
   return same;
 }
 
 uint64_t file_size(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  std::error_code ec;
+  uint64_t size = fs::file_size(path, ec);
+  return ec ? 0 : size;
 }
 
 double cpu_seconds_self() {
+#ifdef _WIN32
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto seconds = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+#else
   rusage u{};
   ::getrusage(RUSAGE_SELF, &u);
   auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
   return seconds(u.ru_utime) + seconds(u.ru_stime);
+#endif
 }
 
 double cpu_seconds_of(int pid) {
-  std::string stat = "/proc/" + std::to_string(pid) + "/stat";
-  int fd = ::open(stat.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
+  FILE* f = std::fopen(proc_file(pid, "stat").c_str(), "r");
+  if (!f) return 0;
   char buf[1024];
-  ssize_t n = ::read(fd, buf, sizeof buf - 1);
-  ::close(fd);
-  if (n <= 0) return 0;
+  size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+  std::fclose(f);
+  if (n == 0) return 0;
   buf[n] = 0;
   // Fields 14 and 15 (utime, stime) follow the command name in parentheses, which may hold
   // blanks: count from its closing parenthesis (field 2).
@@ -149,13 +212,24 @@ double cpu_seconds_of(int pid) {
   if (!p) return 0;
   unsigned long long utime = 0, stime = 0;
   if (std::sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2) return 0;
-  return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+#ifdef _WIN32
+  const double ticks_per_second = 100;  // Linux's USER_HZ, the unit of /proc for every program
+#else
+  const double ticks_per_second = static_cast<double>(::sysconf(_SC_CLK_TCK));
+#endif
+  return static_cast<double>(utime + stime) / ticks_per_second;
 }
 
 long peak_rss_kib() {
+#ifdef _WIN32
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+#else
   rusage u{};
   ::getrusage(RUSAGE_SELF, &u);
   return u.ru_maxrss;
+#endif
 }
 
 uint64_t now_ns() {

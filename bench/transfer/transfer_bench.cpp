@@ -12,17 +12,24 @@
 // that run's own ratios: push and pull each against the baseline of the same run. The
 // processor time both ends spend on a copy depends far less on the machine's other work
 // than its duration does; its share of the baseline's is printed the same way.
-#include <sys/stat.h>
+//
+// On Windows (under Wine) the run script starts the Linux agent-sim on loopback and passes
+// BENCH_AGENT_PID and BENCH_AGENT_STORAGE (see bench_support.h); --agent is Linux only.
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "bench_support.h"
+#ifndef _WIN32
 #include "support/private_network.h"
+#endif
 #include "host_transfers.h"
 #include "loopback_baseline.h"
 
@@ -99,13 +106,13 @@ round_result run_round(host_transfers& host, int agent_pid, const std::string& d
   for (int i = 0; i < kRepeats; ++i) {
     timed(r.push, i, [&] { return host.push(source, remote); });
     timed(r.baseline, i, [&] { return loopback_copy(source, copy); });
-    ::unlink(copy.c_str());
+    std::remove(copy.c_str());
     timed(r.pull, i, [&] { return host.pull(remote, back); });
     r.identical = r.identical && file_size(back) == size && same_content(source, back);
-    ::unlink(back.c_str());
-    ::unlink(on_phone.c_str());
+    std::remove(back.c_str());
+    std::remove(on_phone.c_str());
   }
-  ::unlink(source.c_str());
+  std::remove(source.c_str());
   r.rss_kib = peak_rss_kib();
   return r;
 }
@@ -149,34 +156,48 @@ void print_round(const char* label, uint64_t size, const round_result& r) {
 std::string work_folder() {
   const char* chosen = std::getenv("BENCH_DIR");
   if (chosen && *chosen) return chosen;
+#ifdef _WIN32
+  return std::filesystem::temp_directory_path().generic_string();
+#else
   if (::access("/dev/shm", W_OK) == 0) return "/dev/shm";
   const char* tmp = std::getenv("TMPDIR");
   return tmp && *tmp ? tmp : "/tmp";
+#endif
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGPIPE
   std::signal(SIGPIPE, SIG_IGN);
+#endif
   uint64_t size_mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
   if (size_mib == 0) size_mib = 1024;
   const bool phone_agent = argc > 2 && std::string(argv[2]) == "--agent";
+#ifndef _WIN32
+  // (On Windows the run script gives the whole run a network namespace where it can.)
   if (!testsupport::enter_private_network())
     std::fprintf(stderr, "bench_transfer: no private network; using the shared loopback (ports 12301, 12302)\n");
+#endif
 
-  std::string dir = work_folder() + "/bench-transfer-XXXXXX";
-  if (!::mkdtemp(dir.data())) {
-    std::perror("mkdtemp");
+  std::string dir = make_work_folder(work_folder());
+  if (dir.empty()) {
+    std::fprintf(stderr, "bench_transfer: no folder could be made in %s\n", work_folder().c_str());
     return 1;
   }
-  std::string storage = dir + "/phone";
-  ::mkdir(storage.c_str(), 0755);
+  std::string storage = agent_storage(dir);
+  if (storage.empty()) {
+    std::fprintf(stderr, "bench_transfer: no storage folder for the agent (on Windows: BENCH_AGENT_STORAGE)\n");
+    std::filesystem::remove_all(dir);
+    return 1;
+  }
   int rc = 0;
   {
     agent_process agent(storage, phone_agent);
     const char* name = phone_agent ? "mobrevist-agent" : "agent-sim";
     if (!agent.ready()) {
       std::fprintf(stderr, "bench_transfer: %s did not start\n", name);
+      std::filesystem::remove_all(dir);
       return 1;
     }
     std::printf("agent: %s, resident while idle: %.1f MiB\n", name, rss_kib_of(agent.pid(), "VmRSS") / 1024.0);
@@ -192,7 +213,7 @@ int main(int argc, char** argv) {
     std::printf("files in %s\n", dir.c_str());
     if (big.push.median() < 0 || big.pull.median() < 0 || big.baseline.median() < 0 || !big.identical) rc = 1;
   }
-  std::string cleanup = "rm -rf '" + dir + "'";
-  if (std::system(cleanup.c_str()) != 0) rc = 1;
-  return rc;
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  return ec ? 1 : rc;
 }

@@ -33,8 +33,9 @@ def foreign(names):
 
 def main():
     build, objdump = pathlib.Path(sys.argv[1]), sys.argv[2]
-    # The programs of the build: the program folder and the tests (not the Wine prefix).
-    programs = sorted(p for folder in ("bin", "tests") for p in (build / folder).rglob("*.exe")
+    # The programs of the build: the program folder, the tests and the benchmarks (not the
+    # Wine prefix).
+    programs = sorted(p for folder in ("bin", "tests", "bench") for p in (build / folder).rglob("*.exe")
                       if "CMakeFiles" not in p.parts)
     if not programs:
         print(f"no programs under {build}", file=sys.stderr)
