@@ -1,4 +1,5 @@
-// File and folder dialogs through the desktop portal's FileChooser on the session bus.
+// File and folder dialogs: the desktop portal's FileChooser on the session bus (Linux), the
+// system's item dialogs (Windows).
 // A call waits for the user's answer (the dialogs are modal); without a session bus or a
 // portal it gives the cancelled result at once.
 #pragma once

@@ -1,5 +1,7 @@
 #include "utilities/file_dialog.h"
 
+#include <cctype>
+
 #include "common/percent_encoding.h"
 #include "platform/file.h"
 #include "platform/portal_file_chooser.h"
@@ -62,8 +64,13 @@ std::string path_of_file_uri(const std::string& uri) {
   std::string rest = uri.substr(scheme.size());
   size_t slash = rest.find('/');  // skip an authority ("localhost")
   if (slash == std::string::npos) return {};
-  rest = rest.substr(slash);
-  return text::percent_decode(rest);
+  rest = text::percent_decode(rest.substr(slash));
+#ifdef _WIN32
+  // A path with a drive letter has no slash in front of it: "file:///C:/a" is "C:/a".
+  if (rest.size() >= 3 && rest[0] == '/' && std::isalpha(static_cast<unsigned char>(rest[1])) && rest[2] == ':')
+    rest.erase(0, 1);
+#endif
+  return rest;
 }
 
 std::string nearest_existing_folder(const std::string& path) {

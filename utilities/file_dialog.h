@@ -25,7 +25,8 @@ std::vector<std::string> choose_files(const file_dialog_request& request);
 // The chooser's filters from a "|"-separated filter text: (description, patterns) pairs,
 // the patterns split at ";". A description without patterns is dropped.
 std::vector<std::pair<std::string, std::vector<std::string>>> parse_filter(const std::string& filter);
-// The path of a file: URI ("file:///a%20b" -> "/a b"); empty for other URIs.
+// The path of a file: URI ("file:///a%20b" -> "/a b", on Windows "file:///C:/a" -> "C:/a");
+// empty for other URIs.
 std::string path_of_file_uri(const std::string& uri);
 // The nearest existing folder of a path (cutting at the last separator until a folder
 // exists), with a trailing "/"; empty when none is left.

@@ -1,11 +1,9 @@
-// The Linux desktop's services (the X display, the message buses, the portal's file
-// dialogs) do not exist on Windows. The Windows build answers through them as a Linux
-// machine without a desktop does: nothing is there, at once. The Windows forms of the
-// desktop services are separate (win32_clipboard.h, file_type_icons.h, setupapi_devices.h,
-// status_notifier.cpp, desktop_queries.cpp) and take their place in the objects that use
-// them.
+// The Linux desktop's services (the X display, the message buses) do not exist on
+// Windows. The Windows build answers through them as a Linux machine without a desktop
+// does: nothing is there, at once. The Windows forms of the desktop services are separate
+// (win32_clipboard.h, file_type_icons.h, setupapi_devices.h, status_notifier.cpp,
+// desktop_queries.cpp, file_chooser.cpp) and take their place in the objects that use them.
 #include "platform/dbus_buses.h"
-#include "platform/portal_file_chooser.h"
 #include "platform/x11_display.h"
 
 namespace kit::platform {
@@ -23,7 +21,5 @@ sd_bus* session_bus() { return nullptr; }
 sd_bus* system_bus() { return nullptr; }
 void close() {}
 } // namespace dbus
-
-std::vector<std::string> choose_file_uris(const file_chooser_request&) { return {}; }
 
 } // namespace kit::platform

@@ -14,21 +14,7 @@ import shutil
 import subprocess
 import sys
 
-from wine_prefix import own_prefix
-
-
-def start_xvfb():
-    """Xvfb on the first free display; returns (process, display number) once it is ready."""
-    read_end, write_end = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-                            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as ready:
-        number = ready.readline().strip()  # printed once the server accepts clients
-    if not number:
-        proc.kill()
-        return None, None
-    return proc, number
+from wine_prefix import own_prefix, private_display
 
 
 def main():
@@ -36,11 +22,10 @@ def main():
     if not shutil.which("Xvfb"):
         print("SKIPPED: needs Xvfb")
         return 77
-    xvfb, display = start_xvfb()
-    if not xvfb:
-        print("FAILED: Xvfb did not start")
-        return 1
-    try:
+    with private_display() as display:
+        if not display:
+            print("FAILED: Xvfb did not start")
+            return 1
         with own_prefix(build, {"DISPLAY": f":{display}"}) as prefix:
             if not prefix:
                 print("SKIPPED: needs Wine")
@@ -52,9 +37,6 @@ def main():
             if "tray icon on" not in out or "tray icon off" not in out or done.returncode != 0:
                 print(f"FAILED: exit {done.returncode}\n--- console ---\n{out}")
                 return 1
-    finally:
-        xvfb.kill()
-        xvfb.wait()
     print("passed")
     return 0
 

@@ -43,3 +43,11 @@ add_test(NAME Windows.TrayIconIsTakenByTheDesktopsNotificationArea
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tray_test.py ${CMAKE_BINARY_DIR})
 set_tests_properties(Windows.TrayIconIsTakenByTheDesktopsNotificationArea PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600
                      RESOURCE_LOCK wine_desktop)
+
+# Wine makes no dialog without a display driver: the file dialogs' test runs again on a
+# private X display.
+add_test(NAME Windows.FileDialogsAnsweredOnAPrivateDisplay
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/on_display.py ${CMAKE_BINARY_DIR}
+                 $<TARGET_FILE:test_utilities> --gtest_filter=WindowsFileDialogs.*)
+set_tests_properties(Windows.FileDialogsAnsweredOnAPrivateDisplay PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600
+                     RESOURCE_LOCK wine_desktop)

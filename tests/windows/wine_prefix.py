@@ -1,8 +1,9 @@
 """A Wine prefix of a test's own (build/windows/wine-desktop), for tests that run the program
-itself: its named kernel objects (the one-instance mutex) then never meet those of the host
-tests running at the same time in the shared prefix, and a desktop started there keeps the
-display the test gives it. The prefix is made on first use; its server is ended afterwards.
-The tests that use it hold one CTest resource lock, so they never run together."""
+itself or need a display: its named kernel objects (the one-instance mutex) then never meet
+those of the host tests running at the same time in the shared prefix, and a desktop started
+there keeps the display the test gives it. The prefix is made on first use; its server is
+ended afterwards. The tests that use it hold one CTest resource lock, so they never run
+together. private_display() gives them an X display of their own (Xvfb)."""
 import contextlib
 import os
 import shutil
@@ -14,6 +15,26 @@ def wine_program(name):
         if candidate and os.path.exists(candidate):
             return candidate
     return None
+
+
+@contextlib.contextmanager
+def private_display():
+    """Xvfb on the first free display; yields its number once it accepts clients, None when
+    Xvfb is missing or did not start."""
+    if not shutil.which("Xvfb"):
+        yield None
+        return
+    read_end, write_end = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+                            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    try:
+        with os.fdopen(read_end) as ready:
+            number = ready.readline().strip()  # printed once the server accepts clients
+        yield number or None
+    finally:
+        proc.kill()
+        proc.wait()
 
 
 @contextlib.contextmanager
