@@ -51,3 +51,8 @@ add_test(NAME Windows.FileDialogsAnsweredOnAPrivateDisplay
                  $<TARGET_FILE:test_utilities> --gtest_filter=WindowsFileDialogs.*)
 set_tests_properties(Windows.FileDialogsAnsweredOnAPrivateDisplay PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600
                      RESOURCE_LOCK wine_desktop)
+
+# The stand-in driver installer of the driver tests.
+add_executable(installer_standin ${CMAKE_CURRENT_LIST_DIR}/peers/installer_standin.cpp)
+add_dependencies(test_device installer_standin)
+target_compile_definitions(test_device PRIVATE MOBREVIST_INSTALLER_STANDIN="$<TARGET_FILE:installer_standin>")
