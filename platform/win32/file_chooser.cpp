@@ -9,23 +9,14 @@
 
 #include <cstdio>
 
+#include "platform/win32/com_ptr.h"
 #include "platform/win32/wide.h"
 
 namespace kit::platform {
 
 namespace {
 
-// Releases a COM interface when it goes out of scope.
-template <class T>
-struct com_ptr {
-  T* p = nullptr;
-  ~com_ptr() {
-    if (p) p->Release();
-  }
-  T** out() { return &p; }
-  T* operator->() const { return p; }
-  explicit operator bool() const { return p != nullptr; }
-};
+using win32::com_ptr;
 
 std::string file_uri(const std::wstring& path) {
   static const char hex[] = "0123456789ABCDEF";
@@ -86,7 +77,7 @@ bool configure(IFileDialog* dialog, const file_chooser_request& request) {
     }
     while (path.size() > 3 && path.back() == L'\\') path.pop_back();
     com_ptr<IShellItem> folder;
-    if (SUCCEEDED(::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(folder.out()))))
+    if (SUCCEEDED(::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(folder.put()))))
       dialog->SetFolder(folder.p);
   }
   if (!request.current_name.empty()) dialog->SetFileName(win32::wide(request.current_name).c_str());
@@ -97,19 +88,19 @@ std::vector<std::string> results(IFileDialog* dialog, bool open) {
   std::vector<std::string> chosen;
   if (open) {
     com_ptr<IShellItemArray> items;
-    if (FAILED(static_cast<IFileOpenDialog*>(dialog)->GetResults(items.out()))) return chosen;
+    if (FAILED(static_cast<IFileOpenDialog*>(dialog)->GetResults(items.put()))) return chosen;
     DWORD count = 0;
     items->GetCount(&count);
     for (DWORD i = 0; i < count; ++i) {
       com_ptr<IShellItem> item;
-      if (FAILED(items->GetItemAt(i, item.out()))) continue;
+      if (FAILED(items->GetItemAt(i, item.put()))) continue;
       std::wstring path = item_path(item.p);
       if (!path.empty()) chosen.push_back(file_uri(path));
     }
     return chosen;
   }
   com_ptr<IShellItem> item;
-  if (SUCCEEDED(dialog->GetResult(item.out()))) {
+  if (SUCCEEDED(dialog->GetResult(item.put()))) {
     std::wstring path = item_path(item.p);
     if (!path.empty()) chosen.push_back(file_uri(path));
   }
@@ -131,9 +122,9 @@ std::vector<std::string> choose_file_uris(const file_chooser_request& request) {
     const bool open = request.open || request.directory;
     com_ptr<IFileDialog> dialog;
     HRESULT made = open ? ::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                             IID_IFileOpenDialog, reinterpret_cast<void**>(dialog.out()))
+                                             IID_IFileOpenDialog, reinterpret_cast<void**>(dialog.put()))
                         : ::CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                             IID_IFileSaveDialog, reinterpret_cast<void**>(dialog.out()));
+                                             IID_IFileSaveDialog, reinterpret_cast<void**>(dialog.put()));
     if (FAILED(made)) {
       std::fprintf(stderr, "file dialog: the system's dialog could not be made (0x%08lx)\n",
                    static_cast<unsigned long>(made));

@@ -5,23 +5,14 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "platform/win32/com_ptr.h"
 #include "platform/win32/wide.h"
 
 namespace kit::platform::icons {
 
 namespace {
 
-// A COM pointer released when it goes.
-template <class T>
-struct com_ptr {
-  T* p = nullptr;
-  ~com_ptr() {
-    if (p) p->Release();
-  }
-  T** put() { return &p; }
-  T* operator->() const { return p; }
-  explicit operator bool() const { return p != nullptr; }
-};
+using win32::com_ptr;
 
 // COM for this thread while the call runs (the thread pool's threads have none of their own).
 struct com_scope {
