@@ -71,7 +71,7 @@ void agent_server::serve(int fd, int which) {
       answer(req, source_, [fd](const frame& f) { return send_frame(fd, f); });
       return;
     }
-    case kPull: return serve_pull(fd, paths_);
+    case kPull: return serve_pull(fd, paths_, source_);
     case kPush: return serve_push(fd, paths_);
     default: return serve_notifications(fd);
   }

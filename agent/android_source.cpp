@@ -322,9 +322,26 @@ void android_source::apps(const each_fn<app>& each) {
   }
 }
 
+namespace {
+bool package_name(const std::string& package) {
+  return !package.empty() &&
+         package.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._") == std::string::npos;
+}
+} // namespace
+
+// `cmd package path` names the base package file first ("package:/data/app/.../base.apk"),
+// then any split ones.
+std::string android_source::app_file(const std::string& package) {
+  if (!package_name(package)) return {};
+  command_result r = run({"cmd", "package", "path", package});
+  const std::string first = r.out.substr(0, r.out.find('\n'));
+  const std::string prefix = "package:";
+  if (!r.ok() || first.compare(0, prefix.size(), prefix) != 0) return {};
+  return paths_.local(first.substr(prefix.size()));
+}
+
 bool android_source::uninstall(const std::string& package) {
-  if (package.empty() || package.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._") != std::string::npos)
-    return false;
+  if (!package_name(package)) return false;
   command_result r = run({"cmd", "package", "uninstall", package});
   return r.ok() && r.out.find("Success") != std::string::npos;
 }

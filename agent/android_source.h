@@ -36,6 +36,7 @@ public:
   bool set_ringtone(const std::string& path) override;
   bool uninstall(const std::string& package) override;
   bool install(const std::string& path, std::string& text) override;
+  std::string app_file(const std::string& package) override;
   void notices(bool on_connect, const each_fn<frame>& out) override;
 
   // One `content query`; rows in projection order, nullopt (with why) when the provider

@@ -48,6 +48,8 @@ public:
   virtual bool uninstall(const std::string& package) = 0;
   // Installs a package file already on the phone; text is the phone's answer.
   virtual bool install(const std::string& path, std::string& text) = 0;
+  // The file an installed app was installed from, as the agent opens it; "" when unknown.
+  virtual std::string app_file(const std::string& /*package*/) { return {}; }
 
   // Notifications for the channel on port 12303: those due when a host says hello
   // (on_connect) or, polled every few seconds, what changed since the last call.

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "agent/apk_icon.h"
 #include "agent/wire.h"
 #include "common/agent_protocol.h"
 
@@ -75,39 +76,72 @@ void serve_push(int fd, const phone_paths& paths) {
   send_all(fd, &ack, 1);
 }
 
-void serve_pull(int fd, const phone_paths& paths) {
+namespace {
+// What a pull request is answered with: a whole file, or a stretch of one (an icon in a
+// package file); in < 0 when there is nothing to send.
+struct pull_source {
+  int in = -1;
+  uint64_t offset = 0;
+  uint32_t size = 0;
+};
+
+pull_source open_whole_file(const std::string& local) {
+  pull_source s;
+  s.in = local.empty() ? -1 : ::open(local.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (s.in >= 0 && (::fstat(s.in, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > UINT32_MAX)) {
+    ::close(s.in);
+    s.in = -1;
+  }
+  if (s.in >= 0) s.size = static_cast<uint32_t>(st.st_size);
+  return s;
+}
+
+pull_source open_app_icon(const std::string& package, phone_source& source) {
+  pull_source s;
+  const std::string file = source.app_file(package);
+  s.in = file.empty() ? -1 : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (s.in < 0) return s;
+  if (auto icon = find_launcher_icon(s.in)) {
+    s.offset = icon->offset;
+    s.size = icon->size;
+  } else {
+    ::close(s.in);
+    s.in = -1;
+  }
+  return s;
+}
+} // namespace
+
+void serve_pull(int fd, const phone_paths& paths, phone_source& source) {
   std::unique_ptr<char[]> buffer(new char[kPiece]);
   request req;
   while (read_request(fd, req)) {
     std::string path = request_reader(req.payload).str();
-    // Icons and video thumbnails are not made here: an empty reply lets the host use its own.
-    bool file_type = req.type == transfer::kPullFile || req.type == transfer::kPullCompressedPicture;
-    std::string local = file_type ? paths.local(path) : std::string();
-    int in = local.empty() ? -1 : ::open(local.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (in >= 0 && (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > UINT32_MAX)) {
-      ::close(in);
-      in = -1;
-    }
-    const uint32_t size = in < 0 ? 0 : static_cast<uint32_t>(st.st_size);
+    // Video thumbnails are not made here: an empty reply lets the host use its own.
+    pull_source from;
+    if (req.type == transfer::kPullFile || req.type == transfer::kPullCompressedPicture) from = open_whole_file(paths.local(path));
+    else if (req.type == transfer::kPullIcon) from = open_app_icon(path, source);
+    const uint32_t size = from.in < 0 ? 0 : from.size;
     std::string header = pull_reply_header(req.type, size);
     if (!send_all(fd, header.data(), header.size())) {
-      if (in >= 0) ::close(in);
+      if (from.in >= 0) ::close(from.in);
       return;
     }
-    uint64_t left = size;
+    uint64_t left = size, at = from.offset;
     while (left > 0) {
-      ssize_t n = ::read(in, buffer.get(), left < kPiece ? static_cast<size_t>(left) : kPiece);
+      ssize_t n = ::pread(from.in, buffer.get(), left < kPiece ? static_cast<size_t>(left) : kPiece, static_cast<off_t>(at));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0 || !send_all(fd, buffer.get(), static_cast<size_t>(n))) {
         // The file shrank or the host went: the reply cannot be completed, so the
         // connection ends rather than send bytes of another length than announced.
-        ::close(in);
+        ::close(from.in);
         return;
       }
       left -= static_cast<uint64_t>(n);
+      at += static_cast<uint64_t>(n);
     }
-    if (in >= 0) ::close(in);
+    if (from.in >= 0) ::close(from.in);
   }
 }
 

@@ -286,6 +286,36 @@ TEST_P(Conformance, PathsThatClimbOutAreNotStored) {
   EXPECT_EQ(pull_and_check(puller, "/sdcard/../../etc/conformance.bin"), 0);
 }
 
+// An app's icon is a picture: on a phone the one in the app's package file (the fake phone's
+// packages hold a 48-pixel and a 24-pixel one), from agent-sim one of its own. An unknown
+// package, or an agent without package files, answers nothing.
+TEST_P(Conformance, AppIconsArePicturesOrNothing) {
+  agent_connection c(ports_.pull);
+  ASSERT_TRUE(c.connected());
+  auto icon = [&](const std::string& package) -> std::string {
+    if (!c.send_request(kit::agent::transfer::kPullIcon, le_str(package))) return "no request";
+    auto h = c.read_bytes(6);
+    if (!h) return "no reply";
+    reader r(*h);
+    EXPECT_EQ(r.u16(), kit::agent::transfer::kPullIcon);
+    uint32_t length = r.u32();
+    if (length == 0) return "";
+    auto bytes = c.read_bytes(length);
+    return bytes ? *bytes : "cut short";
+  };
+  const std::string png("\x89PNG\r\n\x1a\n", 8);
+  const std::string got = icon("com.example.chat");
+  if (GetParam() == agent_kind::agent_fixture) {
+    EXPECT_EQ(got, "");
+  } else {
+    ASSERT_GT(got.size(), 24u);
+    EXPECT_EQ(got.substr(0, 8), png);
+    EXPECT_EQ(got.substr(16, 4), std::string("\0\0\0\x30", 4)) << "the 48-pixel icon's width";
+  }
+  EXPECT_EQ(icon("com.example.not.installed"), "");
+  EXPECT_EQ(icon("../../etc/passwd"), "");
+}
+
 TEST_P(Conformance, AHostLeavingMidReplyDoesNotStopTheAgent) {
   {
     agent_connection c(ports_.request);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "agent_sim_wire.h"
+#include "solid_png.h"
 
 namespace agent_sim {
 
@@ -83,7 +84,6 @@ std::string pattern(const std::string& seed_text, size_t length, const std::stri
   return out;
 }
 
-const std::string kPng("\x89PNG\r\n\x1a\n", 8);
 const std::string kJpeg("\xff\xd8\xff\xe0\x00\x10JFIF\x00", 11);
 constexpr uint64_t kMadeUpFileCap = 256 * 1024;  // listed sizes can be gigabytes
 
@@ -92,7 +92,12 @@ constexpr uint64_t kMadeUpFileCap = 256 * 1024;  // listed sizes can be gigabyte
 std::string made_up_content(uint16_t type, const std::string& path, phone_data& d) {
   switch (type) {
     case kit::agent::transfer::kPullIcon:  // icon of an installed app, asked for by package name
-      return d.has_package(path) ? pattern(path, 2048 + path.size() * 16, kPng) : std::string();
+      if (!d.has_package(path)) return {};
+      {
+        uint64_t x = 1469598103934665603ull;  // a colour of the package's own
+        for (unsigned char c : path) x = (x ^ c) * 1099511628211ull;
+        return solid_png(static_cast<uint32_t>(x >> 40), 48);
+      }
     case kit::agent::transfer::kPullCompressedPicture: {  // compressed picture
       int64_t id = d.picture_id(path);
       return id < 0 ? std::string() : pattern(path, 8192 + static_cast<size_t>(id % 97), kJpeg);

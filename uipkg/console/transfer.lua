@@ -182,10 +182,12 @@ local function pull_file(source, target, on_end)
 end
 
 -- Pulls one phone file into target without a progress line (the window's thumbnails);
--- done(ok) at its end. A failed pull removes what it wrote.
-function M.pull_quietly(source, target, done)
+-- done(ok) at its end. A failed pull removes what it wrote. method is the pull manager's
+-- method for the kind of pull ("GetIconTask": an app's icon by package name); a file by
+-- default.
+function M.pull_quietly(source, target, done, method)
   init()
-  get:GetFileTask(source, target, function(_, status)
+  get[method or "GetFileTask"](get, source, target, function(_, status)
     if status == Macro.TASK_RUNNING then return end
     if status == Macro.TASK_DONE then return done(true) end
     get:ContinueNextTask()

@@ -212,6 +212,12 @@ actions["thumb"] = function(m, done)
   thumbs.get(str(m.path), tonumber(m.size) or 0, tonumber(m.date) or 0, M.offer, done)
 end
 
+-- An app's icon: { package, version } as the app list gives them.
+actions["icon"] = function(m, done)
+  if str(m.package) == "" then return done(false, "icon: no app named") end
+  thumbs.icon(str(m.package), str(m.version), M.offer, done)
+end
+
 actions["settings"] = function(_, done) done(true, "", { settings = settings.read() }) end
 actions["settings-save"] = function(m, done) done(settings.write(type(m.settings) == "table" and m.settings or {})) end
 

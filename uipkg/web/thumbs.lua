@@ -1,8 +1,9 @@
--- Thumbnails of the phone's photos for the window. The agent has none to give, so a photo
--- is pulled into the temporary folder and drawn small on the PC; the result is kept in the
--- profile folder under a name made of the photo's path, size and date, so a photo that
--- changed on the phone gets a new one. At most RUNNING photos are pulled at a time; the
--- page asks only for the rows it shows.
+-- Pictures of the phone's things for the window. Photos: the agent has no thumbnails to
+-- give, so a photo is pulled into the temporary folder and drawn small on the PC. Apps: the
+-- agent offers the icon out of the app's package where it can. Either is kept in the
+-- profile folder under a name made of what it shows (the photo's path, size and date; the
+-- app's package and version), so a changed photo or an updated app gets a new one. At
+-- most RUNNING pulls run at a time; the page asks only for the rows it shows.
 local transfer = require("console.transfer")
 
 local M = {}
@@ -38,7 +39,7 @@ end
 
 local function offer(job)
   local cache, done = job.cache, job.done
-  if not offered[cache] then offered[cache] = job.offer(cache, "thumb.jpg") end
+  if not offered[cache] then offered[cache] = job.offer(cache, job.name or "thumb.jpg") end
   if not offered[cache] then return done(false, "the thumbnail cannot be offered to the window") end
   done(true, "", { url = offered[cache] })
 end
@@ -53,6 +54,7 @@ end
 
 start = function(job)
   running = running + 1
+  if job.run then return job.run() end
   local pulled = job.cache .. ".pulled"
   transfer.pull_quietly(job.path, pulled, function(ok)
     if not ok then
@@ -73,6 +75,10 @@ start = function(job)
   end)
 end
 
+local function queue(job)
+  if running < M.RUNNING then start(job) else waiting[#waiting + 1] = job end
+end
+
 -- The thumbnail of a phone photo, made available to the pages by offer(file, name) -> url;
 -- done(ok, line, { url = ... }).
 function M.get(path, size, date, offer_file, done)
@@ -81,7 +87,50 @@ function M.get(path, size, date, offer_file, done)
   local cache = string.format("%s/%s.jpg", dir, key_of(path .. "\0" .. tostring(size) .. "\0" .. tostring(date)))
   local job = { path = path, cache = cache, done = done, offer = offer_file }
   if files.exists(cache) then return offer(job) end
-  if running < M.RUNNING then start(job) else waiting[#waiting + 1] = job end
+  queue(job)
+end
+
+-- The name a picture file is offered under, from its first bytes; nil when it is none the
+-- window can show.
+local function picture_name(file)
+  local f = io.open(file, "rb")
+  if not f then return nil end
+  local head = f:read(12) or ""
+  f:close()
+  if head:sub(1, 8) == "\137PNG\r\n\26\n" then return "icon.png" end
+  if head:sub(1, 4) == "RIFF" and head:sub(9, 12) == "WEBP" then return "icon.webp" end
+  if head:sub(1, 3) == "\255\216\255" then return "icon.jpg" end
+end
+
+local iconless = {}  -- key -> true: the phone gave no icon for that version of the app
+
+-- The icon of an installed app, as the phone's agent offers it; done(ok, line, { url = ... }).
+-- An app without one is asked for again only once it has another version.
+function M.icon(package, version, offer_file, done)
+  local dir = folder()
+  if not dir then return done(false, "the profile folder has no room for icons") end
+  local key = key_of("icon\0" .. package .. "\0" .. version)
+  local none = "the phone offers no icon for " .. package
+  if iconless[key] then return done(false, none) end
+  local cache = string.format("%s/%s.icon", dir, key)
+  local job = { cache = cache, done = done, offer = offer_file, name = picture_name(cache) }
+  if job.name then return offer(job) end
+  job.run = function()
+    local pulled = cache .. ".pulled"
+    transfer.pull_quietly(package, pulled, function(ok)
+      finished()
+      local name = ok and picture_name(pulled)
+      if name then os.remove(cache) end  -- a file there that was no picture
+      if not name or not os.rename(pulled, cache) then
+        os.remove(pulled)
+        if ok then iconless[key] = true end
+        return done(false, ok and none or "the icon could not be copied from the phone")
+      end
+      job.name = name
+      offer(job)
+    end, "GetIconTask")
+  end
+  queue(job)
 end
 
 return M

@@ -140,6 +140,13 @@ await drive(async (browser) => {
   await open("apps");
   await ready("apps");
   say(`ROWS apps ${await page.getAttribute("#apps", "data-total")} drawn ${await rows("apps")}`);
+  // The first app's icon comes from the phone.
+  const iconOf = await page.getAttribute("#apps [data-package]", "data-package");
+  await page.waitForFunction((p) => {
+    const img = document.querySelector(`#apps img[data-icon="${p}"]`);
+    return img && img.complete && img.naturalWidth > 0;
+  }, iconOf, { timeout: T });
+  say(`ICON ${await page.$eval(`#apps img[data-icon="${iconOf}"]`, (i) => `${i.naturalWidth}x${i.naturalHeight}`)}`);
   await shot("apps");
   await a11y("apps");
   const pkg = await page.getAttribute("#apps [data-package]", "data-package");

@@ -268,6 +268,12 @@ def package(args):
         save_conf(c)
         out("Success\n")
         return 0
+    if args[0] == "path" and len(args) >= 2:
+        found = [p for p in c["packages"] if p["name"] == args[1]]
+        if not found:
+            return 1
+        out("package:%s\n" % found[0]["path"])
+        return 0
     if args[0] == "uninstall":
         name = args[-1]
         kept = [p for p in c["packages"] if p["name"] != name]

@@ -5,14 +5,22 @@
 
 PHONE_DIR receives phone.db and phone.json for the fake tools (fake_android.py); ROOT is
 the phone's file system as the agent sees it with --root: ROOT/sdcard holds the data set's
-files (sparse, at their listed sizes) in the folders Android keeps them in. --sms N makes
+files (sparse, at their listed sizes) in the folders Android keeps them in, and each app's
+package file under ROOT/data/app is a zip archive holding its launcher icon (a PNG made
+from the package name, stored as package builders store pictures), after sparse bytes
+that bring it to the listed size. --sms N makes
 N messages instead of the data set's, for big-phone measurements.
 """
 import datetime
+import hashlib
+import io
 import json
 import os
 import sqlite3
+import struct
 import sys
+import zipfile
+import zlib
 
 SCHEMA = """
 CREATE TABLE sms(_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT, person INTEGER, date INTEGER,
@@ -39,6 +47,30 @@ def sparse(root, path, size):
     os.makedirs(os.path.dirname(local), exist_ok=True)
     with open(local, "wb") as f:
         f.truncate(int(size))
+
+
+def icon_png(package, side=48):
+    """A square PNG in a colour of the package's own."""
+    r, g, b = hashlib.sha256(package.encode()).digest()[:3]
+    rows = b"".join(b"\0" + bytes((r, g, b)) * side for _ in range(side))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def package_file(root, path, size, package):
+    """The app's package: sparse bytes, then a zip with its manifest and launcher icons."""
+    archive = io.BytesIO()
+    with zipfile.ZipFile(archive, "w") as z:
+        z.writestr("AndroidManifest.xml", b"\0" * 64, compress_type=zipfile.ZIP_DEFLATED)
+        z.writestr("res/mipmap-hdpi-v4/ic_launcher.png", icon_png(package, 24), compress_type=zipfile.ZIP_STORED)
+        z.writestr("res/mipmap-xxxhdpi-v4/ic_launcher.png", icon_png(package), compress_type=zipfile.ZIP_STORED)
+    data = archive.getvalue()
+    sparse(root, path, max(0, int(size) - len(data)))
+    with open(root + path, "ab") as f:
+        f.write(data)
 
 
 def main():
@@ -96,7 +128,7 @@ def main():
                 path = "/data/app/~~Ab%d==/%s-Cd==/base.apk" % (len(packages), package)
                 packages.append({"name": package, "path": path, "versionCode": int(code), "versionName": version,
                                  "uid": 10100 + len(packages), "firstInstallTime": stamp, "label": name})
-                sparse(root, path, size)
+                package_file(root, path, size, package)
             elif kind == "file":
                 listing, path, _type, size = f_[1], f_[2], f_[3], f_[4]
                 if listing == "folder":

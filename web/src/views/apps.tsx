@@ -1,10 +1,12 @@
-// Apps: the installed apps with their version, size and install date; an .apk chosen or
-// dropped on the view is sent to the program and installed; removal asks first.
+// Apps: the installed apps with their icon (where the phone offers one), version, size and
+// install date; an .apk chosen or dropped on the view is sent to the program and installed;
+// removal asks first.
 import { useRef, useState } from "preact/hooks";
 import { bytes } from "../format";
 import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
+import { AppIcon } from "../thumbs";
 import { ConfirmButton, Said, Toolbar, useAction, useUploadAction } from "../ui";
 
 interface App {
@@ -55,7 +57,7 @@ export function AppsView(props: { link: Link; installer: ReturnType<typeof useIn
         rowHeight={56}
         render={(a) => (
           <div class="row" data-package={a.package}>
-            <span class="avatar app-icon" aria-hidden="true">{(a.name || a.package).slice(0, 1).toUpperCase()}</span>
+            <AppIcon link={link} package={a.package} version={a.version} fallback={(a.name || a.package).slice(0, 1).toUpperCase()} />
             <span class="row-main">
               <span class="row-title">{a.name || a.package}</span>
               <span class="row-sub">
