@@ -1,8 +1,9 @@
 // Contact backups in a profile folder: the scrambled file, the index, and reading both back.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/resource.h>
-#include <sys/stat.h>
+#endif
 
 #include <csignal>
 #include <filesystem>
@@ -126,8 +127,7 @@ TEST(ContactBackups, MissingProfileFolderWritesNothing) {
   testsupport::temp_dir dir;
   contact_backups backups(dir / "Profiles");
   EXPECT_FALSE(backups.backup("t", kContacts, local_time(10, 0, 0), 1));
-  struct stat st {};
-  EXPECT_NE(::stat((dir / "Profiles").c_str(), &st), 0);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(dir / "Profiles")));
 }
 
 TEST(ContactBackups, BackupsInTheSameSecondKeepBothFilesAndEntries) {
@@ -164,6 +164,7 @@ TEST(ContactBackups, RestoreReadsOnlyPlainFileNamesInsideTheFolder) {
     EXPECT_EQ(backups.restore(name), std::nullopt) << name;
 }
 
+#ifndef _WIN32  // Windows has no limit on the size of a process's files
 namespace {
 // Lets writes of this process fail with EFBIG beyond `bytes` (as a full disk or a crash
 // part way would leave them) until it goes out of scope.
@@ -219,3 +220,4 @@ TEST(ContactBackups, ABackupWriteThatFailsPartWayLeavesNoUnreadableFile) {
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
   EXPECT_EQ(files, 2u);
 }
+#endif

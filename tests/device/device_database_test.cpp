@@ -3,7 +3,7 @@
 
 #include "common/text_convert.h"
 #include "device/device_database.h"
-#include "support/script_harness.h"
+#include "support/temp_dir.h"
 #include "zip_builder.h"
 
 using kit::device::CDeviceDatabase;
@@ -43,7 +43,7 @@ std::string storage_match(const CDeviceDatabase& db, const std::string& product)
 
 TEST(DeviceDatabase, ShippedArchiveRecognisesTheStandInPhone) {
   CDeviceDatabase db;
-  ASSERT_TRUE(db.LoadFile(CDeviceDatabase::ArchivePath(testsupport::bin_dir() + "/")));
+  ASSERT_TRUE(db.LoadFile(CDeviceDatabase::ArchivePath(std::string(MOBREVIST_BIN_DIR) + "/")));
   auto r = match(db, "USB\\VID_18D1&PID_4EE7\\0a1b2c3d");
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.model, "GOOGLE_PIXEL");
