@@ -1,10 +1,8 @@
 // The HTTP client and the file download against a real nginx on loopback: plain and
 // keep-alive requests, 404, redirects, chunked (gzip) bodies, Range resume,
 // If-Modified-Since, and positions past 2 GiB in sparse files.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -136,8 +134,8 @@ TEST_F(NginxHttp, FileDownloadThenNotModifiedThenResume) {
   const std::string content = pattern(300000);
   testsupport::write_file(server.root() + "/f.bin", content);
   // An older server file: the 304 must not hang on both times falling in one second.
-  struct timespec old_times[2] = {{1600000000, 0}, {1600000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, (server.root() + "/f.bin").c_str(), old_times, 0), 0);
+  const auto served = std::filesystem::u8path(server.root() + "/f.bin");
+  std::filesystem::last_write_time(served, std::filesystem::last_write_time(served) - std::chrono::hours(24 * 365 * 5));
   const std::string dest = local / "f.bin";
   file_sink sink;
   asyn_http_file file(&sink);
@@ -187,19 +185,20 @@ TEST_F(NginxHttp, NotFoundFailsWithTheStatus) {
 TEST_F(NginxHttp, ResumePastTwoGibibytesInSparseFiles) {
   const uint64_t two_gib = UINT64_C(1) << 31;
   const std::string tail = "0123456789";
+  namespace fs = std::filesystem;
+  // Both files are sparse: sizes set, only the server's tail written.
+  const fs::path big = fs::u8path(server.root() + "/big.bin");
   {
-    int fd = ::open((server.root() + "/big.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), static_cast<off_t>(two_gib)), 10);
-    ::close(fd);
+    std::ofstream(big, std::ios::binary).close();
+    fs::resize_file(big, two_gib);
+    std::fstream out(big, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(two_gib));
+    out.write(tail.data(), static_cast<std::streamsize>(tail.size()));
+    ASSERT_TRUE(out.good());
   }
   const std::string dest = local / "big.bin";
-  {
-    int fd = ::open((dest + ".tmp").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(two_gib)), 0);
-    ::close(fd);
-  }
+  std::ofstream(fs::u8path(dest + ".tmp"), std::ios::binary).close();
+  fs::resize_file(fs::u8path(dest + ".tmp"), two_gib);
   file_sink sink;
   asyn_http_file file(&sink);
   header_list range;
@@ -208,13 +207,12 @@ TEST_F(NginxHttp, ResumePastTwoGibibytesInSparseFiles) {
   ASSERT_TRUE(net_test::run_loop());
   ASSERT_EQ(sink.ready.size(), 1u);
   EXPECT_EQ(sink.ready[0].size, two_gib + 10);
-  struct stat st {};
-  ASSERT_EQ(::stat(dest.c_str(), &st), 0);
-  EXPECT_EQ(static_cast<uint64_t>(st.st_size), two_gib + 10);
+  EXPECT_EQ(fs::file_size(fs::u8path(dest)), two_gib + 10);
   char got[10] = {};
-  int fd = ::open(dest.c_str(), O_RDONLY);
-  ASSERT_EQ(::pread(fd, got, 10, static_cast<off_t>(two_gib)), 10);
-  ::close(fd);
+  std::ifstream in(fs::u8path(dest), std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(two_gib));
+  in.read(got, 10);
+  ASSERT_EQ(in.gcount(), 10);
   EXPECT_EQ(std::string(got, 10), tail);
 }
 

@@ -1,0 +1,152 @@
+// The private nginx of the HTTP tests, for the Windows build under Wine: nginx is a Linux
+// program, which Wine starts (through /bin/sh, which writes its process id) but gives no
+// handle to wait on or end. So the server is known by its port, which it accepts on once
+// it is up, and ended by a second shell that sends it SIGTERM. Its configuration names
+// the Linux side of every folder, as Wine maps it.
+#include "support/nginx_fixture.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace testsupport {
+
+namespace {
+
+struct winsock {
+  winsock() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+  }
+  ~winsock() { ::WSACleanup(); }
+};
+
+sockaddr_in loopback(uint16_t port) {
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(port);
+  return addr;
+}
+
+uint16_t free_port() {
+  winsock ws;
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr = loopback(0);
+  int len = sizeof addr;
+  uint16_t port = 0;
+  if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+    port = ntohs(addr.sin_port);
+  ::closesocket(s);
+  return port;
+}
+
+bool accepts(uint16_t port) {
+  winsock ws;
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr = loopback(port);
+  bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  ::closesocket(s);
+  return ok;
+}
+
+std::wstring wide(const std::string& utf8) {
+  int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+  if (n > 1) ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, out.data(), n);
+  return out;
+}
+
+// The Linux path of a Windows path, as Wine maps it; "" outside Wine.
+std::string unix_path(const std::string& path) {
+  using unix_name_fn = char*(__cdecl*)(const wchar_t*);
+  auto fn = reinterpret_cast<unix_name_fn>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"));
+  if (!fn) return {};
+  char* name = fn(wide(path).c_str());
+  if (!name) return {};
+  std::string out = name;
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return out;
+}
+
+// Starts /bin/sh -c script on the Linux side; false when Wine could not start it.
+bool run_shell(const std::string& script) {
+  std::wstring line = L"Z:\\bin\\sh -c \"" + wide(script) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return false;
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  return true;
+}
+
+bool linux_file_exists(const char* path) { return ::GetFileAttributesW(wide(std::string("Z:") + path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Whether the Linux side runs as root (nginx then needs "user root").
+bool linux_root() {
+  std::string status = file_exists("Z:/proc/self/status") ? read_file("Z:/proc/self/status") : "";
+  return status.find("\nUid:\t0\t") != std::string::npos;
+}
+
+} // namespace
+
+nginx_server::nginx_server(const std::string& extra_http, const std::string& extra_server) {
+  const char* binary = nullptr;
+  for (const char* p : {"/usr/sbin/nginx", "/usr/local/sbin/nginx", "/usr/bin/nginx"})
+    if (!binary && linux_file_exists(p)) binary = p;
+  const std::string d = unix_path(dir_.path());
+  if (!binary || d.empty()) return;
+  make_dirs(dir_ / "html");
+  make_dirs(dir_ / "logs");
+  make_dirs(dir_ / "temp");
+  for (int attempt = 0; attempt < 5 && port_ == 0; ++attempt) {
+    uint16_t port = free_port();
+    std::string conf;
+    if (linux_root()) conf += "user root;\n";
+    conf += "daemon off;\nmaster_process off;\nworker_processes 1;\n";
+    conf += "pid " + d + "/nginx.pid;\nerror_log " + d + "/logs/error.log info;\n";
+    conf += "events { worker_connections 64; }\n";
+    conf += "http {\n";
+    conf += "  default_type application/octet-stream;\n";
+    conf += "  log_format conn '$connection $status $request_uri';\n";
+    conf += "  access_log " + d + "/logs/access.log conn;\n";
+    conf += "  client_body_temp_path " + d + "/temp/body;\n  proxy_temp_path " + d + "/temp/proxy;\n";
+    conf += "  fastcgi_temp_path " + d + "/temp/fastcgi;\n  uwsgi_temp_path " + d + "/temp/uwsgi;\n";
+    conf += "  scgi_temp_path " + d + "/temp/scgi;\n";
+    conf += "  keepalive_timeout 60s;\n  sendfile on;\n  if_modified_since before;\n" + extra_http + "\n";
+    conf += "  server {\n    listen 127.0.0.1:" + std::to_string(port) + ";\n    root " + d + "/html;\n";
+    conf += extra_server + "\n  }\n}\n";
+    write_file(dir_ / "nginx.conf", conf);
+    std::remove((dir_ / "shell.pid").c_str());
+    // exec keeps the shell's process id, so the file names nginx itself.
+    if (!run_shell("echo $$ > '" + d + "/shell.pid'; exec " + binary + " -p '" + d + "/' -c '" + d + "/nginx.conf' -e '" +
+                   d + "/logs/error.log'"))
+      return;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool up = false;
+    while (!up && std::chrono::steady_clock::now() < deadline) {
+      up = accepts(port);
+      if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (file_exists(dir_ / "shell.pid")) pid_ = std::atoi(read_file(dir_ / "shell.pid").c_str());
+    if (up && pid_ > 0) {
+      port_ = port;
+    } else if (pid_ > 0) {
+      run_shell("kill -9 " + std::to_string(pid_));
+      pid_ = -1;
+    }
+  }
+}
+
+nginx_server::~nginx_server() {
+  if (pid_ <= 0) return;
+  run_shell("kill " + std::to_string(pid_));
+  for (int i = 0; i < 500 && port_ != 0 && accepts(port_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+} // namespace testsupport
