@@ -1,8 +1,6 @@
 // A hostile agent's list reply of millions of tiny records: the records reach the script
 // in lists of bounded length, read straight from the payload, and the memory the host
 // needs for them stays within a few times the reply's size.
-#include <sys/resource.h>
-
 #include <string>
 
 #include <gtest/gtest.h>

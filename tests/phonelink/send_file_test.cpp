@@ -1,8 +1,9 @@
 // File push: what goes on the wire, the statuses the scripts see, cancelling and stopping.
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <unistd.h>
 #include <vector>
 
 #include "phonelink/send_file_manager.h"
@@ -282,7 +283,7 @@ TEST_F(SendFile, AFileWhoseLengthCannotBeAnnouncedIsRefusedBeforeConnecting) {
   std::string four_gib = dir / "four_gib", almost = dir / "almost", small = dir / "small";
   for (auto [path, size] : {std::pair{four_gib, 1ull << 32}, std::pair{almost, (1ull << 32) - 1}}) {
     write_file(path, "");
-    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size)), 0);
+    std::filesystem::resize_file(std::filesystem::u8path(path), size);
   }
   write_file(small, "s");
   CLuaSendFile push;

@@ -1,6 +1,7 @@
 // Helpers for the file-transfer tests: the UI loop run until a condition holds, the
 // message window the managers deliver through, and a small TCP server on a fixed port
-// (each test process has a network of its own).
+// (each test process has a network of its own on Linux; on Windows the tests that bind
+// the port hold a lock).
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -35,10 +36,14 @@ public:
 private:
   int listen_fd_ = -1;
   int wake_[2] = {-1, -1};
+  std::atomic<bool> stopping_{false};
   std::function<void(int)> handler_;
   std::atomic<int> connections_{0};
   std::thread thread_;
 };
+
+// Whether data (or the peer's close) arrives on a connection within ms milliseconds.
+bool readable_within(int fd, int ms);
 
 // Blocking helpers for handlers.
 using kit::platform::read_exact;

@@ -2,12 +2,6 @@
 // ThreadSanitizer maps shadow memory in proportion to what the program touches and keeps
 // freed blocks for a while, so peaks measured under it say nothing about the host.
 #pragma once
-#ifdef _WIN32
-#include <windows.h>
-#include <psapi.h>
-#else
-#include <sys/resource.h>
-#endif
 
 namespace testsupport {
 
@@ -20,16 +14,6 @@ constexpr bool peak_memory_is_measurable() {
 }
 
 // The process's peak resident size so far, in KiB.
-inline long peak_rss_kib() {
-#ifdef _WIN32
-  PROCESS_MEMORY_COUNTERS counters{};
-  ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
-  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
-#else
-  rusage u{};
-  ::getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-#endif
-}
+long peak_rss_kib();
 
 } // namespace testsupport
