@@ -2,7 +2,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include <psapi.h>
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -218,18 +217,6 @@ double cpu_seconds_of(int pid) {
   const double ticks_per_second = static_cast<double>(::sysconf(_SC_CLK_TCK));
 #endif
   return static_cast<double>(utime + stime) / ticks_per_second;
-}
-
-long peak_rss_kib() {
-#ifdef _WIN32
-  PROCESS_MEMORY_COUNTERS counters{};
-  if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
-  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
-#else
-  rusage u{};
-  ::getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-#endif
 }
 
 uint64_t now_ns() {

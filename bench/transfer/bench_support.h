@@ -1,6 +1,7 @@
 // What the transfer benchmark needs around the measured runs: its own network, the
 // stand-in agent as a child process, files of a given size, and the process's peak RSS.
 #pragma once
+#include "support/peak_memory.h"
 #include <cstdint>
 #include <string>
 
@@ -45,7 +46,7 @@ double cpu_seconds_of(int pid);
 long rss_kib_of(int pid, const char* field);
 
 // Peak resident set size of this process, in KiB.
-long peak_rss_kib();
+using testsupport::peak_rss_kib;
 double seconds_since(uint64_t start_ns);
 uint64_t now_ns();
 

@@ -59,22 +59,7 @@ nginx_server::nginx_server(const std::string& extra_http, const std::string& ext
   const std::string d = dir_.path();
   for (int attempt = 0; attempt < 5 && port_ == 0; ++attempt) {
     uint16_t port = free_port();
-    std::string conf;
-    if (::geteuid() == 0) conf += "user root;\n";
-    conf += "daemon off;\nmaster_process off;\nworker_processes 1;\n";
-    conf += "pid " + d + "/nginx.pid;\nerror_log " + d + "/logs/error.log info;\n";
-    conf += "events { worker_connections 64; }\n";
-    conf += "http {\n";
-    conf += "  default_type application/octet-stream;\n";
-    conf += "  log_format conn '$connection $status $request_uri';\n";
-    conf += "  access_log " + d + "/logs/access.log conn;\n";
-    conf += "  client_body_temp_path " + d + "/temp/body;\n  proxy_temp_path " + d + "/temp/proxy;\n";
-    conf += "  fastcgi_temp_path " + d + "/temp/fastcgi;\n  uwsgi_temp_path " + d + "/temp/uwsgi;\n";
-    conf += "  scgi_temp_path " + d + "/temp/scgi;\n";
-    // 304 for any copy at least as new as the file, not only for one of the same second.
-    conf += "  keepalive_timeout 60s;\n  sendfile on;\n  if_modified_since before;\n" + extra_http + "\n";
-    conf += "  server {\n    listen 127.0.0.1:" + std::to_string(port) + ";\n    root " + d + "/html;\n";
-    conf += extra_server + "\n  }\n}\n";
+    const std::string conf = nginx_config(d, port, ::geteuid() == 0, extra_http, extra_server);
     write_file(dir_ / "nginx.conf", conf);
     std::string conf_path = dir_ / "nginx.conf";
     std::vector<std::string> args = {binary, "-p", d + "/", "-c", conf_path, "-e", d + "/logs/error.log"};

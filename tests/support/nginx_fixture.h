@@ -32,4 +32,9 @@ private:
   uint16_t port_ = 0;
 };
 
+// The server's configuration: its folders under d (as nginx names them), listening on
+// 127.0.0.1:port; as_root adds the "user root" a server started by root needs.
+std::string nginx_config(const std::string& d, uint16_t port, bool as_root, const std::string& extra_http,
+                         const std::string& extra_server);
+
 } // namespace testsupport

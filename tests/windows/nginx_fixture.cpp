@@ -64,7 +64,8 @@ std::wstring wide(const std::string& utf8) {
 // The Linux path of a Windows path, as Wine maps it; "" outside Wine.
 std::string unix_path(const std::string& path) {
   using unix_name_fn = char*(__cdecl*)(const wchar_t*);
-  auto fn = reinterpret_cast<unix_name_fn>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"));
+  auto fn = reinterpret_cast<unix_name_fn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
   if (!fn) return {};
   char* name = fn(wide(path).c_str());
   if (!name) return {};
@@ -106,21 +107,7 @@ nginx_server::nginx_server(const std::string& extra_http, const std::string& ext
   make_dirs(dir_ / "temp");
   for (int attempt = 0; attempt < 5 && port_ == 0; ++attempt) {
     uint16_t port = free_port();
-    std::string conf;
-    if (linux_root()) conf += "user root;\n";
-    conf += "daemon off;\nmaster_process off;\nworker_processes 1;\n";
-    conf += "pid " + d + "/nginx.pid;\nerror_log " + d + "/logs/error.log info;\n";
-    conf += "events { worker_connections 64; }\n";
-    conf += "http {\n";
-    conf += "  default_type application/octet-stream;\n";
-    conf += "  log_format conn '$connection $status $request_uri';\n";
-    conf += "  access_log " + d + "/logs/access.log conn;\n";
-    conf += "  client_body_temp_path " + d + "/temp/body;\n  proxy_temp_path " + d + "/temp/proxy;\n";
-    conf += "  fastcgi_temp_path " + d + "/temp/fastcgi;\n  uwsgi_temp_path " + d + "/temp/uwsgi;\n";
-    conf += "  scgi_temp_path " + d + "/temp/scgi;\n";
-    conf += "  keepalive_timeout 60s;\n  sendfile on;\n  if_modified_since before;\n" + extra_http + "\n";
-    conf += "  server {\n    listen 127.0.0.1:" + std::to_string(port) + ";\n    root " + d + "/html;\n";
-    conf += extra_server + "\n  }\n}\n";
+    const std::string conf = nginx_config(d, port, linux_root(), extra_http, extra_server);
     write_file(dir_ / "nginx.conf", conf);
     std::remove((dir_ / "shell.pid").c_str());
     // exec keeps the shell's process id, so the file names nginx itself.
