@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "host/message_window.h"
@@ -216,9 +217,14 @@ TEST_F(MessageWindowTest, WorkersPostAndSendWhileTheUiThreadDestroysAndRecreates
 
 #ifdef _WIN32
 // On Windows the window is the system's: another party finds it by its name and reaches the
-// handlers with the system's PostMessageW, and it is gone with Destroy.
+// handlers with the system's PostMessageW, and it is gone with Destroy. (Its name is this
+// process's own: the tests running at the same time share the desktop's windows.)
 TEST_F(MessageWindowTest, OnWindowsItIsAMessageOnlyWindowOfItsNameReachedByPostMessage) {
-  HWND found = ::FindWindowExW(HWND_MESSAGE, nullptr, L"TestWnd", L"TestWnd");
+  const std::string name = "TestWnd-" + std::to_string(::GetCurrentProcessId());
+  const std::wstring wide_name(name.begin(), name.end());
+  window.Destroy();
+  ASSERT_TRUE(window.Create(name));
+  HWND found = ::FindWindowExW(HWND_MESSAGE, nullptr, wide_name.c_str(), wide_name.c_str());
   ASSERT_NE(found, nullptr);
   struct stopper : MessageHandler {
     void HandleMessage(uintptr_t) override { kit::platform::ui_loop::instance().stop(); }
@@ -238,7 +244,7 @@ TEST_F(MessageWindowTest, OnWindowsItIsAMessageOnlyWindowOfItsNameReachedByPostM
   EXPECT_EQ(h.thread, std::this_thread::get_id());
 
   window.Destroy();
-  EXPECT_EQ(::FindWindowExW(HWND_MESSAGE, nullptr, L"TestWnd", L"TestWnd"), nullptr);
+  EXPECT_EQ(::FindWindowExW(HWND_MESSAGE, nullptr, wide_name.c_str(), wide_name.c_str()), nullptr);
   EXPECT_FALSE(window.PostCallHandler(&h, 11));
 }
 #endif
