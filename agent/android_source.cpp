@@ -284,6 +284,26 @@ bool android_source::set_ringtone(const std::string& path) {
   return check.ok() && now == uri;
 }
 
+// ---- Files ---------------------------------------------------------------------------------
+
+bool android_source::delete_file(const std::string& path) {
+  std::string local = paths_.local(path);
+  struct stat st {};
+  if (local.empty() || !phone_paths::writable_area(path) || ::lstat(local.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return false;
+  if (::unlink(local.c_str()) != 0) return false;
+  // The media store keeps a file's row until its next scan; without this the media lists
+  // would go on naming the deleted file.
+  for (const char* uri : {kImages, kVideo, kAudio}) content_change({"delete", "--uri", uri, "--where", "_data=" + sql_text(path)});
+  return true;
+}
+
+bool android_source::make_folder(const std::string& path) {
+  std::string local = paths_.local(path);
+  if (local.empty() || !phone_paths::writable_area(path) || !make_parent_folders(local)) return false;
+  return ::mkdir(local.c_str(), 0775) == 0;
+}
+
 // ---- Apps ------------------------------------------------------------------------------------
 
 std::vector<package_line> android_source::package_lines() {

@@ -35,6 +35,8 @@ public:
   bool mark_thread_read(uint32_t thread) override;
   bool set_ringtone(const std::string& path) override;
   bool uninstall(const std::string& package) override;
+  bool delete_file(const std::string& path) override;
+  bool make_folder(const std::string& path) override;
   bool install(const std::string& path, std::string& text) override;
   std::string app_file(const std::string& package) override;
   void notices(bool on_connect, const each_fn<frame>& out) override;

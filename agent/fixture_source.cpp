@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "agent/phone_paths.h"
 #include "common/agent_protocol.h"
 
 namespace kit::agent {
@@ -189,6 +190,40 @@ bool fixture_source::uninstall(const std::string& package) {
   auto it = std::find_if(apps_.begin(), apps_.end(), [&](const app& a) { return a.package == package; });
   if (it == apps_.end()) return false;
   apps_.erase(it);
+  return true;
+}
+
+bool fixture_source::delete_file(const std::string& path) {
+  if (!phone_paths::writable_area(path)) return false;
+  std::lock_guard<std::mutex> guard(lock_);
+  auto drop = [&](auto& list) {
+    size_t before = list.size();
+    list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& e) { return e.path == path; }), list.end());
+    return list.size() != before;
+  };
+  size_t folders = std::count_if(files_.begin(), files_.end(), [&](const file_entry& f) { return f.list == "folder" && f.path == path; });
+  if (folders) return false;  // a folder, not a file
+  bool found = drop(pictures_);
+  found = drop(videos_) || found;
+  found = drop(songs_) || found;
+  return drop(files_) || found;
+}
+
+bool fixture_source::make_folder(const std::string& path) {
+  std::string folder = path;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (!phone_paths::writable_area(folder) || phone_paths().local(folder) != folder) return false;
+  std::lock_guard<std::mutex> guard(lock_);
+  auto inside = [&](const std::string& p) { return p == folder || p.compare(0, folder.size() + 1, folder + "/") == 0; };
+  for (const auto& f : files_)
+    if (inside(f.path)) return false;
+  for (const auto& p : pictures_)
+    if (inside(p.path)) return false;
+  for (const auto& v : videos_)
+    if (inside(v.path)) return false;
+  for (const auto& m : songs_)
+    if (inside(m.path)) return false;
+  files_.push_back(file_entry{"folder", folder, 0, 0, 0});
   return true;
 }
 

@@ -46,6 +46,10 @@ public:
   virtual bool mark_thread_read(uint32_t thread) = 0;
   virtual bool set_ringtone(const std::string& path) = 0;
   virtual bool uninstall(const std::string& package) = 0;
+  // Deletes one file (never a folder) of shared storage, and its entry in the media lists.
+  virtual bool delete_file(const std::string& path) = 0;
+  // Makes a new folder in shared storage (the folders above it too); false when it exists.
+  virtual bool make_folder(const std::string& path) = 0;
   // Installs a package file already on the phone; text is the phone's answer.
   virtual bool install(const std::string& path, std::string& text) = 0;
   // The file an installed app was installed from, as the agent opens it; "" when unknown.

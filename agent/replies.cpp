@@ -176,6 +176,8 @@ void answer(const request& req, phone_source& src, const each_fn<frame>& send) {
     case msg::kUninstallApp: return value_u8(t, src.uninstall(args.str()), send);
     case msg::kMarkThreadRead: return value_u8(t, src.mark_thread_read(args.u32()), send);
     case msg::kSetRingtone: return value_u8(t, src.set_ringtone(args.str()), send);
+    case msg::kDeleteFile: return value_u8(t, src.delete_file(args.str()), send);
+    case msg::kMakeFolder: return value_u8(t, src.make_folder(args.str()), send);
     case msg::kFreeStorage: send(std::move(frame(t).str(std::to_string(src.free_mb())))); return;
     case msg::kDeviceSummary: {
       device_summary s = src.summary();

@@ -71,6 +71,8 @@ constexpr uint16_t kDeleteContact = 71;    // argument: contact id; u8 result
 constexpr uint16_t kUninstallApp = 73;     // argument: package; u8 result
 constexpr uint16_t kMarkThreadRead = 76;   // argument: thread id; u8 result
 constexpr uint16_t kSetRingtone = 78;      // argument: path; u8 result
+constexpr uint16_t kDeleteFile = 115;      // argument: path of a file in shared storage; u8 result
+constexpr uint16_t kMakeFolder = 116;      // argument: path of a new folder in shared storage; u8 result
 constexpr uint16_t kFreeStorage = 114;     // decimal text, MB
 
 // Status replies.

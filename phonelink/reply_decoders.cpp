@@ -64,7 +64,9 @@ decoded_frame decode_value(uint16_t type, const uint8_t* p, uint32_t size) {
     case msg::kDeleteContact:
     case msg::kUninstallApp:
     case msg::kMarkThreadRead:
-    case msg::kSetRingtone: d.args = {S::int32(kReplyCode), S::int32(r.u8())}; break;
+    case msg::kSetRingtone:
+    case msg::kDeleteFile:
+    case msg::kMakeFolder: d.args = {S::int32(kReplyCode), S::int32(r.u8())}; break;
     case msg::kFreeStorage: d.args = {S::int32(kReplyCode), S::int32(c_atoi(r.str()))}; break;
     case msg::kDeviceSummary: {
       uint32_t a1 = r.u32(), a2 = r.u32(), a3 = r.u32();

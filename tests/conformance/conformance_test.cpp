@@ -4,6 +4,7 @@
 // that know it; the formats never differ.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 
@@ -250,6 +251,37 @@ TEST_P(Conformance, ChangesAreConfirmedOnlyWhenMade) {
   EXPECT_TRUE(r.ok() && r.done());
   EXPECT_EQ(status, on_phone() ? 0 : 1);
   EXPECT_EQ(sent[1].payload, std::string(1, '\x02'));
+}
+
+// A file of shared storage is deleted once, and leaves its list; folders, paths outside
+// shared storage and paths that climb out are refused. A new folder is made once.
+TEST_P(Conformance, FilesAreDeletedAndFoldersMadeOnlyWhereAllowed) {
+  auto value = [&](uint16_t type, const std::string& path) {
+    auto reply = ask(ports_.request, type, le_str(path), true);
+    return reply.size() == 1 ? reply[0].payload : std::string("no single frame");
+  };
+  const std::string yes(1, '\x01'), no(1, '\x00');
+  auto pictures = ask(ports_.request, msg::kPictureList);
+  ASSERT_GE(pictures.size(), 2u);
+  reader first(pictures[0].payload);
+  first.u8(), first.u32();
+  const std::string photo = first.str();
+  const long before = list_records(msg::kPictureList);
+
+  EXPECT_EQ(value(msg::kDeleteFile, photo), yes) << photo;
+  EXPECT_EQ(value(msg::kDeleteFile, photo), no) << "deleted twice";
+  EXPECT_EQ(list_records(msg::kPictureList), before - 1);
+  if (on_phone()) EXPECT_FALSE(std::filesystem::exists(phone_->root() + photo));
+  for (const char* refused : {"/sdcard/DCIM", "/system/media/audio/ringtones/Bell.ogg", "/sdcard/../system/build.prop",
+                              "sdcard/Documents/notes.txt", ""})
+    EXPECT_EQ(value(msg::kDeleteFile, refused), no) << refused;
+
+  const std::string folder = "/sdcard/Documents/新建 folder";
+  EXPECT_EQ(value(msg::kMakeFolder, folder), yes);
+  EXPECT_EQ(value(msg::kMakeFolder, folder), no) << "made twice";
+  if (on_phone()) EXPECT_TRUE(std::filesystem::is_directory(phone_->root() + folder));
+  for (const char* refused : {"/sdcard/../made", "/system/made", "/sdcard/DCIM"})
+    EXPECT_EQ(value(msg::kMakeFolder, refused), no) << refused;
 }
 
 TEST_P(Conformance, NotificationsFollowTheHello) {

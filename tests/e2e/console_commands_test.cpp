@@ -113,6 +113,9 @@ TEST(ConsoleCommands, PhoneCommandsPrintWhatThePhoneHoldsAndChange) {
   EXPECT_TRUE(has(host->out(), "160  Li Na  13800001111\n")) << host->out();
   TYPE_AND_SEE(host, "delete-contact 160", "contact 160 deleted\n");
   TYPE_AND_SEE(host, "delete-contact 160", "no contact 160 on the phone: 'contacts all' lists the ids\n");
+  TYPE_AND_SEE(host, "delete-file /sdcard/DCIM", "not deleted: /sdcard/DCIM is no file in the phone's shared storage");
+  TYPE_AND_SEE(host, "make-folder /system/new", "folder /system/new not made: it is there already, or it is outside");
+  TYPE_AND_SEE(host, "make-folder", "usage: make-folder <phone path>");
   TYPE_AND_SEE(host, "add-contact Solo", "usage: add-contact <name> <number>");
   TYPE_AND_SEE(host, "add-contact Bob call-me", "add-contact: 'call-me' is not a phone number");
 

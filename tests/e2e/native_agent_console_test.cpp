@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -116,6 +117,10 @@ TEST(NativeAgent, TheRoadPushesStartsForwardsAndTheConsoleReadsThePhone) {
   EXPECT_EQ(read_file(n.phone.root() + "/sdcard/Music/new.mp3"), bytes);
   TYPE_AND_SEE(host, "pull /sdcard/Music/new.mp3 " + (work / "back.mp3"), "pull /sdcard/Music/new.mp3: done, 1.0 MiB");
   EXPECT_EQ(read_file(work / "back.mp3"), bytes);
+  TYPE_AND_SEE(host, "delete-file /sdcard/Music/new.mp3", "deleted /sdcard/Music/new.mp3\n");
+  EXPECT_FALSE(std::filesystem::exists(n.phone.root() + "/sdcard/Music/new.mp3"));
+  TYPE_AND_SEE(host, "make-folder \"/sdcard/Documents/Trips 2026\"", "folder /sdcard/Documents/Trips 2026 made\n");
+  EXPECT_TRUE(std::filesystem::is_directory(n.phone.root() + "/sdcard/Documents/Trips 2026"));
   TYPE_AND_SEE(host, "export sms " + (work / "sms.csv"), "320 SMS written to");
   TYPE_AND_SEE(host, "export contacts " + (work / "contacts.csv"), "export: 60 contacts written to");
   TYPE_AND_SEE(host, "backup", "backup: 60 contacts saved as ");

@@ -77,6 +77,9 @@ TEST(WebViews, EveryViewShowsThePhoneAndItsActionsReachIt) {
   // The index of initials files Chinese names by their pinyin initial.
   EXPECT_NE(line_after(out, "LETTER Z ").find("张伟"), std::string::npos) << out;
   EXPECT_NE(line_after(out, "FOLDERS ").find("/sdcard/Documents"), std::string::npos) << out;
+  EXPECT_NE(out.find("SAID videos-said true deleted " + line_after(out, "DELETED-VIDEO ")), std::string::npos) << out;
+  EXPECT_NE(out.find("SAID files-said true folder /sdcard/Documents/旅行 2026 made"), std::string::npos) << out;
+  EXPECT_NE(out.find("SAID files-said true deleted /sdcard/Documents/notes.txt"), std::string::npos) << out;
   // Lists are drawn a screenful at a time.
   for (const char* list : {"ROWS threads ", "ROWS contacts ", "ROWS apps ", "ROWS music "}) {
     std::string rows = line_after(out, list);
@@ -101,7 +104,7 @@ TEST(WebViews, EveryViewShowsThePhoneAndItsActionsReachIt) {
   const std::string gone = line_after(out, "DELETED-CONTACT ");
   const std::string removed = line_after(out, "UNINSTALLED ");
   size_t mark = host.out().size();
-  host.write_stdin("contacts all\napps all\nquit\n");
+  host.write_stdin("contacts all\napps all\nvideos all\nfiles\nfiles /sdcard/Documents\nquit\n");
   auto h = host.wait(60000);
   std::string after = h.out.substr(mark);
   EXPECT_NE(after.find("\n" + kept + "  Bob Jones2"), std::string::npos) << after;
@@ -110,5 +113,8 @@ TEST(WebViews, EveryViewShowsThePhoneAndItsActionsReachIt) {
   EXPECT_NE(after.find("Carla Díaz-Ruiz"), std::string::npos) << after;
   EXPECT_NE(after.find("导入 One"), std::string::npos) << after;
   EXPECT_EQ(after.find("  " + removed + "  "), std::string::npos) << after;
+  EXPECT_EQ(after.find(line_after(out, "DELETED-VIDEO ")), std::string::npos) << after;
+  EXPECT_EQ(after.find("notes.txt"), std::string::npos) << after;
+  EXPECT_NE(after.find("旅行 2026"), std::string::npos) << after;
 #endif
 }

@@ -153,6 +153,10 @@ TEST(ReplyDecoders, ValueRepliesEndTheRequestWithOneCall) {
   EXPECT_EQ(int_of(reply(38, be().u32(320)).args.at(1)), 320);
   EXPECT_EQ(int_of(reply(69, be()).args.at(1)), 0);  // absent
   EXPECT_EQ(int_of(reply(73, be().u8(1)).args.at(1)), 1);
+  for (uint16_t type : {115, 116}) {  // deleting a file, making a folder
+    EXPECT_EQ(int_of(reply(type, be().u8(1)).args.at(1)), 1) << type;
+    EXPECT_TRUE(reply(type, be()).ends) << type;
+  }
 }
 
 TEST(ReplyDecoders, DeviceSummaryHandsItsFourteenValuesInTheirOwnOrder) {

@@ -58,6 +58,8 @@ TEST(ProtocolNames, ThePackageUsesTheNumbersOfTheProtocolHeader) {
       {"MSG_UNINSTALL_APP", agent::msg::kUninstallApp},
       {"MSG_MARK_THREAD_READ", agent::msg::kMarkThreadRead},
       {"MSG_SET_RINGTONE", agent::msg::kSetRingtone},
+      {"MSG_DELETE_FILE", agent::msg::kDeleteFile},
+      {"MSG_MAKE_FOLDER", agent::msg::kMakeFolder},
       {"MSG_FREE_STORAGE", agent::msg::kFreeStorage},
       {"MSG_ADD_CONTACT", agent::msg::kAddContact},
       {"MSG_MODEL_NAME", agent::msg::kModelName},

@@ -29,7 +29,8 @@ local WAIT_MS = 5000
 -- status LIST_END (lists and status replies alike).
 local SINGLE_FRAME = { [Macro.MSG_DEVICE_SUMMARY] = true, [Macro.MSG_SMS_COUNT] = true, [Macro.MSG_FREE_STORAGE] = true,
   [Macro.MSG_DELETE_SMS] = true, [Macro.MSG_DELETE_CONTACT] = true, [Macro.MSG_UNINSTALL_APP] = true,
-  [Macro.MSG_MARK_THREAD_READ] = true, [Macro.MSG_SET_RINGTONE] = true }
+  [Macro.MSG_MARK_THREAD_READ] = true, [Macro.MSG_SET_RINGTONE] = true, [Macro.MSG_DELETE_FILE] = true,
+  [Macro.MSG_MAKE_FOLDER] = true }
 
 -- Sends a request; on_frame(...) gets the fields of each reply frame after the reply code.
 -- The request is a job of the console until its last frame came, or it failed; then

@@ -3,7 +3,8 @@ local M = {}
 
 M.groups = {
   { "phone", { "devices", "info", "sms", "send", "read", "delete-sms", "contacts", "add-contact", "delete-contact", "apps", "install",
-    "uninstall", "music", "ringtone", "photos", "videos", "files" } },
+    "uninstall", "music", "ringtone", "photos", "videos", "files",
+    "delete-file", "make-folder" } },
   { "transfer", { "push", "pull" } },
   { "data", { "backup", "backups", "restore", "export", "import" } },
   { "web", { "download", "downloads", "stop", "resume", "cancel", "update" } },
@@ -29,6 +30,8 @@ M.examples = {
   photos = "photos",
   videos = "videos",
   files = "files /sdcard/Documents",
+  ["delete-file"] = "delete-file \"/sdcard/DCIM/Camera/IMG 1.jpg\"",
+  ["make-folder"] = "make-folder /sdcard/Documents/Trips",
   push = "push song.mp3 photo.jpg /sdcard/Download/",
   pull = "pull /sdcard/DCIM/a.jpg /sdcard/Documents ~/Pictures",
   backup = "backup \"before the trip\"",

@@ -121,6 +121,27 @@ function M.set_ringtone(path, done)
     "ringtone not set: the phone has no song " .. path .. " ('music all' lists them)", done)
 end
 
+function M.delete_file(path, done)
+  change(Macro.MSG_DELETE_FILE, { path }, "deleted " .. path,
+    "not deleted: " .. path .. " is no file in the phone's shared storage, or the phone keeps it", done)
+end
+
+function M.make_folder(path, done)
+  change(Macro.MSG_MAKE_FOLDER, { path }, "folder " .. path .. " made",
+    "folder " .. path .. " not made: it is there already, or it is outside the phone's shared storage (/sdcard)", done)
+end
+
+-- The one phone path a command names (quoted when it holds blanks), or nil after the usage line.
+local function one_path(rest, usage)
+  local path = rest:match("^%s*(.-)%s*$")
+  path = path:match('^"(.*)"$') or path
+  if path == "" or path:find("%c") then
+    commands.fail(path == "" and "usage: " .. usage or "a phone path cannot hold control characters")
+    return nil
+  end
+  return path
+end
+
 -- The id a command names, or nil after the usage line.
 local function one_id(rest, usage)
   local id = tonumber(rest:match("^%s*(%d+)%s*$") or "")
@@ -138,6 +159,17 @@ commands.add("delete-contact", "delete-contact ID         delete a contact (its 
 commands.add("delete-sms", "delete-sms ID             delete an SMS (its ID as 'sms all' shows it)", function(rest)
   local id = one_id(rest, "delete-sms <id>  ('sms all' shows the ids)")
   if id then commands.confirm("delete SMS " .. id .. " from the phone? (yes/no)", function() M.delete_sms(id, say) end) end
+end)
+
+commands.add("delete-file", "delete-file PATH          delete a file on the phone (music, a photo, a video, a document)",
+  function(rest)
+    local path = one_path(rest, "delete-file <phone path>  ('photos', 'music' or 'files FOLDER' show the paths)")
+    if path then commands.confirm("delete " .. path .. " from the phone? (yes/no)", function() M.delete_file(path, say) end) end
+  end)
+
+commands.add("make-folder", "make-folder PATH          make a folder in the phone's shared storage", function(rest)
+  local path = one_path(rest, "make-folder <phone path>  (for example /sdcard/Documents/Trips)")
+  if path then M.make_folder(path, say) end
 end)
 
 commands.add("read", "read THREAD               mark a thread's SMS read", function(rest)

@@ -108,6 +108,46 @@ actions["ringtone"] = function(m, done)
   end))
 end
 
+-- The lists that name phone files; a deleted file leaves them all.
+local FILE_LISTS = { "music", "photos", "videos", "documents" }
+
+-- Deletes the chosen phone files one after the other. Each the phone deleted leaves the
+-- window's lists; the line says how many went and why the others did not.
+actions["delete-files"] = function(m, done)
+  local paths = {}
+  for _, p in ipairs(type(m.paths) == "table" and m.paths or {}) do paths[#paths + 1] = str(p) end
+  if #paths == 0 then return done(false, "delete: no file chosen") end
+  local deleted, failure = 0, nil
+  local function from(i)
+    if i > #paths then
+      if not failure then
+        return done(true, #paths == 1 and "deleted " .. paths[1] or string.format("deleted %d files", deleted))
+      end
+      return done(false, deleted == 0 and failure or string.format("deleted %d of %d; %s", deleted, #paths, failure))
+    end
+    phone.delete_file(paths[i], function(ok, line)
+      if ok then
+        deleted = deleted + 1
+        for _, name in ipairs(FILE_LISTS) do lists.remove(name, function(r) return r.path == paths[i] end) end
+      else
+        failure = line
+      end
+      from(i + 1)
+    end)
+  end
+  from(1)
+end
+
+-- Makes a folder of the given name in the phone folder shown.
+actions["folder-make"] = function(m, done)
+  local name, parent = str(m.name):match("^%s*(.-)%s*$"), (str(m.folder):gsub("/+$", ""))
+  if name == "" or name == "." or name == ".." or name:find("[/%c]") then
+    return done(false, "new folder: '" .. text.clean(name) .. "' is no folder name (no /, not . or ..)")
+  end
+  local path = parent .. "/" .. name
+  phone.make_folder(path, and_then(done, function() lists.add("folders", { path = path }) end))
+end
+
 -- Pulls the chosen phone paths into a local folder; the transfers show their progress.
 actions["pull"] = function(m, done)
   local paths = {}

@@ -87,6 +87,8 @@ export const T = {
     ringtone: "Set as ringtone",
     ringtoneFor: (name: string) => `Set as ringtone: ${name}`,
     ringtoneNow: "ringtone",
+    deleteChosen: (n: number) => (n > 0 ? `Delete ${n} chosen from the phone` : "Delete chosen from the phone"),
+    deleteQuestion: (n: number) => `Delete ${n} file${n === 1 ? "" : "s"} from the phone for good?`,
     music: { title: "Music", search: "Search songs", none: "No songs on the phone." },
     photos: { title: "Photos", search: "Search photos", none: "No photos on the phone." },
     videos: { title: "Videos", search: "Search videos", none: "No videos on the phone." },
@@ -101,6 +103,8 @@ export const T = {
     byDate: "Date",
     empty: "This folder holds nothing the phone's lists name.",
     dropHint: (folder: string) => `Files dropped on this view go to ${folder}.`,
+    newFolder: "New folder",
+    make: "Make",
   },
   downloads: {
     title: "Downloads",

@@ -191,6 +191,15 @@ await drive(async (browser) => {
   await shot("videos");
   say(`ROWS videos ${await page.getAttribute("#videos", "data-total")} drawn ${await rows("videos")}`);
   await a11y("videos");
+  // A video deleted from the phone, asked first; it leaves the list.
+  const videos = Number(await page.getAttribute("#videos", "data-total"));
+  const video = await page.getAttribute("#videos [data-path]", "data-path");
+  await page.check(`#videos [data-path="${video}"] input[type=checkbox]`);
+  await page.click("#videos-view .toolbar > button.danger");
+  await page.click("#videos-view .confirm button.danger");
+  await said("videos-said");
+  await page.waitForFunction((n) => document.querySelector("#videos")?.getAttribute("data-total") === String(n), videos - 1, { timeout: T });
+  say(`DELETED-VIDEO ${video}`);
 
   // Files: the storage's folders, one opened, back by the breadcrumbs.
   await open("files");
@@ -200,6 +209,17 @@ await drive(async (browser) => {
   await page.click('#files [data-entry="/sdcard/Documents"]');
   await page.waitForSelector('#files [data-entry="/sdcard/Documents/notes.txt"]', { timeout: T });
   say(`DOCUMENTS ${await page.getAttribute("#files", "data-total")}`);
+  // A new folder made where the view stands, and a document deleted.
+  await page.fill("#files-new-folder", "旅行 2026");
+  await page.click("#files-make-folder");
+  await said("files-said");
+  await page.waitForSelector('#files [data-entry="/sdcard/Documents/旅行 2026"]', { timeout: T });
+  before = await current("files-said");
+  await page.check('#files [data-entry="/sdcard/Documents/notes.txt"] input[type=checkbox]');
+  await page.click("#files-view .toolbar > button.danger");
+  await page.click("#files-view .confirm button.danger");
+  await said("files-said", before);
+  await page.waitForSelector('#files [data-entry="/sdcard/Documents/notes.txt"]', { state: "detached", timeout: T });
   await shot("files");
   await a11y("files");
   await page.click(".crumbs button");

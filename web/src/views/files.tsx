@@ -7,7 +7,7 @@ import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
 import { Said, Toolbar, useAction, useChoice } from "../ui";
-import { PullTarget } from "./media";
+import { DeleteChosen, PullTarget } from "./media";
 
 interface Entry {
   name: string;
@@ -33,6 +33,7 @@ export function FilesView(props: {
   const entries = useRows<Entry>(link, "files", FILE_LISTS, { folder: props.folder, sort, desc: sort !== "name" });
   const act = useAction(link);
   const input = useRef<HTMLInputElement>(null);
+  const [folderName, setFolderName] = useState("");
 
   const parts = props.folder.split("/").filter(Boolean);
   const crumbs = parts.map((p, i) => ({ name: p, path: "/" + parts.slice(0, i + 1).join("/") }));
@@ -98,7 +99,32 @@ export function FilesView(props: {
         >
           {T.media.pullChosen(chosen.size)}
         </button>
+        <DeleteChosen
+          count={chosen.size}
+          busy={act.busy}
+          onYes={async () => {
+            const reply = await act.run("delete-files", { paths: [...chosen] });
+            if (reply.ok) clear();
+          }}
+        />
       </Toolbar>
+      <form
+        class="toolbar"
+        aria-label={T.files.newFolder}
+        onSubmit={async (e) => {
+          e.preventDefault();
+          const reply = await act.run("folder-make", { folder: props.folder, name: folderName.trim() });
+          if (reply.ok) setFolderName("");
+        }}
+      >
+        <label>
+          {T.files.newFolder}{" "}
+          <input id="files-new-folder" value={folderName} onInput={(e) => setFolderName(e.currentTarget.value)} />
+        </label>
+        <button type="submit" id="files-make-folder" disabled={folderName.trim() === "" || act.busy}>
+          {T.files.make}
+        </button>
+      </form>
       <Said outcome={act.outcome} id="files-said" />
       <p class="muted">{T.files.dropHint(props.folder)}</p>
       <VirtualList

@@ -6,7 +6,7 @@ import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
 import { Thumb } from "../thumbs";
-import { dateText, Said, Toolbar, useAction, useChoice } from "../ui";
+import { ConfirmButton, dateText, Said, Toolbar, useAction, useChoice } from "../ui";
 
 export type MediaKind = "music" | "photos" | "videos";
 
@@ -43,6 +43,19 @@ export function PullTarget(props: { link: Link; folder: string; setFolder: (f: s
   );
 }
 
+// Deleting the chosen files from the phone, asked first.
+export function DeleteChosen(props: { count: number; busy: boolean; onYes: () => void }) {
+  return (
+    <ConfirmButton
+      class="danger"
+      label={T.media.deleteChosen(props.count)}
+      question={T.media.deleteQuestion(props.count)}
+      disabled={props.count === 0 || props.busy}
+      onYes={props.onYes}
+    />
+  );
+}
+
 export function MediaView(props: { link: Link; kind: MediaKind; folder: string; setFolder: (f: string) => void }) {
   const { link, kind } = props;
   const [query, setQuery] = useState("");
@@ -53,6 +66,11 @@ export function MediaView(props: { link: Link; kind: MediaKind; folder: string; 
 
   const pull = async () => {
     const reply = await act.run("pull", { paths: [...chosen], folder: props.folder });
+    if (reply.ok) clear();
+  };
+
+  const remove = async () => {
+    const reply = await act.run("delete-files", { paths: [...chosen] });
     if (reply.ok) clear();
   };
 
@@ -71,6 +89,7 @@ export function MediaView(props: { link: Link; kind: MediaKind; folder: string; 
         <button type="button" id={`${kind}-pull`} disabled={chosen.size === 0 || act.busy} onClick={pull}>
           {T.media.pullChosen(chosen.size)}
         </button>
+        <DeleteChosen count={chosen.size} busy={act.busy} onYes={remove} />
       </Toolbar>
       <Said outcome={act.outcome} id={`${kind}-said`} />
       <input type="search" aria-label={texts.search} placeholder={texts.search} value={query} onInput={(e) => setQuery(e.currentTarget.value)} />
