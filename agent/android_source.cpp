@@ -19,6 +19,9 @@ constexpr const char* kContacts = "content://com.android.contacts/contacts";
 constexpr const char* kAudio = "content://media/external/audio/media";
 constexpr const char* kImages = "content://media/external/images/media";
 constexpr const char* kVideo = "content://media/external/video/media";
+constexpr const char* kVideoThumbnails = "content://media/external/video/thumbnails";
+// The largest thumbnail offered: the media store's are a few tens of kilobytes.
+constexpr off_t kMaxThumbnailBytes = 1 << 20;
 constexpr const char* kPhoneType = "vnd.android.cursor.item/phone_v2";
 constexpr const char* kNameType = "vnd.android.cursor.item/name";
 // Bodies are read a page per tool call: the first page one frame's worth, so the first
@@ -272,6 +275,22 @@ void android_source::videos(const each_fn<video>& each) {
   if (!rows) return;
   for (const auto& r : *rows)
     if (!each(video{static_cast<uint32_t>(number(r[0])), text(r[2]), number(r[1])})) return;
+}
+
+// The media store's thumbnail of a video, where it made one (a gallery showed the video);
+// the shell user may read the store's thumbnail table and the files it names.
+std::string android_source::video_thumbnail_file(const std::string& path) {
+  auto ids = content_query({kVideo, {"_id"}, "_data=" + sql_text(path), ""});
+  if (!ids || ids->empty() || !all_digits((*ids)[0][0])) return {};
+  auto rows = content_query({kVideoThumbnails, {"_data"}, "video_id=" + (*ids)[0][0], ""});
+  for (const auto& r : rows ? *rows : std::vector<std::vector<std::string>>{}) {
+    std::string local = paths_.local(text(r[0]));
+    struct stat st {};
+    if (!local.empty() && ::stat(local.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+        st.st_size <= kMaxThumbnailBytes)
+      return local;
+  }
+  return {};
 }
 
 bool android_source::set_ringtone(const std::string& path) {

@@ -39,6 +39,7 @@ public:
   bool make_folder(const std::string& path) override;
   bool install(const std::string& path, std::string& text) override;
   std::string app_file(const std::string& package) override;
+  std::string video_thumbnail_file(const std::string& path) override;
   void notices(bool on_connect, const each_fn<frame>& out) override;
 
   // One `content query`; rows in projection order, nullopt (with why) when the provider

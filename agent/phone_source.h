@@ -54,6 +54,8 @@ public:
   virtual bool install(const std::string& path, std::string& text) = 0;
   // The file an installed app was installed from, as the agent opens it; "" when unknown.
   virtual std::string app_file(const std::string& /*package*/) { return {}; }
+  // The picture the phone keeps of a video, as the agent opens it; "" when it keeps none.
+  virtual std::string video_thumbnail_file(const std::string& /*path*/) { return {}; }
 
   // Notifications for the channel on port 12303: those due when a host says hello
   // (on_connect) or, polled every few seconds, what changed since the last call.

@@ -118,10 +118,11 @@ void serve_pull(int fd, const phone_paths& paths, phone_source& source) {
   request req;
   while (read_request(fd, req)) {
     std::string path = request_reader(req.payload).str();
-    // Video thumbnails are not made here: an empty reply lets the host use its own.
+    // Video thumbnails are the phone's own where it keeps one; else the reply is empty.
     pull_source from;
     if (req.type == transfer::kPullFile || req.type == transfer::kPullCompressedPicture) from = open_whole_file(paths.local(path));
     else if (req.type == transfer::kPullIcon) from = open_app_icon(path, source);
+    else if (req.type == transfer::kPullVideoThumbnail) from = open_whole_file(source.video_thumbnail_file(path));
     const uint32_t size = from.in < 0 ? 0 : from.size;
     std::string header = pull_reply_header(req.type, size);
     if (!send_all(fd, header.data(), header.size())) {

@@ -319,33 +319,51 @@ TEST_P(Conformance, PathsThatClimbOutAreNotStored) {
 }
 
 // An app's icon is a picture: on a phone the one in the app's package file (the fake phone's
-// packages hold a 48-pixel and a 24-pixel one), from agent-sim one of its own. An unknown
-// package, or an agent without package files, answers nothing.
-TEST_P(Conformance, AppIconsArePicturesOrNothing) {
+// packages hold a 48-pixel and a 24-pixel one), from agent-sim one of its own. A video's
+// thumbnail is the one the phone's media store keeps (the fake phone keeps one of every
+// other video), from agent-sim one of its own. Anything else answers nothing.
+TEST_P(Conformance, IconsAndVideoThumbnailsArePicturesOrNothing) {
   agent_connection c(ports_.pull);
   ASSERT_TRUE(c.connected());
-  auto icon = [&](const std::string& package) -> std::string {
-    if (!c.send_request(kit::agent::transfer::kPullIcon, le_str(package))) return "no request";
+  auto picture = [&](uint16_t type, const std::string& subject) -> std::string {
+    if (!c.send_request(type, le_str(subject))) return "no request";
     auto h = c.read_bytes(6);
     if (!h) return "no reply";
     reader r(*h);
-    EXPECT_EQ(r.u16(), kit::agent::transfer::kPullIcon);
+    EXPECT_EQ(r.u16(), type);
     uint32_t length = r.u32();
     if (length == 0) return "";
     auto bytes = c.read_bytes(length);
     return bytes ? *bytes : "cut short";
   };
+  const bool none = GetParam() == agent_kind::agent_fixture;  // no package files, no media store
   const std::string png("\x89PNG\r\n\x1a\n", 8);
-  const std::string got = icon("com.example.chat");
-  if (GetParam() == agent_kind::agent_fixture) {
-    EXPECT_EQ(got, "");
-  } else {
+  auto width = [](uint32_t w) { return std::string{0, 0, 0, static_cast<char>(w)}; };
+  using kit::agent::transfer::kPullIcon, kit::agent::transfer::kPullVideoThumbnail;
+  const struct {
+    uint16_t type;
+    std::string subject;
+    uint32_t width;  // 0: no picture
+  } cases[] = {
+      {kPullIcon, "com.example.chat", none ? 0u : 48u},
+      {kPullIcon, "com.example.not.installed", 0},
+      {kPullIcon, "../../etc/passwd", 0},
+      {kPullVideoThumbnail, "/sdcard/DCIM/Camera/生日派对 🎂 1.mp4", none ? 0u : 64u},
+      {kPullVideoThumbnail, "/sdcard/DCIM/Camera/Beach trip 2.mp4", none || on_phone() ? 0u : 64u},
+      {kPullVideoThumbnail, "/sdcard/DCIM/Camera/none.mp4", 0},
+      {kPullVideoThumbnail, "/sdcard/x' OR '1'='1", 0},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.subject);
+    const std::string got = picture(k.type, k.subject);
+    if (k.width == 0) {
+      EXPECT_EQ(got, "");
+      continue;
+    }
     ASSERT_GT(got.size(), 24u);
     EXPECT_EQ(got.substr(0, 8), png);
-    EXPECT_EQ(got.substr(16, 4), std::string("\0\0\0\x30", 4)) << "the 48-pixel icon's width";
+    EXPECT_EQ(got.substr(16, 4), width(k.width)) << "the picture's width";
   }
-  EXPECT_EQ(icon("com.example.not.installed"), "");
-  EXPECT_EQ(icon("../../etc/passwd"), "");
 }
 
 TEST_P(Conformance, AHostLeavingMidReplyDoesNotStopTheAgent) {

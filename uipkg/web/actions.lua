@@ -258,6 +258,12 @@ actions["icon"] = function(m, done)
   thumbs.icon(str(m.package), str(m.version), M.offer, done)
 end
 
+-- A video's thumbnail: { path, size } as the video list gives them.
+actions["video-thumb"] = function(m, done)
+  if str(m.path) == "" then return done(false, "thumbnail: no video named") end
+  thumbs.video(str(m.path), tonumber(m.size) or 0, M.offer, done)
+end
+
 actions["settings"] = function(_, done) done(true, "", { settings = settings.read() }) end
 actions["settings-save"] = function(m, done) done(settings.write(type(m.settings) == "table" and m.settings or {})) end
 

@@ -1,6 +1,7 @@
 -- Pictures of the phone's things for the window. Photos: the agent has no thumbnails to
 -- give, so a photo is pulled into the temporary folder and drawn small on the PC. Apps: the
--- agent offers the icon out of the app's package where it can. Either is kept in the
+-- agent offers the icon out of the app's package where it can; videos: the thumbnail the
+-- phone's media store keeps, where it keeps one. Each is kept in the
 -- profile folder under a name made of what it shows (the photo's path, size and date; the
 -- app's package and version), so a changed photo or an updated app gets a new one. At
 -- most RUNNING pulls run at a time; the page asks only for the rows it shows.
@@ -102,35 +103,46 @@ local function picture_name(file)
   if head:sub(1, 3) == "\255\216\255" then return "icon.jpg" end
 end
 
-local iconless = {}  -- key -> true: the phone gave no icon for that version of the app
+local offers_none = {}  -- key -> true: the phone gave no picture for that thing
 
--- The icon of an installed app, as the phone's agent offers it; done(ok, line, { url = ... }).
--- An app without one is asked for again only once it has another version.
-function M.icon(package, version, offer_file, done)
+-- A picture the phone's agent makes of one thing (pulled by its name with method), kept in
+-- the profile folder under key_text; done(ok, line, { url = ... }). A thing the phone has
+-- none for is asked for again only once key_text changes (a new version, size or date).
+local function phone_picture(key_text, subject, method, what, offer_file, done)
   local dir = folder()
-  if not dir then return done(false, "the profile folder has no room for icons") end
-  local key = key_of("icon\0" .. package .. "\0" .. version)
-  local none = "the phone offers no icon for " .. package
-  if iconless[key] then return done(false, none) end
+  if not dir then return done(false, "the profile folder has no room for " .. what .. "s") end
+  local key = key_of(key_text)
+  local none = "the phone offers no " .. what .. " for " .. subject
+  if offers_none[key] then return done(false, none) end
   local cache = string.format("%s/%s.icon", dir, key)
   local job = { cache = cache, done = done, offer = offer_file, name = picture_name(cache) }
   if job.name then return offer(job) end
   job.run = function()
     local pulled = cache .. ".pulled"
-    transfer.pull_quietly(package, pulled, function(ok)
+    transfer.pull_quietly(subject, pulled, function(ok)
       finished()
       local name = ok and picture_name(pulled)
       if name then os.remove(cache) end  -- a file there that was no picture
       if not name or not os.rename(pulled, cache) then
         os.remove(pulled)
-        if ok then iconless[key] = true end
-        return done(false, ok and none or "the icon could not be copied from the phone")
+        if ok then offers_none[key] = true end
+        return done(false, ok and none or "the " .. what .. " could not be copied from the phone")
       end
       job.name = name
       offer(job)
-    end, "GetIconTask")
+    end, method)
   end
   queue(job)
+end
+
+-- The icon of an installed app, as the phone's agent offers it out of the app's package.
+function M.icon(package, version, offer_file, done)
+  phone_picture("icon\0" .. package .. "\0" .. version, package, "GetIconTask", "icon", offer_file, done)
+end
+
+-- The thumbnail the phone keeps of a video, where it keeps one (the PC decodes no video).
+function M.video(path, size, offer_file, done)
+  phone_picture("video\0" .. path .. "\0" .. tostring(size), path, "GetVideoShot", "thumbnail", offer_file, done)
 end
 
 return M

@@ -63,3 +63,11 @@ export function AppIcon(props: { link: Link; package: string; version: string; f
   if (!url) return <span class="avatar app-icon" aria-hidden="true">{props.fallback}</span>;
   return <img class="thumb app-icon" src={url} alt="" width={40} height={40} data-icon={props.package} onError={broken} />;
 }
+
+// A video's thumbnail as the phone keeps it; a sign where it keeps none.
+export function VideoThumb(props: { link: Link; path: string; size: number; fallback: string }) {
+  const key = `video\u0000${props.path}\u0000${props.size}`;
+  const { url, broken } = usePicture(props.link, key, { action: "video-thumb", path: props.path, size: props.size });
+  if (!url) return <span class="avatar media-videos" aria-hidden="true">{props.fallback}</span>;
+  return <img class="thumb" src={url} alt="" width={40} height={40} data-video-thumb={props.path} onError={broken} />;
+}

@@ -188,6 +188,12 @@ await drive(async (browser) => {
   say("PULLED");
   await open("videos");
   await ready("videos");
+  // Videos show the thumbnail the phone keeps.
+  await page.waitForFunction(() => {
+    const img = document.querySelector("#videos img[data-video-thumb]");
+    return img && img.complete && img.naturalWidth > 0;
+  }, null, { timeout: T });
+  say(`VIDEO-THUMB ${await page.$eval("#videos img[data-video-thumb]", (i) => `${i.naturalWidth}x${i.naturalHeight}`)}`);
   await shot("videos");
   say(`ROWS videos ${await page.getAttribute("#videos", "data-total")} drawn ${await rows("videos")}`);
   await a11y("videos");

@@ -44,6 +44,7 @@ TABLES = {
     "content://media/external/audio/media": ("audio", ""),
     "content://media/external/images/media": ("images", ""),
     "content://media/external/video/media": ("video", ""),
+    "content://media/external/video/thumbnails": ("video_thumbnails", ""),
 }
 
 

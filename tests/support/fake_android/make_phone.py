@@ -36,6 +36,8 @@ CREATE TABLE images(_id INTEGER PRIMARY KEY, _data TEXT, _size INTEGER, datetake
                     date_modified INTEGER, mime_type TEXT);
 CREATE TABLE video(_id INTEGER PRIMARY KEY, _data TEXT, _size INTEGER, duration INTEGER, date_added INTEGER,
                    date_modified INTEGER, mime_type TEXT);
+CREATE TABLE video_thumbnails(_id INTEGER PRIMARY KEY, _data TEXT, video_id INTEGER, kind INTEGER, width INTEGER,
+                              height INTEGER);
 """
 
 # Where each listing's files live on an Android phone.
@@ -122,6 +124,15 @@ def main():
                 _id, path, size = f_[1:4]
                 db.execute("INSERT INTO video(_id,_data,_size,date_added) VALUES(?,?,?,?)", (int(_id), path, int(size), 1700000000))
                 sparse(root, path, size)
+                # The media store's thumbnail of every other video (a phone keeps one once a
+                # gallery has shown the video).
+                if int(_id) % 2 == 0:
+                    thumb = "/sdcard/DCIM/.thumbnails/video-%s.png" % _id
+                    os.makedirs(os.path.dirname(root + thumb), exist_ok=True)
+                    with open(root + thumb, "wb") as f:
+                        f.write(icon_png(path, 64))
+                    db.execute("INSERT INTO video_thumbnails(_data,video_id,kind,width,height) VALUES(?,?,1,64,64)",
+                               (thumb, int(_id)))
             elif kind == "app":
                 size, location, name, package, version, code, installed = f_[1:8]
                 stamp = datetime.datetime.utcfromtimestamp(int(installed)).strftime("%Y-%m-%d %H:%M:%S")

@@ -5,7 +5,7 @@ import { bytes, duration } from "../format";
 import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
-import { Thumb } from "../thumbs";
+import { Thumb, VideoThumb } from "../thumbs";
 import { ConfirmButton, dateText, Said, Toolbar, useAction, useChoice } from "../ui";
 
 export type MediaKind = "music" | "photos" | "videos";
@@ -105,6 +105,8 @@ export function MediaView(props: { link: Link; kind: MediaKind; folder: string; 
             <input type="checkbox" checked={chosen.has(m.path)} onChange={() => toggle(m.path)} aria-label={T.media.choose(m.name)} />
             {kind === "photos" ? (
               <Thumb link={link} path={m.path} size={m.size} date={m.date} fallback="▣" />
+            ) : kind === "videos" ? (
+              <VideoThumb link={link} path={m.path} size={m.size} fallback="▶" />
             ) : (
               <span class={`avatar media-${kind}`} aria-hidden="true">
                 {kind === "music" ? "♪" : "▶"}
