@@ -301,6 +301,13 @@ int64_t fixture_source::picture_id(const std::string& path) {
   return -1;
 }
 
+int64_t fixture_source::song_id(const std::string& path) {
+  std::lock_guard<std::mutex> guard(lock_);
+  for (const auto& m : songs_)
+    if (m.path == path) return m.id;
+  return -1;
+}
+
 int64_t fixture_source::video_id(const std::string& path) {
   std::lock_guard<std::mutex> guard(lock_);
   for (const auto& v : videos_)

@@ -45,6 +45,7 @@ public:
   bool has_package(const std::string& package);
   int64_t picture_id(const std::string& path);
   int64_t video_id(const std::string& path);
+  int64_t song_id(const std::string& path);
 
 private:
   std::string device_value(const std::string& key, const std::string& fallback = "") const;

@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "agent/apk_icon.h"
+#include "agent/song_cover.h"
 #include "agent/wire.h"
 #include "common/agent_protocol.h"
 
@@ -97,6 +99,22 @@ pull_source open_whole_file(const std::string& local) {
   return s;
 }
 
+// A small picture of a file: a song's cover where it is tagged (a tagged song without one
+// gives nothing rather than the whole song), else the whole file.
+pull_source open_picture_of(const std::string& local) {
+  pull_source s = open_whole_file(local);
+  char magic[3] = {};
+  if (s.in < 0 || ::pread(s.in, magic, 3, 0) != 3 || std::memcmp(magic, "ID3", 3) != 0) return s;
+  if (auto cover = find_song_cover(s.in)) {
+    s.offset = cover->offset;
+    s.size = cover->size;
+  } else {
+    ::close(s.in);
+    s.in = -1;
+  }
+  return s;
+}
+
 pull_source open_app_icon(const std::string& package, phone_source& source) {
   pull_source s;
   const std::string file = source.app_file(package);
@@ -120,7 +138,8 @@ void serve_pull(int fd, const phone_paths& paths, phone_source& source) {
     std::string path = request_reader(req.payload).str();
     // Video thumbnails are the phone's own where it keeps one; else the reply is empty.
     pull_source from;
-    if (req.type == transfer::kPullFile || req.type == transfer::kPullCompressedPicture) from = open_whole_file(paths.local(path));
+    if (req.type == transfer::kPullFile) from = open_whole_file(paths.local(path));
+    else if (req.type == transfer::kPullCompressedPicture) from = open_picture_of(paths.local(path));
     else if (req.type == transfer::kPullIcon) from = open_app_icon(path, source);
     else if (req.type == transfer::kPullVideoThumbnail) from = open_whole_file(source.video_thumbnail_file(path));
     const uint32_t size = from.in < 0 ? 0 : from.size;

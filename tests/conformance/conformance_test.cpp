@@ -271,7 +271,9 @@ TEST_P(Conformance, FilesAreDeletedAndFoldersMadeOnlyWhereAllowed) {
   EXPECT_EQ(value(msg::kDeleteFile, photo), yes) << photo;
   EXPECT_EQ(value(msg::kDeleteFile, photo), no) << "deleted twice";
   EXPECT_EQ(list_records(msg::kPictureList), before - 1);
-  if (on_phone()) EXPECT_FALSE(std::filesystem::exists(phone_->root() + photo));
+  if (on_phone()) {
+    EXPECT_FALSE(std::filesystem::exists(phone_->root() + photo));
+  }
   for (const char* refused : {"/sdcard/DCIM", "/system/media/audio/ringtones/Bell.ogg", "/sdcard/../system/build.prop",
                               "sdcard/Documents/notes.txt", ""})
     EXPECT_EQ(value(msg::kDeleteFile, refused), no) << refused;
@@ -279,7 +281,9 @@ TEST_P(Conformance, FilesAreDeletedAndFoldersMadeOnlyWhereAllowed) {
   const std::string folder = "/sdcard/Documents/新建 folder";
   EXPECT_EQ(value(msg::kMakeFolder, folder), yes);
   EXPECT_EQ(value(msg::kMakeFolder, folder), no) << "made twice";
-  if (on_phone()) EXPECT_TRUE(std::filesystem::is_directory(phone_->root() + folder));
+  if (on_phone()) {
+    EXPECT_TRUE(std::filesystem::is_directory(phone_->root() + folder));
+  }
   for (const char* refused : {"/sdcard/../made", "/system/made", "/sdcard/DCIM"})
     EXPECT_EQ(value(msg::kMakeFolder, refused), no) << refused;
 }
@@ -321,7 +325,8 @@ TEST_P(Conformance, PathsThatClimbOutAreNotStored) {
 // An app's icon is a picture: on a phone the one in the app's package file (the fake phone's
 // packages hold a 48-pixel and a 24-pixel one), from agent-sim one of its own. A video's
 // thumbnail is the one the phone's media store keeps (the fake phone keeps one of every
-// other video), from agent-sim one of its own. Anything else answers nothing.
+// other video), a song's cover the one in its tags; from agent-sim they are of its own.
+// Anything else answers nothing.
 TEST_P(Conformance, IconsAndVideoThumbnailsArePicturesOrNothing) {
   agent_connection c(ports_.pull);
   ASSERT_TRUE(c.connected());
@@ -339,7 +344,8 @@ TEST_P(Conformance, IconsAndVideoThumbnailsArePicturesOrNothing) {
   const bool none = GetParam() == agent_kind::agent_fixture;  // no package files, no media store
   const std::string png("\x89PNG\r\n\x1a\n", 8);
   auto width = [](uint32_t w) { return std::string{0, 0, 0, static_cast<char>(w)}; };
-  using kit::agent::transfer::kPullIcon, kit::agent::transfer::kPullVideoThumbnail;
+  using kit::agent::transfer::kPullIcon, kit::agent::transfer::kPullVideoThumbnail,
+      kit::agent::transfer::kPullCompressedPicture;
   const struct {
     uint16_t type;
     std::string subject;
@@ -352,6 +358,8 @@ TEST_P(Conformance, IconsAndVideoThumbnailsArePicturesOrNothing) {
       {kPullVideoThumbnail, "/sdcard/DCIM/Camera/Beach trip 2.mp4", none || on_phone() ? 0u : 64u},
       {kPullVideoThumbnail, "/sdcard/DCIM/Camera/none.mp4", 0},
       {kPullVideoThumbnail, "/sdcard/x' OR '1'='1", 0},
+      {kPullCompressedPicture, "/sdcard/Music/小周/风铃 1.mp3", none ? 0u : 64u},  // a song's cover
+      {kPullCompressedPicture, "/sdcard/Music/none.mp3", 0},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.subject);

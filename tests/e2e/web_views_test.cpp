@@ -92,6 +92,7 @@ TEST(WebViews, EveryViewShowsThePhoneAndItsActionsReachIt) {
   EXPECT_EQ(line_after(out, "THUMB "), "96x72") << out;
   EXPECT_EQ(line_after(out, "ICON "), "48x48") << out;
   EXPECT_EQ(line_after(out, "VIDEO-THUMB "), "64x64") << out;
+  EXPECT_EQ(line_after(out, "COVER "), "64x64") << out;
   EXPECT_NE(line_after(out, "PICKS ").find("Bob Jones"), std::string::npos) << out;
   EXPECT_NE(out.find("backup: 6"), std::string::npos) << out;
   EXPECT_NE(out.find("[Web] port: '70000' is not a port number"), std::string::npos) << out;

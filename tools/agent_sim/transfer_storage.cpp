@@ -87,27 +87,26 @@ std::string pattern(const std::string& seed_text, size_t length, const std::stri
 const std::string kJpeg("\xff\xd8\xff\xe0\x00\x10JFIF\x00", 11);
 constexpr uint64_t kMadeUpFileCap = 256 * 1024;  // listed sizes can be gigabytes
 
+// A colour of a name's own, for the pictures made up of it.
+uint32_t colour_of(const std::string& name) {
+  uint64_t x = 1469598103934665603ull;
+  for (unsigned char c : name) x = (x ^ c) * 1099511628211ull;
+  return static_cast<uint32_t>(x >> 40);
+}
+
 } // namespace
 
 std::string made_up_content(uint16_t type, const std::string& path, phone_data& d) {
   switch (type) {
     case kit::agent::transfer::kPullIcon:  // icon of an installed app, asked for by package name
-      if (!d.has_package(path)) return {};
-      {
-        uint64_t x = 1469598103934665603ull;  // a colour of the package's own
-        for (unsigned char c : path) x = (x ^ c) * 1099511628211ull;
-        return solid_png(static_cast<uint32_t>(x >> 40), 48);
-      }
-    case kit::agent::transfer::kPullCompressedPicture: {  // compressed picture
+      return d.has_package(path) ? solid_png(colour_of(path), 48) : std::string();
+    case kit::agent::transfer::kPullCompressedPicture: {  // a compressed picture, or a song's cover
+      if (d.song_id(path) >= 0) return solid_png(colour_of(path), 64);
       int64_t id = d.picture_id(path);
       return id < 0 ? std::string() : pattern(path, 8192 + static_cast<size_t>(id % 97), kJpeg);
     }
-    case kit::agent::transfer::kPullVideoThumbnail: {  // video thumbnail: a picture in a colour of the video's own
-      if (d.video_id(path) < 0) return {};
-      uint64_t x = 1469598103934665603ull;
-      for (unsigned char c : path) x = (x ^ c) * 1099511628211ull;
-      return solid_png(static_cast<uint32_t>(x >> 40), 64);
-    }
+    case kit::agent::transfer::kPullVideoThumbnail:  // video thumbnail
+      return d.video_id(path) < 0 ? std::string() : solid_png(colour_of(path), 64);
     default: {
       int64_t size = d.listed_size(path);
       if (size < 0) return {};

@@ -258,10 +258,14 @@ actions["icon"] = function(m, done)
   thumbs.icon(str(m.package), str(m.version), M.offer, done)
 end
 
--- A video's thumbnail: { path, size } as the video list gives them.
+-- A video's thumbnail or a song's cover: { path, size } as the lists give them.
 actions["video-thumb"] = function(m, done)
   if str(m.path) == "" then return done(false, "thumbnail: no video named") end
   thumbs.video(str(m.path), tonumber(m.size) or 0, M.offer, done)
+end
+actions["cover"] = function(m, done)
+  if str(m.path) == "" then return done(false, "cover: no song named") end
+  thumbs.cover(str(m.path), tonumber(m.size) or 0, M.offer, done)
 end
 
 actions["settings"] = function(_, done) done(true, "", { settings = settings.read() }) end

@@ -1,7 +1,7 @@
 -- Pictures of the phone's things for the window. Photos: the agent has no thumbnails to
 -- give, so a photo is pulled into the temporary folder and drawn small on the PC. Apps: the
 -- agent offers the icon out of the app's package where it can; videos: the thumbnail the
--- phone's media store keeps, where it keeps one. Each is kept in the
+-- phone's media store keeps, where it keeps one; songs: the cover in their tags. Each is kept in the
 -- profile folder under a name made of what it shows (the photo's path, size and date; the
 -- app's package and version), so a changed photo or an updated app gets a new one. At
 -- most RUNNING pulls run at a time; the page asks only for the rows it shows.
@@ -138,6 +138,13 @@ end
 -- The icon of an installed app, as the phone's agent offers it out of the app's package.
 function M.icon(package, version, offer_file, done)
   phone_picture("icon\0" .. package .. "\0" .. version, package, "GetIconTask", "icon", offer_file, done)
+end
+
+-- The cover picture in a song's tags, as the phone's agent finds it. Only MP3 files carry the
+-- tags the agent reads: other songs are not asked for (the agent would send them whole).
+function M.cover(path, size, offer_file, done)
+  if not path:lower():match("%.mp3$") then return done(false, "the phone offers no cover for " .. path) end
+  phone_picture("cover\0" .. path .. "\0" .. tostring(size), path, "GetCompressPic", "cover", offer_file, done)
 end
 
 -- The thumbnail the phone keeps of a video, where it keeps one (the PC decodes no video).

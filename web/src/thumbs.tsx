@@ -64,10 +64,11 @@ export function AppIcon(props: { link: Link; package: string; version: string; f
   return <img class="thumb app-icon" src={url} alt="" width={40} height={40} data-icon={props.package} onError={broken} />;
 }
 
-// A video's thumbnail as the phone keeps it; a sign where it keeps none.
-export function VideoThumb(props: { link: Link; path: string; size: number; fallback: string }) {
-  const key = `video\u0000${props.path}\u0000${props.size}`;
-  const { url, broken } = usePicture(props.link, key, { action: "video-thumb", path: props.path, size: props.size });
-  if (!url) return <span class="avatar media-videos" aria-hidden="true">{props.fallback}</span>;
-  return <img class="thumb" src={url} alt="" width={40} height={40} data-video-thumb={props.path} onError={broken} />;
+// A video's thumbnail as the phone keeps it, or a song's cover; a sign where there is none.
+export function MediaThumb(props: { link: Link; kind: "videos" | "music"; path: string; size: number; fallback: string }) {
+  const action = props.kind === "videos" ? "video-thumb" : "cover";
+  const key = `${action}\u0000${props.path}\u0000${props.size}`;
+  const { url, broken } = usePicture(props.link, key, { action, path: props.path, size: props.size });
+  if (!url) return <span class={`avatar media-${props.kind}`} aria-hidden="true">{props.fallback}</span>;
+  return <img class="thumb" src={url} alt="" width={40} height={40} data-media-thumb={props.path} onError={broken} />;
 }

@@ -163,6 +163,12 @@ await drive(async (browser) => {
   await open("music");
   await ready("music");
   say(`ROWS music ${await page.getAttribute("#music", "data-total")} drawn ${await rows("music")}`);
+  // Songs show the cover in their tags.
+  await page.waitForFunction(() => {
+    const img = document.querySelector("#music img[data-media-thumb]");
+    return img && img.complete && img.naturalWidth > 0;
+  }, null, { timeout: T });
+  say(`COVER ${await page.$eval("#music img[data-media-thumb]", (i) => `${i.naturalWidth}x${i.naturalHeight}`)}`);
   await page.click("#music [data-path] .link-button");
   await said("music-said");
   await shot("music");
@@ -190,10 +196,10 @@ await drive(async (browser) => {
   await ready("videos");
   // Videos show the thumbnail the phone keeps.
   await page.waitForFunction(() => {
-    const img = document.querySelector("#videos img[data-video-thumb]");
+    const img = document.querySelector("#videos img[data-media-thumb]");
     return img && img.complete && img.naturalWidth > 0;
   }, null, { timeout: T });
-  say(`VIDEO-THUMB ${await page.$eval("#videos img[data-video-thumb]", (i) => `${i.naturalWidth}x${i.naturalHeight}`)}`);
+  say(`VIDEO-THUMB ${await page.$eval("#videos img[data-media-thumb]", (i) => `${i.naturalWidth}x${i.naturalHeight}`)}`);
   await shot("videos");
   say(`ROWS videos ${await page.getAttribute("#videos", "data-total")} drawn ${await rows("videos")}`);
   await a11y("videos");

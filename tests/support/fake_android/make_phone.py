@@ -62,6 +62,14 @@ def icon_png(package, side=48):
             chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
+def id3_with_cover(picture):
+    """An ID3 2.3 tag holding one front-cover picture, then padding."""
+    body = b"\x00image/png\x00\x03cover\x00" + picture
+    tag = b"APIC" + struct.pack(">I", len(body)) + b"\x00\x00" + body + b"\x00" * 64
+    n = len(tag)
+    return b"ID3\x03\x00\x00" + bytes(((n >> 21) & 0x7f, (n >> 14) & 0x7f, (n >> 7) & 0x7f, n & 0x7f)) + tag
+
+
 def package_file(root, path, size, package):
     """The app's package: sparse bytes, then a zip with its manifest and launcher icons."""
     archive = io.BytesIO()
@@ -115,6 +123,9 @@ def main():
                            " VALUES(?,?,?,?,?,?,?,?,?)", (int(_id), path, os.path.basename(path), album, singer,
                                                           int(seconds) * 1000, int(size), 1700000000, int(ring)))
                 sparse(root, path, size)
+                if int(_id) == 500:  # one tagged song with a cover, at its listed size
+                    with open(root + path, "r+b") as f:
+                        f.write(id3_with_cover(icon_png(path, 64)))
             elif kind == "picture":
                 _id, path, taken, size = f_[1:5]
                 db.execute("INSERT INTO images(_id,_data,_size,datetaken,date_added) VALUES(?,?,?,?,?)",

@@ -5,7 +5,7 @@ import { bytes, duration } from "../format";
 import type { Link } from "../link";
 import { useRows, VirtualList } from "../list";
 import { T } from "../texts";
-import { Thumb, VideoThumb } from "../thumbs";
+import { MediaThumb, Thumb } from "../thumbs";
 import { ConfirmButton, dateText, Said, Toolbar, useAction, useChoice } from "../ui";
 
 export type MediaKind = "music" | "photos" | "videos";
@@ -105,12 +105,8 @@ export function MediaView(props: { link: Link; kind: MediaKind; folder: string; 
             <input type="checkbox" checked={chosen.has(m.path)} onChange={() => toggle(m.path)} aria-label={T.media.choose(m.name)} />
             {kind === "photos" ? (
               <Thumb link={link} path={m.path} size={m.size} date={m.date} fallback="▣" />
-            ) : kind === "videos" ? (
-              <VideoThumb link={link} path={m.path} size={m.size} fallback="▶" />
             ) : (
-              <span class={`avatar media-${kind}`} aria-hidden="true">
-                {kind === "music" ? "♪" : "▶"}
-              </span>
+              <MediaThumb link={link} kind={kind} path={m.path} size={m.size} fallback={kind === "music" ? "♪" : "▶"} />
             )}
             <span class="row-main">
               <span class="row-title">
