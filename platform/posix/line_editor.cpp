@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -174,6 +175,7 @@ struct line_editor::impl {
   std::mbstate_t decode{};
   int interrupts = 0;  // Ctrl-C pressed on an empty line, in a row
   bool woken = false;  // the read ended because the program stops reading
+  bool echo_hidden = false;  // the terminal's echo is off between two reads (see read_line)
   interrupt_sink on_interrupt;
 
   // What Ctrl-C does: clears a line with text; on an empty line, the second in a row ends
@@ -331,6 +333,11 @@ line_editor::~line_editor() {
     active_editor = nullptr;
   }
   editline()->el_end(impl_->el);
+  termios t {};
+  if (impl_->echo_hidden && ::tcgetattr(STDIN_FILENO, &t) == 0) {
+    t.c_lflag |= ECHO;
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &t);
+  }
   editline()->history_end(impl_->hist);
   if (impl_->redraw[0] >= 0) {
     ::close(impl_->redraw[0]);
@@ -354,6 +361,14 @@ std::optional<std::string> line_editor::read_line() {
     if (s.woken) write_all("\r\x1b[K");
     // Texts that came after the last key: the line is entered, so they follow it as they
     // would after the prompt (a status line has nothing to stay above any more).
+    // Keys typed while the command runs stay unechoed until the next prompt, where the
+    // editor shows them on its line: echoed by the terminal now, they would land among the
+    // command's output. The editor keeps this setting, as it was made outside its raw mode.
+    termios t {};
+    if (!s.woken && ::tcgetattr(STDIN_FILENO, &t) == 0 && (t.c_lflag & ECHO)) {
+      t.c_lflag &= ~tcflag_t(ECHO);
+      s.echo_hidden = ::tcsetattr(STDIN_FILENO, TCSANOW, &t) == 0;
+    }
     std::fflush(stdout);
     for (const std::string& text : waiting_texts) {
       if (!text.empty() && text[0] != '\r') write_all(text);
