@@ -25,6 +25,9 @@ private:
   bool map(int fd, size_t size);
   uint8_t* data_ = nullptr;
   size_t size_ = 0;
+  // Windows: the mapping object's handle, kept while the block is open, as a named object
+  // loses its name (and cannot be opened by another process) once no handle is left.
+  void* handle_ = nullptr;
 };
 
 } // namespace kit::platform
