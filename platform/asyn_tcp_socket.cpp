@@ -36,6 +36,9 @@ address_cache& cache() {
 }
 
 int winsock_error(const boost::system::error_code& ec) {
+  // First the system's own numbers: on Windows Asio's name-lookup category is the system
+  // category, which would turn a refused connection into a lookup failure.
+  if (ec.category() == boost::system::system_category()) return platform::winsock_error_from_errno(ec.value());
   if (ec.category() == asio::error::get_netdb_category()) {
     if (ec.value() == asio::error::host_not_found) return platform::kWsaHostNotFound;
     if (ec.value() == asio::error::host_not_found_try_again) return platform::kWsaTryAgain;
@@ -43,7 +46,6 @@ int winsock_error(const boost::system::error_code& ec) {
     return platform::kWsaNoRecovery;
   }
   if (ec.category() == asio::error::get_addrinfo_category()) return platform::kWsaHostNotFound;
-  if (ec.category() == boost::system::system_category()) return platform::winsock_error_from_errno(ec.value());
   return platform::kWsaEconnaborted;
 }
 

@@ -2,13 +2,11 @@
 // the exact request bytes, reply frames reaching the request's function, cancellation
 // from inside a callback, failures, and the notification channel.
 #include <atomic>
-#include <cerrno>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include "common/singleton_ex.h"
 #include "engine/ui_engine.h"
@@ -82,15 +80,7 @@ std::string read_request(int fd) {
 // Waits (up to 30 s) for the host to close the connection. When it never does, the
 // test is woken with one arrival so that it fails on what it sees instead of hanging.
 void expect_host_closes(int fd) {
-  timeval limit{30, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  char buf[4096];
-  for (;;) {
-    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    if (n == 0 || (n < 0 && errno == ECONNRESET)) return;
-    if (n < 0 && errno != EINTR) break;
-  }
-  kit::platform::ui_loop::instance().post(arrive);
+  if (!loopback_peer::wait_for_close(fd, 30)) kit::platform::ui_loop::instance().post(arrive);
 }
 
 // A frame header announcing more than the host accepts, then bytes that never end it.

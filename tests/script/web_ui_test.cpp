@@ -1,14 +1,12 @@
 // WebUI.Manager through the real executable: a page's messages reach the script and its
 // answers reach the page, uploads are told apart from page messages, JSON crosses in both
 // directions with its bounds; and the default package's --web window with [Web] port.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 
+#include "support/loopback_peer.h"
 #include "support/script_harness.h"
 #include "support/web_client.h"
 
@@ -37,18 +35,6 @@ opened parse_url(const std::string& out, const std::string& prefix) {
   o.cookie = "mobrevist-" + std::to_string(o.port) + "=" + o.key;
   o.origin = "http://127.0.0.1:" + std::to_string(o.port);
   return o;
-}
-
-uint16_t free_port() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
 }
 
 std::string between(const std::string& s, const std::string& from, char to) {
@@ -123,7 +109,7 @@ print("url " .. tostring(url))
 TEST(WebUIScript, DefaultPackageOpensTheWindowOnItsConfiguredPort) {
   script_install app;
   app.copy_default_package();
-  uint16_t port = free_port();
+  uint16_t port = phonelink_test::loopback_peer::unused_port();
   app.write("config.ini", "[Web]\nport=" + std::to_string(port) + "\n");
   auto child = app.start({"--web", "--no-browser"});
   ASSERT_TRUE(child->wait_for_output("Mobrevist host ready"));

@@ -1,15 +1,58 @@
 #include "loopback_peer.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
+
+#include <cerrno>
 
 #include "platform/stream_io.h"
 #include "platform/ui_loop.h"
 
 namespace phonelink_test {
 
+#ifdef _WIN32
+// Winsock: a blocked accept is not woken by a shutdown of the listener, so the accepting
+// thread waits in slices of 50 ms and looks at the stop flag between them.
+loopback_peer::loopback_peer(std::function<void(int)> serve, int connections, uint16_t port) {
+  WSADATA data;
+  ::WSAStartup(MAKEWORD(2, 2), &data);
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(port);
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::listen(s, 8);
+  int len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  port_ = ntohs(a.sin_port);
+  listener_ = static_cast<int>(s);
+  thread_ = std::thread([this, serve, connections] {
+    for (int i = 0; i < connections && !stopping_;) {
+      WSAPOLLFD p{static_cast<SOCKET>(listener_), POLLRDNORM, 0};
+      if (::WSAPoll(&p, 1, 50) <= 0) continue;
+      SOCKET c = ::accept(static_cast<SOCKET>(listener_), nullptr, nullptr);
+      if (c == INVALID_SOCKET) continue;
+      serve(static_cast<int>(c));
+      ::closesocket(c);
+      ++i;
+    }
+  });
+}
+
+loopback_peer::~loopback_peer() {
+  stopping_ = true;
+  if (thread_.joinable()) thread_.join();
+  ::closesocket(static_cast<SOCKET>(listener_));
+  ::WSACleanup();
+}
+#else
 loopback_peer::loopback_peer(std::function<void(int)> serve, int connections, uint16_t port) {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int one = 1;
@@ -38,6 +81,7 @@ loopback_peer::~loopback_peer() {
   if (thread_.joinable()) thread_.join();
   ::close(listener_);
 }
+#endif
 
 bool loopback_peer::write_all(int fd, const std::string& bytes) {
   return kit::platform::send_all(fd, bytes.data(), bytes.size());
@@ -51,6 +95,65 @@ std::string loopback_peer::read_exactly(int fd, size_t count) {
 }
 
 std::string loopback_peer::read_to_end(int fd) { return kit::platform::read_to_end(fd); }
+
+bool loopback_peer::wait_for_close(int fd, int timeout_s) {
+#ifdef _WIN32
+  DWORD limit = static_cast<DWORD>(timeout_s) * 1000;
+  ::setsockopt(static_cast<SOCKET>(fd), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+  char buf[4096];
+  for (;;) {
+    int n = ::recv(static_cast<SOCKET>(fd), buf, sizeof buf, 0);
+    if (n == 0) return true;
+    if (n < 0) {
+      int e = ::WSAGetLastError();
+      if (e == WSAECONNRESET || e == WSAECONNABORTED) return true;
+      if (e != WSAEINTR) return false;
+    }
+  }
+#else
+  timeval limit{timeout_s, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n == 0 || (n < 0 && errno == ECONNRESET)) return true;
+    if (n < 0 && errno != EINTR) return false;
+  }
+#endif
+}
+
+#ifdef _WIN32
+void loopback_peer::end_writing(int fd) { ::shutdown(static_cast<SOCKET>(fd), SD_SEND); }
+
+uint16_t loopback_peer::unused_port() {
+  WSADATA data;
+  ::WSAStartup(MAKEWORD(2, 2), &data);
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  int len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  ::closesocket(s);
+  ::WSACleanup();
+  return ntohs(a.sin_port);
+}
+#else
+void loopback_peer::end_writing(int fd) { ::shutdown(fd, SHUT_WR); }
+
+uint16_t loopback_peer::unused_port() {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+#endif
 
 void run_ui_loop() {
   auto& loop = kit::platform::ui_loop::instance();
