@@ -1,34 +1,29 @@
 #include "utilities/file_walk.h"
 
-#include <filesystem>
-#include <system_error>
-
+#include "platform/file.h"
 #include "utilities/path_text.h"
-
-namespace fs = std::filesystem;
 
 namespace kit::utilities {
 namespace {
 
 using visit_fn = std::function<void(const std::string&, walk_entry_type, uint64_t)>;
 
+// Through the platform's own calls: names are UTF-8 and long paths reach their files on
+// every system.
 void walk(const std::string& dir, int depth, const visit_fn& visit) {
-  std::error_code ec;
-  fs::directory_iterator it(dir, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const fs::directory_entry& entry = *it;
-    std::string path = dir + "/" + entry.path().filename().string();
-    std::error_code e;
-    const bool link = entry.is_symlink(e);
-    if (entry.is_directory(e)) {
+  std::optional<std::vector<std::string>> names = platform::list_directory(dir);
+  if (!names) return;
+  for (const std::string& name : *names) {
+    std::string path = dir + "/" + name;
+    std::optional<platform::file_info> own = platform::path_info(path, false);
+    const bool link = own && own->kind == platform::file_kind::symlink;
+    std::optional<platform::file_info> target = link ? platform::path_info(path, true) : own;
+    if (target && target->kind == platform::file_kind::directory) {
       visit(path, walk_entry_type::directory, 0);
       // A link is an entry of its own: entering it could loop or leave the folder.
       if (!link && depth < kMaxWalkDepth) walk(path, depth + 1, visit);
-    } else if (link) {
-      visit(path, walk_entry_type::file, 0);
     } else {
-      uint64_t size = entry.is_regular_file(e) ? entry.file_size(e) : 0;
-      visit(path, walk_entry_type::file, e ? 0 : size);
+      visit(path, walk_entry_type::file, own && own->kind == platform::file_kind::regular ? own->size : 0);
     }
   }
 }

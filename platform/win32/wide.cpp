@@ -20,6 +20,31 @@ std::string utf8(std::wstring_view utf16) {
   return out;
 }
 
+namespace {
+// The plain form of a path reaches no further than 248 characters (a folder's name must leave
+// room for a file's 8.3 name below it). Beyond that an absolute path is given in the "\\?\"
+// form, which the system takes as it stands: separators are collapsed, and a path with "."
+// or ".." parts is left as it is (to fail as before rather than reach another file).
+std::wstring long_form(std::wstring path) {
+  constexpr size_t kPlainLimit = 248;
+  if (path.size() < kPlainLimit || path.compare(0, 4, L"\\\\?\\") == 0) return path;
+  bool unc = path.size() > 2 && path[0] == L'\\' && path[1] == L'\\';
+  bool drive = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
+  if (!unc && !drive) return path;
+  std::wstring rest;
+  for (size_t k = unc ? 2 : 0; k < path.size(); ++k)
+    if (!(path[k] == L'\\' && !rest.empty() && rest.back() == L'\\')) rest += path[k];
+  for (size_t start = 0; start <= rest.size();) {
+    size_t end = rest.find(L'\\', start);
+    std::wstring_view part(rest.data() + start, (end == std::wstring::npos ? rest.size() : end) - start);
+    if (part == L"." || part == L"..") return path;
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  return (unc ? L"\\\\?\\UNC\\" : L"\\\\?\\") + rest;
+}
+} // namespace
+
 std::wstring wide_path(std::string_view path) {
   // A name that is not UTF-8 has no UTF-16 form: rather than reach another file (one with
   // U+FFFD in its name, shared by every such name) it reaches none.
@@ -29,7 +54,7 @@ std::wstring wide_path(std::string_view path) {
   std::wstring out = wide(path);
   for (auto& c : out)
     if (c == L'/') c = L'\\';
-  return out;
+  return long_form(std::move(out));
 }
 
 std::string host_path(std::wstring_view path) {

@@ -10,8 +10,9 @@ namespace kit::platform::win32 {
 std::wstring wide(std::string_view utf8);
 // A lone surrogate becomes U+FFFD.
 std::string utf8(std::wstring_view utf16);
-// A path for the Win32 calls: UTF-16 with "\" separators. Empty (a path every call
-// refuses) when the path is not valid UTF-8.
+// A path for the Win32 calls: UTF-16 with "\" separators; an absolute path too long for the
+// calls' plain form in the "\\?\" form. Empty (a path every call refuses) when the path is
+// not valid UTF-8.
 std::wstring wide_path(std::string_view path);
 // A path the Win32 calls gave, for the host: UTF-8 with "/" separators and without the
 // "\\?\" prefix of a final path.
