@@ -5,10 +5,11 @@ local M = {}
 -- Whether the program runs on Windows (Lua's directory separator is "\\" there).
 M.windows = package.config:sub(1, 1) == "\\"
 
--- A local path as typed: "~" and "~/..." name the home folder; "$VAR" is kept as it is.
+-- A local path as typed: "~" and "~/..." name the home folder (the user's profile folder on
+-- Windows); "$VAR" is kept as it is.
 function M.expand(path)
   if path == "~" or path:sub(1, 2) == "~/" then
-    local home = os.getenv("HOME")
+    local home = M.windows and os.getenv("USERPROFILE") or os.getenv("HOME")
     if home and home ~= "" then return (home:gsub("/+$", "")) .. path:sub(2) end
   end
   return path
@@ -39,10 +40,17 @@ function M.size(path)
   return size
 end
 
+-- Whether path names its place without a current folder: "/..." here; on Windows also a
+-- drive with its root ("C:\..." or "C:/...") and a path from the root ("\\server\share").
+function M.is_absolute(path)
+  if path:sub(1, 1) == "/" then return true end
+  return M.windows and (path:match("^%a:[/\\]") ~= nil or path:sub(1, 1) == "\\")
+end
+
 -- path expanded and made absolute against the current folder.
 function M.absolute(path)
   path = M.expand(path)
-  if path:sub(1, 1) == "/" then return path end
+  if M.is_absolute(path) then return path end
   return (os.getenv("PWD") or ".") .. "/" .. path
 end
 
