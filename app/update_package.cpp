@@ -80,7 +80,7 @@ struct staged_file {
 std::optional<std::string> public_key(const std::string& exe_dir, std::string& reason) {
   std::optional<std::string> file = ini::read_value(exe_dir + "config.ini", "Update", "pubkey");
   if (!file || file->empty()) return std::string(reinterpret_cast<const char*>(kBuiltInPublicKey), sizeof kBuiltInPublicKey);
-  std::string path = (*file)[0] == '/' ? *file : exe_dir + *file;
+  std::string path = platform::is_absolute_path(*file) ? *file : exe_dir + *file;
   std::optional<std::string> pem = platform::read_whole_file(path, 64 * 1024);
   std::optional<std::string> key = pem ? platform::ed25519_public_key_from_pem(*pem) : std::nullopt;
   if (!key) reason = "the public key file " + path + " (config.ini [Update] pubkey) cannot be read as an Ed25519 public key";
@@ -130,7 +130,7 @@ update_result apply_update_package(const std::string& package, const update_fold
   };
   // Without the host's private temporary folder there is nowhere safe to unpack: never a
   // folder relative to wherever the program was started.
-  if (folders.temp_dir.empty() || folders.temp_dir[0] != '/') return refuse("there is no private temporary folder to unpack the update in");
+  if (!platform::is_absolute_path(folders.temp_dir)) return refuse("there is no private temporary folder to unpack the update in");
 
   std::optional<std::string> signature = platform::read_whole_file(package + ".sig", 1024);
   if (!signature) return refuse("the package has no signature file (" + package + ".sig); nothing was changed");

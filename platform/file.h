@@ -106,6 +106,9 @@ std::optional<std::vector<std::string>> list_directory(const std::string& path);
 std::optional<std::string> real_path(const std::string& path);
 std::string current_directory();
 bool set_current_directory(const std::string& path);
+// Whether the path names its place without a current folder: "/..." here; a drive with its
+// root ("C:/", "C:\\") or a network share ("//server/share") on Windows.
+bool is_absolute_path(const std::string& path);
 
 // The whole content of a regular file, or nothing when it is missing, is not a regular file
 // (a folder or a FIFO never blocks the caller) or is larger than max_size.

@@ -200,6 +200,8 @@ std::optional<std::string> real_path(const std::string& path) {
 
 bool set_current_directory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
 
+bool is_absolute_path(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
 std::string current_directory() {
   char buffer[PATH_MAX];
   return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();

@@ -312,6 +312,8 @@ std::optional<std::string> real_path(const std::string& path) {
 
 bool set_current_directory(const std::string& path) { return ::SetCurrentDirectoryW(wide_path(path).c_str()) != 0; }
 
+bool is_absolute_path(const std::string& path) { return win32::is_absolute_path(path); }
+
 std::string current_directory() {
   DWORD n = ::GetCurrentDirectoryW(0, nullptr);
   if (n == 0) return {};

@@ -1,10 +1,16 @@
 // Profile files: lookups with the profile rules and writes that leave the rest of the file
 // byte for byte.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "common/ini_file.h"
 #include "support/temp_dir.h"
@@ -89,13 +95,21 @@ TEST(IniFile, OversizedFilesAreNeitherReadNorReplaced) {
   EXPECT_EQ(testsupport::read_file(path).size(), text.size());
 }
 
-// A write that cannot be completed (here: a file size limit, as a full disk would) leaves
-// the old file whole and says so.
+// A write that cannot be completed leaves the old file whole, says so and leaves no
+// temporary file behind: on Linux a file size limit (as a full disk would), on Windows
+// another program holding the file open without letting it be replaced.
 TEST(IniFile, AWriteThatCannotFinishLeavesTheOldFile) {
   testsupport::temp_dir t;
   const std::string path = t / "config.ini";
   const std::string old = "[Update]\nurl=http://127.0.0.1/\n[Basic]\nappver=1.0\n" + std::string(4000, ';') + "\n";
   testsupport::write_file(path, old);
+#ifdef _WIN32
+  HANDLE held = ::CreateFileW(std::filesystem::u8path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(kit::ini::write_value(path, "Basic", "appver", "2.0")) << "the write claimed success";
+  ::CloseHandle(held);
+#else
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -108,5 +122,9 @@ TEST(IniFile, AWriteThatCannotFinishLeavesTheOldFile) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write claimed success";
+#endif
   EXPECT_EQ(testsupport::read_file(path), old);
+  size_t files = 0;
+  for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(t.path()))) ++files;
+  EXPECT_EQ(files, 1u) << "a temporary file was left";
 }

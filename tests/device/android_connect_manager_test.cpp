@@ -1,6 +1,8 @@
-// The debug-bridge runner on its own: completion on the UI loop and cancellation.
+// The debug-bridge runner on its own: completion on the UI loop and cancellation, with the
+// process tests' own small program (built for each system) standing in for the commands.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -11,7 +13,7 @@
 #include "device/android_connect_manager.h"
 #include "host/message_window.h"
 #include "platform/ui_loop.h"
-#include "support/script_harness.h"
+#include "platform/process.h"
 #include "support/temp_dir.h"
 
 using kit::design_pattern::singleton_ex;
@@ -25,7 +27,15 @@ struct recorder : AndroidConnectCallback {
   }
 };
 
-std::u16string ascii16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+// A command line running the small program with the given words.
+std::string child(const std::string& words) {
+  return kit::platform::quote_command_argument(MOBREVIST_CHILD_PROGRAM) + " " + words;
+}
+
+std::u16string without_carriage_returns(std::u16string text) {
+  text.erase(std::remove(text.begin(), text.end(), u'\r'), text.end());
+  return text;
+}
 
 class RunnerTest : public ::testing::Test {
 protected:
@@ -49,9 +59,10 @@ TEST_F(RunnerTest, CancellingAFinishedTaskDoesNotKillTheNextCommand) {
   CAndroidConnectManager runner;
   runner.Init();
   std::string started = dir / "second-started";
-  int32_t first = runner.AddTask("sh -c \"echo first\"", 0, -1, &calls);
+  int32_t first = runner.AddTask(child("out first"), 0, -1, &calls);
   int32_t second =
-      runner.AddTask("sh -c \"touch " + started + "; sleep 0.3; echo second\"", 0, -1, &calls);
+      runner.AddTask(child("touch " + kit::platform::quote_command_argument(started) + " sleep 300 out second"), 0, -1,
+                     &calls);
   // The first command has ended (its completion waits for the UI loop) and the second
   // one runs: cancelling the first must leave the second alone.
   wait_for_file(started);
@@ -59,7 +70,7 @@ TEST_F(RunnerTest, CancellingAFinishedTaskDoesNotKillTheNextCommand) {
   kit::platform::ui_loop::instance().run();
   EXPECT_EQ(calls.done.count(first), 0u);
   ASSERT_EQ(calls.done.count(second), 1u);
-  EXPECT_EQ(calls.done[second], u"second\n");
+  EXPECT_EQ(without_carriage_returns(calls.done[second]), u"second\n");
   EXPECT_EQ(runner.TaskCount(), 0u);
   runner.UnInit();
 }
@@ -70,12 +81,12 @@ TEST_F(RunnerTest, UnInitEndsAHangingCommandAndInitDoesNotRestart) {
   auto runner = std::make_unique<CAndroidConnectManager>();
   runner->Init();
   std::string started = dir / "started";
-  runner->AddTask("sh -c \"touch " + started + "; exec sleep 60\"", 0, -1, &calls);
+  runner->AddTask(child("touch " + kit::platform::quote_command_argument(started) + " sleep 60000"), 0, -1, &calls);
   wait_for_file(started);
   runner->UnInit();  // returns: the hanging command was killed
   EXPECT_EQ(runner->TaskCount(), 0u);
   runner->Init();
-  runner->AddTask("sh -c \"echo late\"", 0, -1, &calls);
+  runner->AddTask(child("out late"), 0, -1, &calls);
   EXPECT_FALSE(runner->running());
   EXPECT_EQ(runner->TaskCount(), 1u);
   runner.reset();
@@ -83,14 +94,12 @@ TEST_F(RunnerTest, UnInitEndsAHangingCommandAndInitDoesNotRestart) {
 }
 
 TEST_F(RunnerTest, ADebugBridgeClientWhoseOutputNeverEndsIsCutAtTheCap) {
-  // The stand-in client prints a terabyte of filler before it would answer.
-  ::setenv("ADB_HELP_LINES", "huge devices 1099511627776", 1);
+  // A client that prints a terabyte of filler before it would answer.
   recorder calls;
   CAndroidConnectManager runner;
   runner.Init();
-  int32_t id = runner.AddTask(testsupport::bin_dir() + "/adb_help devices", 0, -1, &calls);
+  int32_t id = runner.AddTask(child("bytes 1099511627776"), 0, -1, &calls);
   kit::platform::ui_loop::instance().run();
-  ::unsetenv("ADB_HELP_LINES");
   ASSERT_EQ(calls.done.count(id), 1u);
   EXPECT_EQ(calls.done[id].size(), size_t(16) << 20);  // filler is ASCII: one unit a byte
   EXPECT_EQ(calls.done[id].substr(0, 4), u"xxxx");

@@ -3,10 +3,10 @@
 
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "host/share_memory.h"
+#include "platform/process.h"
+#include "platform/process_info.h"
 #include "support/temp_dir.h"
 
 using kit::multiprocess::hand_over_command_line;
@@ -88,17 +88,24 @@ TEST_F(ShareMemoryTest, LineLongerThanTheFreeSpaceIsDroppedAndGuardReleased) {
   EXPECT_FALSE(hand_over_command_line(client, u"c"));
 }
 
+// The first start of the program, run as a process of its own by the next test (this test
+// program again, with only this test chosen): it opens the block, takes the guard and ends
+// without letting go of it.
+TEST(ShareMemoryChild, OpensTheBlockAndEndsHoldingTheGuard) {
+  if (!std::getenv("MOBREVIST_HOLD_GUARD_AND_DIE")) GTEST_SKIP() << "run by HolderThatDiesDoesNotWedgeLaterStarts";
+  share_memory server;
+  if (!server.open(share_memory::mode::server)) std::_Exit(1);
+  server.lock_guard(-1);
+  std::_Exit(0);  // dies holding the guard
+}
+
 TEST_F(ShareMemoryTest, HolderThatDiesDoesNotWedgeLaterStarts) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    share_memory server;
-    if (!server.open(share_memory::mode::server)) _exit(1);
-    server.lock_guard(-1);
-    _exit(0);  // dies holding the guard
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_EQ(WEXITSTATUS(status), 0);
+  setenv("MOBREVIST_HOLD_GUARD_AND_DIE", "1", 1);
+  kit::platform::process child;
+  auto r = child.run({kit::platform::executable_path(), "--gtest_filter=ShareMemoryChild.*"}, 60000, "");
+  unsetenv("MOBREVIST_HOLD_GUARD_AND_DIE");
+  ASSERT_EQ(r.how, kit::platform::process_result::ending::exited) << r.output;
+  ASSERT_EQ(r.exit_code, 0) << r.output;
   share_memory client;
   EXPECT_FALSE(client.open(share_memory::mode::client));  // nobody runs any more
   share_memory server;

@@ -2,8 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
 #include <unistd.h>
+#endif
 
 #include "host/worker_thread.h"
 
@@ -22,6 +26,28 @@ protected:
   }
 };
 
+#ifdef _WIN32
+// Blocks in WaitForMultipleObjects on an event of its own and on the stop event, like a
+// thread waiting for a child's pipe or a socket.
+class pipe_reader : public kit::multithread::thread {
+public:
+  pipe_reader() : other_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~pipe_reader() override {
+    stop_and_wait();
+    ::CloseHandle(other_);
+  }
+  std::atomic<bool> saw_stop{false};
+
+protected:
+  void run() override {
+    HANDLE h[2] = {other_, reinterpret_cast<HANDLE>(stop_event().native_handle())};
+    saw_stop = ::WaitForMultipleObjects(2, h, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
+  }
+
+private:
+  HANDLE other_;
+};
+#else
 // Blocks in poll() on a pipe and on the stop descriptor, like a thread reading a child's
 // output.
 class pipe_reader : public kit::multithread::thread {
@@ -45,6 +71,7 @@ protected:
 private:
   int fds_[2] = {-1, -1};
 };
+#endif
 } // namespace
 
 TEST(WorkerThread, InterruptibleWaitEndsWithinTheDeadlineAndTheThreadRestarts) {
@@ -64,7 +91,7 @@ TEST(WorkerThread, InterruptibleWaitEndsWithinTheDeadlineAndTheThreadRestarts) {
   EXPECT_TRUE(t.stop_with_deadline());  // nothing running: nothing to do
 }
 
-TEST(WorkerThread, PollOnTheStopDescriptorEndsWithinTheDeadline) {
+TEST(WorkerThread, ASystemWaitOnTheStopEventEndsWithinTheDeadline) {
   pipe_reader t;
   ASSERT_TRUE(t.start());
   EXPECT_TRUE(t.stop_with_deadline(100));

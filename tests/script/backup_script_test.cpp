@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "support/script_harness.h"
 #include "support/text_checks.h"
@@ -36,6 +39,9 @@ end
 } // namespace
 
 TEST(BackupScript, ThousandContactsRoundTripThroughABackupAndThroughCsv) {
+#ifdef _WIN32
+  if (!::IsValidCodePage(54936)) GTEST_SKIP() << "this system has no GB18030 code page (Wine has none)";
+#endif
   script_install app;
   // GB18030 holds every character, emoji included, as the ANSI code page of the export.
   app.set_env("MOBREVIST_ACP", "GB18030");

@@ -29,7 +29,8 @@ struct run_result {
   std::string err;
 };
 
-// Writes one line to a device-change FIFO made by script_install::use_device_change_fifo.
+// Writes one line to a device-change FIFO made by script_install::use_device_change_fifo
+// (POSIX only).
 void notify_device_change(const std::string& fifo, const std::string& line);
 
 class child_process {
@@ -56,6 +57,13 @@ private:
   std::string out_path_, err_path_;
   bool reaped_ = false;
   int status_ = 0;
+#ifdef _WIN32
+  // The process, the job it runs in (with everything it starts) and the writing end of
+  // its standard input.
+  void* process_ = nullptr;
+  void* job_ = nullptr;
+  void* stdin_ = nullptr;
+#endif
 };
 
 // Starts agent-sim with the given arguments (its output under logs) and waits until it
@@ -68,7 +76,11 @@ public:
 
   // The install folder, where the executable lives (with a trailing "/").
   std::string dir() const { return root_.path() + "/app/"; }
+#ifdef _WIN32
+  std::string exe() const { return dir() + "mobrevist.exe"; }
+#else
   std::string exe() const { return dir() + "mobrevist"; }
+#endif
   // Root of the child's temp folder (TMPDIR) and its XDG folders.
   std::string tmp_dir() const { return root_.path() + "/tmp/"; }
   // The host's own temporary folder inside tmp_dir() (private to the user).
@@ -90,7 +102,7 @@ public:
   // Places the built device database archive beside the executable.
   void add_device_database();
   // Makes a FIFO whose lines the host takes as device-change notices ("arrival",
-  // "removal" or a number) and points the host at it; returns its path.
+  // "removal" or a number) and points the host at it; returns its path (POSIX only).
   std::string use_device_change_fifo();
   // Places a built tool (from bin_dir()) beside the executable.
   void add_tool(const std::string& name);

@@ -31,7 +31,9 @@ temp_dir::temp_dir() {
   // No mkdtemp: a random name, made only when nothing stands there. Paths use "/".
   std::random_device random;
   for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-    std::string name = fs::temp_directory_path().generic_string() + "/mobrevist-test-" + std::to_string(random());
+    std::string base = fs::temp_directory_path().generic_string();
+    if (!base.empty() && base.back() == '/') base.pop_back();  // the system's ends with a separator
+    std::string name = base + "/mobrevist-test-" + std::to_string(random());
     std::error_code ec;
     if (fs::create_directory(name, ec)) path_ = name;
   }

@@ -5,6 +5,7 @@
 //   args         every argument after this one as "[ARG]" lines on standard output
 //   bytes N      N bytes of 'x' on standard output
 //   sleep MS     waits
+//   touch PATH   makes an empty file (to say it has started)
 //   exit N       ends with status N
 #include <chrono>
 #include <cstdio>
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
         std::fwrite(block.data(), 1, left < static_cast<long long>(block.size()) ? static_cast<size_t>(left) : block.size(),
                     stdout);
       std::fflush(stdout);
+      ++k;
+    } else if (word == "touch") {
+      if (std::FILE* f = std::fopen(next.c_str(), "wb")) std::fclose(f);
       ++k;
     } else if (word == "sleep") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(next.c_str())));
