@@ -3,10 +3,10 @@
 // lists: in the end every file is identical to its source, no ".tmp" is left and the
 // store is healthy.
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <thread>
@@ -78,8 +78,9 @@ long long held_beyond_rows(const std::string& db_path) {
       while (sqlite3_step(st) == SQLITE_ROW) {
         std::string tmp = reinterpret_cast<const char*>(sqlite3_column_text(st, 0)) + std::string(".tmp");
         long long pos = sqlite3_column_int64(st, 1);
-        struct stat info {};
-        if (::stat(tmp.c_str(), &info) == 0 && info.st_size > pos) extra += info.st_size - pos;
+        std::error_code ec;
+        long long size = static_cast<long long>(std::filesystem::file_size(std::filesystem::u8path(tmp), ec));
+        if (!ec && size > pos) extra += size - pos;
       }
     sqlite3_finalize(st);
   }

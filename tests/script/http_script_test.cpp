@@ -1,9 +1,8 @@
 // The HTTP classes through the real executable: kit.win32.net.asyn_http and
 // kit.win32.net.asyn_http_file with their factories, against a scripted loopback server
 // and a private nginx.
-#include <fcntl.h>
-#include <sys/stat.h>
-
+#include <chrono>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -215,8 +214,9 @@ TEST(HttpScript, FileDownloadReadyNotModifiedErrorAndClose) {
   testsupport::nginx_server nginx;
   if (!nginx.started()) GTEST_SKIP() << "nginx is not installed";
   testsupport::write_file(nginx.root() + "/d.bin", std::string(100000, 'd'));
-  struct timespec old_times[2] = {{1600000000, 0}, {1600000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, (nginx.root() + "/d.bin").c_str(), old_times, 0), 0);
+  // Served as a file of years ago.
+  const auto served = std::filesystem::u8path(nginx.root() + "/d.bin");
+  std::filesystem::last_write_time(served, std::filesystem::last_write_time(served) - std::chrono::hours(24 * 365 * 5));
   raw_http_server slow([](raw_connection& c) {
     if (c.read_request().empty()) return;
     c.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(1000, 'p'));
