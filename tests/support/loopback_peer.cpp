@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -16,22 +17,42 @@
 
 namespace phonelink_test {
 
+namespace {
+#ifdef _WIN32
+using socket_t = SOCKET;
+constexpr int kStream = SOCK_STREAM;
+#else
+using socket_t = int;
+constexpr int kStream = SOCK_STREAM | SOCK_CLOEXEC;
+#endif
+
+// A TCP socket bound to 127.0.0.1:port (0: a free port), and the port it got.
+socket_t bound_to_loopback(uint16_t port, uint16_t& bound) {
+  socket_t s = ::socket(AF_INET, kStream, 0);
+#ifndef _WIN32
+  int one = 1;
+  ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+#endif
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(port);
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  bound = ntohs(a.sin_port);
+  return s;
+}
+} // namespace
+
 #ifdef _WIN32
 // Winsock: a blocked accept is not woken by a shutdown of the listener, so the accepting
 // thread waits in slices of 50 ms and looks at the stop flag between them.
 loopback_peer::loopback_peer(std::function<void(int)> serve, int connections, uint16_t port) {
   WSADATA data;
   ::WSAStartup(MAKEWORD(2, 2), &data);
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(port);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  SOCKET s = bound_to_loopback(port, port_);
   ::listen(s, 8);
-  int len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  port_ = ntohs(a.sin_port);
   listener_ = static_cast<int>(s);
   thread_ = std::thread([this, serve, connections] {
     for (int i = 0; i < connections && !stopping_;) {
@@ -54,18 +75,8 @@ loopback_peer::~loopback_peer() {
 }
 #else
 loopback_peer::loopback_peer(std::function<void(int)> serve, int connections, uint16_t port) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  int one = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(port);
-  ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  listener_ = bound_to_loopback(port, port_);
   ::listen(listener_, 8);
-  socklen_t len = sizeof a;
-  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-  port_ = ntohs(a.sin_port);
   thread_ = std::thread([this, serve, connections] {
     for (int i = 0; i < connections; ++i) {
       int fd = ::accept(listener_, nullptr, nullptr);
@@ -128,30 +139,18 @@ void loopback_peer::end_writing(int fd) { ::shutdown(static_cast<SOCKET>(fd), SD
 uint16_t loopback_peer::unused_port() {
   WSADATA data;
   ::WSAStartup(MAKEWORD(2, 2), &data);
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  int len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::closesocket(s);
+  uint16_t port = 0;
+  ::closesocket(bound_to_loopback(0, port));
   ::WSACleanup();
-  return ntohs(a.sin_port);
+  return port;
 }
 #else
 void loopback_peer::end_writing(int fd) { ::shutdown(fd, SHUT_WR); }
 
 uint16_t loopback_peer::unused_port() {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
+  uint16_t port = 0;
+  ::close(bound_to_loopback(0, port));
+  return port;
 }
 #endif
 
