@@ -14,6 +14,7 @@
 #include "host/message_window.h"
 #include "platform/ui_loop.h"
 #include "platform/process.h"
+#include "support/text_checks.h"
 #include "support/temp_dir.h"
 
 using kit::design_pattern::singleton_ex;
@@ -30,11 +31,6 @@ struct recorder : AndroidConnectCallback {
 // A command line running the small program with the given words.
 std::string child(const std::string& words) {
   return kit::platform::quote_command_argument(MOBREVIST_CHILD_PROGRAM) + " " + words;
-}
-
-std::u16string without_carriage_returns(std::u16string text) {
-  text.erase(std::remove(text.begin(), text.end(), u'\r'), text.end());
-  return text;
 }
 
 class RunnerTest : public ::testing::Test {
@@ -70,7 +66,7 @@ TEST_F(RunnerTest, CancellingAFinishedTaskDoesNotKillTheNextCommand) {
   kit::platform::ui_loop::instance().run();
   EXPECT_EQ(calls.done.count(first), 0u);
   ASSERT_EQ(calls.done.count(second), 1u);
-  EXPECT_EQ(without_carriage_returns(calls.done[second]), u"second\n");
+  EXPECT_EQ(testsupport::without_carriage_returns(calls.done[second]), u"second\n");
   EXPECT_EQ(runner.TaskCount(), 0u);
   runner.UnInit();
 }

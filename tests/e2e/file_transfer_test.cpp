@@ -27,7 +27,7 @@ public:
   explicit agent_process(const std::string& storage, const std::string& misbehave = "") {
     std::vector<std::pair<std::string, std::string>> env = {{"AGENT_SIM_STORAGE", storage},
                                                             {"AGENT_SIM_TRANSFER", misbehave}};
-    child_ = std::make_unique<testsupport::child_process>(std::vector<std::string>{testsupport::bin_dir() + "/agent-sim"},
+    child_ = std::make_unique<testsupport::child_process>(std::vector<std::string>{testsupport::linux_bin_dir() + "/agent-sim"},
                                                           env, "", storage + ".agent");
   }
   bool ready() { return child_->started() && child_->wait_for_output("agent-sim ready"); }

@@ -2,8 +2,8 @@
 // own that is built for each system (so the same cases run on Linux and under Wine): its
 // output and status come back, its arguments arrive byte for byte through the command
 // line's quoting, and a time-out, a cancellation or endless output end it.
-#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/process.h"
+#include "support/text_checks.h"
+#include "support/process_gone.h"
 
 using kit::platform::process;
 using kit::platform::process_result;
@@ -22,10 +24,6 @@ const std::string kChild = MOBREVIST_CHILD_PROGRAM;
 std::string child_dir() { return kChild.substr(0, kChild.find_last_of('/') + 1); }
 std::string child_name() { return kChild.substr(kChild.find_last_of('/') + 1); }
 
-std::string without_carriage_returns(std::string text) {
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  return text;
-}
 } // namespace
 
 TEST(ProcessRun, OutputOfBothStreamsAndTheExitStatusComeBack) {
@@ -33,7 +31,7 @@ TEST(ProcessRun, OutputOfBothStreamsAndTheExitStatusComeBack) {
   auto r = p.run({child_name(), "out", "to stdout", "err", "to stderr", "exit", "3"}, 30000, child_dir());
   EXPECT_EQ(r.how, process_result::ending::exited);
   EXPECT_EQ(r.exit_code, 3);
-  std::string out = without_carriage_returns(r.output);
+  std::string out = testsupport::without_carriage_returns(r.output);
   EXPECT_NE(out.find("to stdout\n"), std::string::npos) << out;
   EXPECT_NE(out.find("to stderr\n"), std::string::npos) << out;
 }
@@ -53,7 +51,7 @@ TEST(ProcessRun, ArgumentsArriveByteForByteThroughTheCommandLine) {
   ASSERT_EQ(r.how, process_result::ending::exited);
   std::string expected;
   for (const auto& c : cases) expected += "[" + c + "]\n";
-  EXPECT_EQ(without_carriage_returns(r.output), expected);
+  EXPECT_EQ(testsupport::without_carriage_returns(r.output), expected);
 
   // The same through a command line as the scripts give it.
   std::string line = kit::platform::quote_command_argument(kChild) + " args";
@@ -61,7 +59,7 @@ TEST(ProcessRun, ArgumentsArriveByteForByteThroughTheCommandLine) {
   process q;
   auto s = q.run(line, 30000, child_dir());
   ASSERT_EQ(s.how, process_result::ending::exited);
-  EXPECT_EQ(without_carriage_returns(s.output), expected);
+  EXPECT_EQ(testsupport::without_carriage_returns(s.output), expected);
 }
 
 TEST(ProcessRun, AMissingProgramIsNotStarted) {
@@ -76,26 +74,39 @@ TEST(ProcessRun, OutputLargerThanAPipeIsReadWhileTheProgramRuns) {
   auto r = p.run({child_name(), "bytes", "3000000", "out", "end"}, 60000, child_dir());
   EXPECT_EQ(r.how, process_result::ending::exited);
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(without_carriage_returns(r.output).size(), 3000000u + 4u);
+  EXPECT_EQ(testsupport::without_carriage_returns(r.output).size(), 3000000u + 4u);
 }
 
-TEST(ProcessRun, ATimeOutEndsTheProgramAndKeepsItsOutputSoFar) {
+namespace {
+// The process the program started, which a time-out or a cancellation must end with it.
+void expect_its_child_gone(const std::string& output) {
+  auto at = output.find("child ");
+  ASSERT_NE(at, std::string::npos) << output;
+  int pid = std::atoi(output.c_str() + at + 6);
+  ASSERT_GT(pid, 0) << output;
+  EXPECT_TRUE(testsupport::process_gone(pid)) << "the program's own child outlived it";
+}
+} // namespace
+
+TEST(ProcessRun, ATimeOutEndsTheProgramWithWhatItStartedAndKeepsItsOutputSoFar) {
   process p;
   auto started = std::chrono::steady_clock::now();
-  auto r = p.run({child_name(), "out", "before", "sleep", "60000"}, 1000, child_dir());
+  auto r = p.run({child_name(), "out", "before", "spawn", "sleep", "60000"}, 1000, child_dir());
   EXPECT_EQ(r.how, process_result::ending::timed_out);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
   EXPECT_NE(r.output.find("before"), std::string::npos) << r.output;
+  expect_its_child_gone(r.output);
 }
 
-TEST(ProcessRun, ACancellationFromAnotherThreadEndsTheProgram) {
+TEST(ProcessRun, ACancellationFromAnotherThreadEndsTheProgramWithWhatItStarted) {
   process p;
   process_result r;
-  std::thread runner([&] { r = p.run({child_name(), "out", "running", "sleep", "60000"}, -1, child_dir()); });
+  std::thread runner([&] { r = p.run({child_name(), "spawn", "out", "running", "sleep", "60000"}, -1, child_dir()); });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   p.cancel();
   runner.join();
   EXPECT_EQ(r.how, process_result::ending::cancelled);
+  if (r.output.find("running") != std::string::npos) expect_its_child_gone(r.output);
   // A cancelled object stays cancelled: a later run ends at once.
   EXPECT_EQ(p.run({child_name(), "exit", "0"}, -1, child_dir()).how, process_result::ending::cancelled);
 }

@@ -15,13 +15,19 @@ namespace testsupport {
 std::string bin_dir() { return MOBREVIST_BIN_DIR; }
 
 #ifdef _WIN32
+std::string linux_bin_dir() { return MOBREVIST_LINUX_BIN; }
+#else
+std::string linux_bin_dir() { return bin_dir(); }
+#endif
+
+#ifdef _WIN32
 std::string script_install::host_temp_dir() const { return tmp_dir() + "Mobrevist/"; }
 #else
 std::string script_install::host_temp_dir() const { return tmp_dir() + "Mobrevist-" + std::to_string(::geteuid()) + "/"; }
 #endif
 
 std::unique_ptr<child_process> start_agent_sim(const temp_dir& logs, const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {bin_dir() + "/agent-sim"};
+  std::vector<std::string> argv = {linux_bin_dir() + "/agent-sim"};
   argv.insert(argv.end(), args.begin(), args.end());
   auto agent = std::make_unique<child_process>(argv, std::vector<std::pair<std::string, std::string>>{}, logs.path(),
                                                logs / "agent");

@@ -21,6 +21,10 @@ namespace testsupport {
 
 // Folder of the built executables (mobrevist and the tools).
 std::string bin_dir();
+// Folder of the Linux stand-ins (agent-sim, the bridge stand-in, the phone agents): bin_dir()
+// on Linux; for the Windows build the Linux build's, whose programs the tests run under
+// Wine as Linux processes ("" when there is none).
+std::string linux_bin_dir();
 
 struct run_result {
   int exit_code = -1;  // 128 + signal when killed by a signal
@@ -63,6 +67,13 @@ private:
   void* process_ = nullptr;
   void* job_ = nullptr;
   void* stdin_ = nullptr;
+  // A Linux program's exit status file, written by the shell that started it ("" for a
+  // Windows program).
+  std::string status_path_;
+  void start_linux(const std::vector<std::string>& argv, const std::vector<std::pair<std::string, std::string>>& env,
+                   const std::string& cwd, const std::string& output_base);
+  bool linux_ended() const;
+  run_result wait_linux(int timeout_ms);
 #endif
 };
 

@@ -2,37 +2,30 @@
 // (so a kill ends everything they started), output into files the test reads while they
 // run, standard input through a pipe, the environment the test's with the given variables
 // replaced (names compared without case, as Windows does).
+//
+// A program whose name does not end in ".exe" is one of the Linux build's stand-ins (the
+// agents, the bridge): Wine starts it through a Linux shell, which writes its process id
+// and, once it has ended, its exit status to files beside its output. Such a child reads
+// no standard input; arguments and variable values that are absolute Windows paths reach
+// it as Wine maps them.
 #include <windows.h>
 
+#include <cctype>
 #include <chrono>
 #include <cwctype>
 #include <filesystem>
 #include <thread>
 
+#include "platform/process.h"
 #include "support/script_harness.h"
+#include "support/text_checks.h"
+#include "wine_host.h"
 
 namespace testsupport {
 
 namespace {
 
 std::wstring wide(const std::string& s) { return std::filesystem::u8path(s).wstring(); }
-
-// One argument as the C runtime's command-line splitter reads it back.
-std::wstring quoted(const std::wstring& arg) {
-  std::wstring out = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    out += c;
-  }
-  out.append(backslashes * 2, L'\\');
-  return out + L"\"";
-}
 
 bool same_name(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) return false;
@@ -62,25 +55,73 @@ std::wstring environment_block(const std::vector<std::pair<std::string, std::str
   return block + L'\0';
 }
 
-std::string without_carriage_returns(std::string text) {
-  size_t to = 0;
-  for (size_t from = 0; from < text.size(); ++from)
-    if (!(text[from] == '\r' && from + 1 < text.size() && text[from + 1] == '\n')) text[to++] = text[from];
-  text.resize(to);
-  return text;
-}
-
 HANDLE output_file(const std::string& path, SECURITY_ATTRIBUTES* inherit) {
   return ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+bool is_windows_program(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string end = path.substr(path.size() - 4);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".exe";
+}
+
+// A Windows path as the Linux side names it; other text as it is. The folders that do not
+// exist yet are named after the nearest one that does.
+std::string for_linux(const std::string& value) {
+  bool windows_path = value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
+                      (value[2] == '/' || value[2] == '\\');
+  if (!windows_path) return value;
+  auto utf8 = [](const std::u8string& text) { return std::string(text.begin(), text.end()); };
+  std::filesystem::path path = std::filesystem::u8path(value), rest;
+  while (path.has_relative_path()) {
+    if (std::string unix = unix_path(utf8(path.u8string())); !unix.empty())
+      return rest.empty() ? unix : unix + "/" + utf8(rest.generic_u8string());
+    rest = path.filename() / rest;
+    path = path.parent_path();
+  }
+  return value;
+}
+
 } // namespace
+
+void child_process::start_linux(const std::vector<std::string>& argv,
+                                const std::vector<std::pair<std::string, std::string>>& env, const std::string& cwd,
+                                const std::string& output_base) {
+  status_path_ = output_base + ".status";
+  const std::string pid_path = output_base + ".pid";
+  std::filesystem::remove(std::filesystem::u8path(status_path_));
+  std::filesystem::remove(std::filesystem::u8path(pid_path));
+  write_file(out_path_, "");
+  write_file(err_path_, "");
+  const std::string base = for_linux(output_base);
+  std::string command = "exec env";
+  for (const auto& [name, value] : env) command += " " + shell_word(name + "=" + for_linux(value));
+  for (const auto& a : argv) command += " " + shell_word(for_linux(a));
+  command += " </dev/null >" + shell_word(base + ".out") + " 2>" + shell_word(base + ".err");
+  // The files appear whole (written aside, then renamed): the test polls for them.
+  std::string script = (cwd.empty() ? "" : "cd " + shell_word(for_linux(cwd)) + " || exit; ") + "(" + command +
+                       ") & echo $! > " + shell_word(base + ".pid.new") + "; mv " + shell_word(base + ".pid.new") + " " +
+                       shell_word(base + ".pid") + "; wait $!; echo $? > " + shell_word(base + ".status.new") + "; mv " +
+                       shell_word(base + ".status.new") + " " + shell_word(base + ".status");
+  if (!run_linux_shell(script)) return;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!file_exists(pid_path) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (file_exists(pid_path)) pid_ = std::atoi(read_file(pid_path).c_str());
+}
+
+bool child_process::linux_ended() const { return file_exists(status_path_); }
 
 child_process::child_process(const std::vector<std::string>& argv,
                              const std::vector<std::pair<std::string, std::string>>& env, const std::string& cwd,
                              const std::string& output_base)
     : out_path_(output_base + ".out"), err_path_(output_base + ".err") {
+  if (!argv.empty() && !is_windows_program(argv[0])) {
+    start_linux(argv, env, cwd, output_base);
+    return;
+  }
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE out = output_file(out_path_, &inherit);
   HANDLE err = output_file(err_path_, &inherit);
@@ -89,7 +130,7 @@ child_process::child_process(const std::vector<std::string>& argv,
                ::CreatePipe(&in_read, &in_write, &inherit, 0) &&
                ::SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
   std::wstring command;
-  for (const auto& a : argv) command += (command.empty() ? L"" : L" ") + quoted(wide(a));
+  for (const auto& a : argv) command += (command.empty() ? L"" : L" ") + wide(kit::platform::quote_command_argument(a));
   std::wstring block = environment_block(env);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -116,7 +157,7 @@ child_process::child_process(const std::vector<std::string>& argv,
 }
 
 child_process::~child_process() {
-  if (process_ && !reaped_) {
+  if ((process_ || (!status_path_.empty() && pid_ > 0)) && !reaped_) {
     kill_now();
     wait(5000);
   }
@@ -147,7 +188,9 @@ bool child_process::wait_for_output(const std::string& needle, int timeout_ms) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (std::chrono::steady_clock::now() < deadline) {
     if (out().find(needle) != std::string::npos) return true;
-    if (!process_ || ::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return out().find(needle) != std::string::npos;
+    bool ended = status_path_.empty() ? !process_ || ::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0
+                                      : pid_ <= 0 || linux_ended();
+    if (ended) return out().find(needle) != std::string::npos;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;
@@ -155,12 +198,17 @@ bool child_process::wait_for_output(const std::string& needle, int timeout_ms) {
 
 // Ends the process and all it started, with the status a killed process has on Linux.
 void child_process::kill_now() {
+  if (!status_path_.empty()) {
+    if (pid_ > 0 && !linux_ended()) run_linux_shell("kill -9 " + std::to_string(pid_));
+    return;
+  }
   if (job_) ::TerminateJobObject(job_, 137);
   else if (process_) ::TerminateProcess(process_, 137);
 }
 
 run_result child_process::wait(int timeout_ms) {
   run_result r;
+  if (!status_path_.empty()) return wait_linux(timeout_ms);
   if (!process_) return r;
   if (!reaped_) {
     if (::WaitForSingleObject(process_, static_cast<DWORD>(timeout_ms)) != WAIT_OBJECT_0) {
@@ -171,6 +219,32 @@ run_result child_process::wait(int timeout_ms) {
     DWORD code = 0;
     ::GetExitCodeProcess(process_, &code);
     status_ = static_cast<int>(code);
+    reaped_ = true;
+  }
+  r.exit_code = status_;
+  r.out = out();
+  r.err = err();
+  return r;
+}
+
+// A Linux child has ended once its shell has written the status; the kill of a time-out
+// gives 137, as on Linux.
+run_result child_process::wait_linux(int timeout_ms) {
+  run_result r;
+  if (pid_ <= 0) return r;
+  if (!reaped_) {
+    auto until = [this](int ms) {
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+      while (!linux_ended() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      return linux_ended();
+    };
+    if (!until(timeout_ms)) {
+      r.timed_out = true;
+      kill_now();
+      until(30000);
+    }
+    status_ = linux_ended() ? std::atoi(read_file(status_path_).c_str()) : -1;
     reaped_ = true;
   }
   r.exit_code = status_;

@@ -5,6 +5,8 @@
 // the Linux side of every folder, as Wine maps it.
 #include "support/nginx_fixture.h"
 
+#include "wine_host.h"
+
 #include <winsock2.h>
 #include <windows.h>
 
@@ -54,40 +56,6 @@ bool accepts(uint16_t port) {
   return ok;
 }
 
-std::wstring wide(const std::string& utf8) {
-  int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-  std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-  if (n > 1) ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, out.data(), n);
-  return out;
-}
-
-// The Linux path of a Windows path, as Wine maps it; "" outside Wine.
-std::string unix_path(const std::string& path) {
-  using unix_name_fn = char*(__cdecl*)(const wchar_t*);
-  auto fn = reinterpret_cast<unix_name_fn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  if (!fn) return {};
-  char* name = fn(wide(path).c_str());
-  if (!name) return {};
-  std::string out = name;
-  ::HeapFree(::GetProcessHeap(), 0, name);
-  return out;
-}
-
-// Starts /bin/sh -c script on the Linux side; false when Wine could not start it.
-bool run_shell(const std::string& script) {
-  std::wstring line = L"Z:\\bin\\sh -c \"" + wide(script) + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return false;
-  ::CloseHandle(info.hThread);
-  ::CloseHandle(info.hProcess);
-  return true;
-}
-
-bool linux_file_exists(const char* path) { return ::GetFileAttributesW(wide(std::string("Z:") + path).c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // Whether the Linux side runs as root (nginx then needs "user root").
 bool linux_root() {
   std::string status = file_exists("Z:/proc/self/status") ? read_file("Z:/proc/self/status") : "";
@@ -111,7 +79,7 @@ nginx_server::nginx_server(const std::string& extra_http, const std::string& ext
     write_file(dir_ / "nginx.conf", conf);
     std::remove((dir_ / "shell.pid").c_str());
     // exec keeps the shell's process id, so the file names nginx itself.
-    if (!run_shell("echo $$ > '" + d + "/shell.pid'; exec " + binary + " -p '" + d + "/' -c '" + d + "/nginx.conf' -e '" +
+    if (!run_linux_shell("echo $$ > '" + d + "/shell.pid'; exec " + binary + " -p '" + d + "/' -c '" + d + "/nginx.conf' -e '" +
                    d + "/logs/error.log'"))
       return;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -124,7 +92,7 @@ nginx_server::nginx_server(const std::string& extra_http, const std::string& ext
     if (up && pid_ > 0) {
       port_ = port;
     } else if (pid_ > 0) {
-      run_shell("kill -9 " + std::to_string(pid_));
+      run_linux_shell("kill -9 " + std::to_string(pid_));
       pid_ = -1;
     }
   }
@@ -132,7 +100,7 @@ nginx_server::nginx_server(const std::string& extra_http, const std::string& ext
 
 nginx_server::~nginx_server() {
   if (pid_ <= 0) return;
-  run_shell("kill " + std::to_string(pid_));
+  run_linux_shell("kill " + std::to_string(pid_));
   for (int i = 0; i < 500 && port_ != 0 && accepts(port_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 

@@ -7,6 +7,7 @@
 //   sleep MS     waits
 //   touch PATH   makes an empty file (to say it has started)
 //   exit N       ends with status N
+//   spawn        starts this program again to sleep a minute, and prints "child PID"
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <shellapi.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -40,6 +43,28 @@ std::vector<std::string> arguments(int argc, char** argv) {
   for (int k = 0; k < argc; ++k) out.emplace_back(argv[k]);
 #endif
   return out;
+}
+// Starts this program again to sleep a minute; its process id, or -1.
+long spawn_sleeper() {
+#ifdef _WIN32
+  wchar_t self[MAX_PATH];
+  if (::GetModuleFileNameW(nullptr, self, MAX_PATH) == 0) return -1;
+  std::wstring line = L"\"" + std::wstring(self) + L"\" sleep 60000";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return -1;
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  return static_cast<long>(info.dwProcessId);
+#else
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl("/proc/self/exe", "child", "sleep", "60000", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+#endif
 }
 } // namespace
 
@@ -67,6 +92,9 @@ int main(int argc, char** argv) {
     } else if (word == "sleep") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(next.c_str())));
       ++k;
+    } else if (word == "spawn") {
+      std::printf("child %ld\n", spawn_sleeper());
+      std::fflush(stdout);
     } else if (word == "exit") {
       std::fflush(stdout);
       return std::atoi(next.c_str());

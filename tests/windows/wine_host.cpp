@@ -1,0 +1,50 @@
+#include "wine_host.h"
+
+#include <windows.h>
+
+#include <filesystem>
+
+#include "platform/process.h"
+
+namespace testsupport {
+
+namespace {
+std::wstring wide(const std::string& utf8) { return std::filesystem::u8path(utf8).wstring(); }
+} // namespace
+
+std::string unix_path(const std::string& windows_path) {
+  using unix_name_fn = char*(__cdecl*)(const wchar_t*);
+  auto fn = reinterpret_cast<unix_name_fn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  if (!fn) return {};
+  char* name = fn(wide(windows_path).c_str());
+  if (!name) return {};
+  std::string out = name;
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return out;
+}
+
+bool run_linux_shell(const std::string& script) {
+  std::wstring line = L"Z:\\bin\\sh -c " + wide(kit::platform::quote_command_argument(script));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &info))
+    return false;
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  return true;
+}
+
+bool linux_file_exists(const std::string& linux_path) {
+  return ::GetFileAttributesW(wide("Z:" + linux_path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string shell_word(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+} // namespace testsupport
