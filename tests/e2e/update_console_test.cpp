@@ -26,10 +26,16 @@ std::string path_of(const std::string& request) {
 // public half folder/pub.pem).
 std::string zip_of(const std::string& folder, const std::map<std::string, std::string>& files) {
   for (const auto& [path, content] : files) write_file(folder + "/in/" + path, content);
-  std::string command = "cd '" + folder + "/in' && zip -qr ../pkg.zip . >/dev/null 2>&1 && cd .. && "
-                        "openssl genpkey -algorithm ed25519 -out key.pem && openssl pkey -in key.pem -pubout -out pub.pem && "
-                        "openssl pkeyutl -sign -rawin -inkey key.pem -in pkg.zip -out pkg.zip.sig";
-  EXPECT_EQ(std::system(command.c_str()), 0);
+  const std::vector<std::pair<std::string, std::vector<std::string>>> steps = {
+      {folder + "/in", {"/usr/bin/zip", "-qr", "../pkg.zip", "."}},
+      {folder, {"/usr/bin/openssl", "genpkey", "-algorithm", "ed25519", "-out", "key.pem"}},
+      {folder, {"/usr/bin/openssl", "pkey", "-in", "key.pem", "-pubout", "-out", "pub.pem"}},
+      {folder, {"/usr/bin/openssl", "pkeyutl", "-sign", "-rawin", "-inkey", "key.pem", "-in", "pkg.zip", "-out", "pkg.zip.sig"}},
+  };
+  for (const auto& [where, argv] : steps) {
+    auto r = testsupport::run_linux_tool(argv, where);
+    EXPECT_EQ(r.exit_code, 0) << argv[0] << " " << argv[1] << ": " << r.err;
+  }
   return read_file(folder + "/pkg.zip");
 }
 } // namespace

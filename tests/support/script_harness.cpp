@@ -26,6 +26,12 @@ std::string script_install::host_temp_dir() const { return tmp_dir() + "Mobrevis
 std::string script_install::host_temp_dir() const { return tmp_dir() + "Mobrevist-" + std::to_string(::geteuid()) + "/"; }
 #endif
 
+run_result run_linux_tool(const std::vector<std::string>& argv, const std::string& folder, int timeout_ms) {
+  temp_dir logs;
+  child_process tool(argv, {}, folder, logs / "tool");
+  return tool.wait(timeout_ms);
+}
+
 std::unique_ptr<child_process> start_agent_sim(const temp_dir& logs, const std::vector<std::string>& args) {
   std::vector<std::string> argv = {linux_bin_dir() + "/agent-sim"};
   argv.insert(argv.end(), args.begin(), args.end());
@@ -49,6 +55,8 @@ script_install::script_install() {
   for (const char* d : {"app", "tmp", "state", "config", "data", "run", "logs"}) make_dirs(root_ / d);
 #ifdef _WIN32
   place_file(bin_dir() + "/mobrevist.exe", exe());
+  // The codec library the installer puts beside the program (archives, update packages).
+  if (file_exists(bin_dir() + "/7z.dll")) place_file(bin_dir() + "/7z.dll", dir() + "7z.dll");
 #else
   ::chmod((root_ / "run").c_str(), 0700);
   place_file(bin_dir() + "/mobrevist", exe());

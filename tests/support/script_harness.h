@@ -77,6 +77,11 @@ private:
 #endif
 };
 
+// Runs a Linux program (given by its absolute path: an archiver, the signing tool) in folder
+// and waits up to timeout_ms for its end; the Windows build runs it on the Linux side, as
+// it runs the stand-ins.
+run_result run_linux_tool(const std::vector<std::string>& argv, const std::string& folder, int timeout_ms = 60000);
+
 // Starts agent-sim with the given arguments (its output under logs) and waits until it
 // listens on the agent ports.
 std::unique_ptr<child_process> start_agent_sim(const temp_dir& logs, const std::vector<std::string>& args = {});
