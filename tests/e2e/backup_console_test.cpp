@@ -9,7 +9,7 @@
 #include "common/text_convert.h"
 #include "support/script_harness.h"
 #include "support/text_checks.h"
-#include "support/sysfs_fixture.h"
+#include "support/plugged_phone.h"
 #include "support/temp_dir.h"
 
 using testsupport::child_process;
@@ -35,12 +35,12 @@ struct connected_phone {
   temp_dir work;
   std::unique_ptr<child_process> agent;
   script_install app;
-  testsupport::sysfs_fixture fx;
+  std::unique_ptr<testsupport::plugged_phone> usb;
   std::unique_ptr<child_process> host;
 
   connected_phone() {
     agent = std::make_unique<child_process>(
-        std::vector<std::string>{testsupport::bin_dir() + "/agent-sim"},
+        std::vector<std::string>{testsupport::linux_bin_dir() + "/agent-sim"},
         std::vector<std::pair<std::string, std::string>>{{"AGENT_SIM_STORAGE", work / "phone"}}, work.path(),
         work / "agent");
     EXPECT_TRUE(agent->wait_for_output("agent-sim ready")) << agent->err();
@@ -48,9 +48,7 @@ struct connected_phone {
     app.add_device_database();
     app.add_tool("adb_help");
     app.write("adb_help.scenario", "device " + std::string(kSerial) + " device\n");
-    app.set_env("MOBREVIST_SYSFS_ROOT", fx.sys_root());
-    app.set_env("MOBREVIST_MOUNTINFO", fx.mountinfo());
-    fx.add_device("1-1", "18d1", "4ee7", kSerial);  // attached before the start
+    usb = std::make_unique<testsupport::plugged_phone>(app, kSerial);  // attached before the start
     host = app.start();
     EXPECT_TRUE(host->wait_for_output("agent connected: ", 20000)) << host->out() << host->err();
   }

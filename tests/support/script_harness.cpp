@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#ifndef _WIN32
+#ifdef _WIN32
+#include "windows/bridge_relay_server.h"
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -93,7 +95,17 @@ void script_install::add_device_database() {
   write(archive, read_file(bin_dir() + "/" + archive));
 }
 
-void script_install::add_tool(const std::string& name) { place_file(bin_dir() + "/" + name, dir() + name); }
+void script_install::add_tool(const std::string& name) {
+#ifdef _WIN32
+  if (name == "adb_help") {
+    place_file(MOBREVIST_BRIDGE_RELAY, dir() + "adb_help.exe");
+    relay_ = std::make_shared<bridge_relay_server>(dir() + "adb_help.scenario");
+    set_env("MOBREVIST_BRIDGE_RELAY_PORT", std::to_string(relay_->port()));
+    return;
+  }
+#endif
+  place_file(bin_dir() + "/" + name, dir() + name);
+}
 
 void script_install::set_env(const std::string& name, const std::string& value) {
   for (auto& [k, v] : extra_env_) {

@@ -86,6 +86,8 @@ run_result run_linux_tool(const std::vector<std::string>& argv, const std::strin
 // listens on the agent ports.
 std::unique_ptr<child_process> start_agent_sim(const temp_dir& logs, const std::vector<std::string>& args = {});
 
+class bridge_relay_server;
+
 class script_install {
 public:
   script_install();
@@ -120,7 +122,9 @@ public:
   // Makes a FIFO whose lines the host takes as device-change notices ("arrival",
   // "removal" or a number) and points the host at it; returns its path (POSIX only).
   std::string use_device_change_fifo();
-  // Places a built tool (from bin_dir()) beside the executable.
+  // Places a built tool (from bin_dir()) beside the executable. On Windows the bridge
+  // stand-in "adb_help" is the relay client, whose commands the install's relay runs with
+  // the Linux stand-in (scenario: the install's adb_help.scenario).
   void add_tool(const std::string& name);
   // Extra or overriding environment variables for the child.
   void set_env(const std::string& name, const std::string& value);
@@ -134,6 +138,9 @@ private:
   temp_dir root_;
   std::vector<std::pair<std::string, std::string>> extra_env_;
   int runs_ = 0;
+#ifdef _WIN32
+  std::shared_ptr<bridge_relay_server> relay_;
+#endif
 };
 
 } // namespace testsupport

@@ -67,23 +67,6 @@ bool is_windows_program(const std::string& path) {
   return end == ".exe";
 }
 
-// A Windows path as the Linux side names it; other text as it is. The folders that do not
-// exist yet are named after the nearest one that does.
-std::string for_linux(const std::string& value) {
-  bool windows_path = value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
-                      (value[2] == '/' || value[2] == '\\');
-  if (!windows_path) return value;
-  auto utf8 = [](const std::u8string& text) { return std::string(text.begin(), text.end()); };
-  std::filesystem::path path = std::filesystem::u8path(value), rest;
-  while (path.has_relative_path()) {
-    if (std::string unix = unix_path(utf8(path.u8string())); !unix.empty())
-      return rest.empty() ? unix : unix + "/" + utf8(rest.generic_u8string());
-    rest = path.filename() / rest;
-    path = path.parent_path();
-  }
-  return value;
-}
-
 } // namespace
 
 void child_process::start_linux(const std::vector<std::string>& argv,
@@ -95,13 +78,13 @@ void child_process::start_linux(const std::vector<std::string>& argv,
   std::filesystem::remove(std::filesystem::u8path(pid_path));
   write_file(out_path_, "");
   write_file(err_path_, "");
-  const std::string base = for_linux(output_base);
+  const std::string base = linux_name(output_base);
   std::string command = "exec env";
-  for (const auto& [name, value] : env) command += " " + shell_word(name + "=" + for_linux(value));
-  for (const auto& a : argv) command += " " + shell_word(for_linux(a));
+  for (const auto& [name, value] : env) command += " " + shell_word(name + "=" + linux_name(value));
+  for (const auto& a : argv) command += " " + shell_word(linux_name(a));
   command += " </dev/null >" + shell_word(base + ".out") + " 2>" + shell_word(base + ".err");
   // The files appear whole (written aside, then renamed): the test polls for them.
-  std::string script = (cwd.empty() ? "" : "cd " + shell_word(for_linux(cwd)) + " || exit; ") + "(" + command +
+  std::string script = (cwd.empty() ? "" : "cd " + shell_word(linux_name(cwd)) + " || exit; ") + "(" + command +
                        ") & echo $! > " + shell_word(base + ".pid.new") + "; mv " + shell_word(base + ".pid.new") + " " +
                        shell_word(base + ".pid") + "; wait $!; echo $? > " + shell_word(base + ".status.new") + "; mv " +
                        shell_word(base + ".status.new") + " " + shell_word(base + ".status");

@@ -29,6 +29,12 @@ set_tests_properties(Windows.ProgramStartsConnectsToAFakePhoneAndMovesFiles PROP
 # command line to the Linux build's stand-in (MOBREVIST_LINUX_BIN), run by the test.
 add_executable(bridge_relay ${CMAKE_CURRENT_LIST_DIR}/peers/bridge_relay.cpp)
 target_link_libraries(bridge_relay PRIVATE ws2_32 shell32)
+# Test installs have it as their bridge client (script_install::add_tool).
+foreach(user test_e2e test_script)
+  if(TARGET ${user})
+    add_dependencies(${user} bridge_relay)
+  endif()
+endforeach()
 
 # A Windows 7z.dll built from the codec library's source (scripts/build-7z-dll), beside the
 # program (and so in its installer) and beside the archive tests.

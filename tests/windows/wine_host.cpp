@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <filesystem>
 
 #include "platform/process.h"
@@ -22,6 +23,21 @@ std::string unix_path(const std::string& windows_path) {
   std::string out = name;
   ::HeapFree(::GetProcessHeap(), 0, name);
   return out;
+}
+
+std::string linux_name(const std::string& value) {
+  bool windows_path = value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
+                      (value[2] == '/' || value[2] == '\\');
+  if (!windows_path) return value;
+  auto utf8 = [](const std::u8string& text) { return std::string(text.begin(), text.end()); };
+  std::filesystem::path path = std::filesystem::u8path(value), rest;
+  while (path.has_relative_path()) {
+    if (std::string unix = unix_path(utf8(path.u8string())); !unix.empty())
+      return rest.empty() ? unix : unix + "/" + utf8(rest.generic_u8string());
+    rest = path.filename() / rest;
+    path = path.parent_path();
+  }
+  return value;
 }
 
 bool run_linux_shell(const std::string& script) {
