@@ -126,13 +126,15 @@ bool CMessageWindow::PostCallHandler(MessageHandler* handler, uint32_t code) {
 
 // Deliveries hold the liveness record, never more of the window than its address: the UI
 // thread looks at the window only after the record said it still exists, and only the UI
-// thread destroys it.
+// thread destroys it. A message the system's window does not take (the system queues none
+// whose parameter may point to data, a device arrival among them) goes through the UI loop
+// as on a window without the system's.
 bool CMessageWindow::PostWindowMessage(uint32_t message, uintptr_t wparam, uintptr_t lparam) {
   uint64_t generation = 0;
   {
     std::lock_guard<std::mutex> lock(life_->m);
     if (!life_->created) return false;
-    if (life_->window) return life_->window->post(message, wparam, lparam);
+    if (life_->window && life_->window->post(message, wparam, lparam)) return true;
     generation = life_->generation;
   }
   kit::platform::ui_loop::instance().post([this, life = life_, generation, message, wparam, lparam] {

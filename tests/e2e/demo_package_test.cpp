@@ -1,19 +1,15 @@
 // The shipped default package end to end, set up the way scripts/demo sets it up: a fake
-// phone in a sysfs tree, the debug-bridge stand-in listing it, and agent-sim serving the
+// phone on USB, the debug-bridge stand-in listing it, and agent-sim serving the
 // agent's ports. A phone arriving is connected (agent installed, started, ports
 // forwarded, agent reached) and the console commands list and move the phone's data.
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <memory>
 #include <string>
 
 #include "support/script_harness.h"
 #include "support/text_checks.h"
-#include "support/sysfs_fixture.h"
+#include "support/plugged_phone.h"
 #include "support/temp_dir.h"
 
 using testsupport::child_process;
@@ -30,25 +26,21 @@ constexpr const char* kSerial = "0a1b2c3d";
 // answering from scenario (which also logs every command it runs).
 struct demo_install {
   script_install app;
-  testsupport::sysfs_fixture fx;
-  std::string fifo;
+  testsupport::plugged_phone usb;
 
-  explicit demo_install(const std::string& scenario) {
+  demo_install(const std::string& scenario, testsupport::plugged_phone::when plugged)
+      : usb(app, kSerial, plugged) {
     app.copy_default_package();
     app.add_device_database();
     app.add_tool("adb_help");
-    app.write("adb_help.scenario", "log " + app.dir() + "adb.log\n" + scenario);
-    app.set_env("MOBREVIST_SYSFS_ROOT", fx.sys_root());
-    app.set_env("MOBREVIST_MOUNTINFO", fx.mountinfo());
-    fifo = app.use_device_change_fifo();
+    app.write("adb_help.scenario", "log " + testsupport::linux_name(app.dir() + "adb.log") + "\n" + scenario);
   }
-  void attach_phone() { fx.add_device("1-1", "18d1", "4ee7", kSerial); }
   std::string adb_log() const { return read_file(app.dir() + "adb.log"); }
 };
 
 // agent-sim with its phone storage in a folder of the test; killed at the end.
 std::unique_ptr<child_process> start_agent(const temp_dir& work, const std::string& flag = "") {
-  std::vector<std::string> argv = {testsupport::bin_dir() + "/agent-sim"};
+  std::vector<std::string> argv = {testsupport::linux_bin_dir() + "/agent-sim"};
   if (!flag.empty()) argv.push_back(flag);
   auto agent = std::make_unique<child_process>(argv,
                                                std::vector<std::pair<std::string, std::string>>{
@@ -69,13 +61,12 @@ std::string some_bytes(size_t n) {
 TEST(DemoPackage, ArrivingPhoneIsConnectedAndItsDataListedPushedAndPulled) {
   temp_dir work;
   auto agent = start_agent(work);
-  demo_install demo("device " + std::string(kSerial) + " device\n");
+  demo_install demo("device " + std::string(kSerial) + " device\n", testsupport::plugged_phone::when::later);
   auto host = demo.app.start();
   ASSERT_TRUE(host->wait_for_output("Mobrevist host ready")) << host->err();
 
   // The phone is plugged in after the start.
-  demo.attach_phone();
-  testsupport::notify_device_change(demo.fifo, "arrival");
+  ASSERT_TRUE(demo.usb.plug_in(*host));
   ASSERT_TRUE(host->wait_for_output("agent connected: ")) << host->out() << host->err();
   std::string road = host->out();
   size_t at = 0;
@@ -87,7 +78,8 @@ TEST(DemoPackage, ArrivingPhoneIsConnectedAndItsDataListedPushedAndPulled) {
     at = found + line.size();
   }
   std::string log = demo.adb_log();
-  EXPECT_TRUE(has(log, " -s 0a1b2c3d install -r " + demo.app.dir() + "uipkg/agent/agent.apk\n")) << log;
+  EXPECT_TRUE(has(log, " -s 0a1b2c3d install -r " + testsupport::linux_name(demo.app.dir() + "uipkg/agent/agent.apk") + "\n"))
+      << log;
   for (const char* forward : {"tcp:12300 tcp:12186", "tcp:12301 tcp:12176", "tcp:12302 tcp:12166", "tcp:12303 tcp:12156"})
     EXPECT_TRUE(has(log, std::string(" -s 0a1b2c3d forward ") + forward + "\n")) << log;
   // The agent's notifications arrive once the channel is open.
@@ -156,8 +148,7 @@ TEST(DemoPackage, MissingAuthorisationOrAgentStopsTheRoadWithALine) {
     temp_dir work;
     std::unique_ptr<child_process> agent;
     if (c.agent != agent_kind::none) agent = start_agent(work, c.agent == agent_kind::silent ? "--silent" : "");
-    demo_install demo(c.scenario);
-    demo.attach_phone();  // attached before the start: reported as an arrival by Init
+    demo_install demo(c.scenario, testsupport::plugged_phone::when::before_the_start);  // reported as an arrival by Init
     auto host = demo.app.start();
     ASSERT_TRUE(host->wait_for_output(c.line, 20000)) << host->out() << host->err();
     EXPECT_FALSE(has(host->out(), "agent connected")) << host->out();

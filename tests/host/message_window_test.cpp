@@ -88,6 +88,32 @@ TEST_F(MessageWindowTest, MessagesReachActiveHandlersAndEmptiedListsAnswerZero) 
   EXPECT_EQ(window.WindowProc(WM_TIMER, 999, 0), 0u);
 }
 
+TEST_F(MessageWindowTest, APostedDeviceChangeReachesItsHandlersOnTheUiThread) {
+  // The system queues no device arrival for a window (its parameter may point to data):
+  // posted as the device monitor posts it, it must arrive all the same.
+  struct stopping_handler : counting_handler {
+    void HandleMessage(uintptr_t arg) override {
+      counting_handler::HandleMessage(arg);
+      wparam = reinterpret_cast<const MessageRecord*>(arg)->wparam;
+      kit::platform::ui_loop::instance().stop();
+    }
+    uintptr_t wparam = 0;
+  } h;
+  window.AddMessageHandler(&h);
+  ASSERT_TRUE(window.PostWindowMessage(WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0));
+  std::atomic<bool> ended{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 1000 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    loop().stop();
+  });
+  loop().run();
+  ended = true;
+  watchdog.join();
+  EXPECT_EQ(h.calls, 1);
+  EXPECT_EQ(h.wparam, uintptr_t(DBT_DEVICEARRIVAL));
+  EXPECT_EQ(h.thread, std::this_thread::get_id());
+}
+
 TEST_F(MessageWindowTest, RemovedTimerCallsItsTargetNoMore) {
   // A target that goes away before the window takes its timer with it.
   counting_timer t;

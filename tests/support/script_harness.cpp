@@ -5,6 +5,7 @@
 #include <filesystem>
 #ifdef _WIN32
 #include "windows/bridge_relay_server.h"
+#include "windows/wine_host.h"
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@ std::string bin_dir() { return MOBREVIST_BIN_DIR; }
 std::string linux_bin_dir() { return MOBREVIST_LINUX_BIN; }
 #else
 std::string linux_bin_dir() { return bin_dir(); }
+std::string linux_name(const std::string& path) { return path; }
 #endif
 
 #ifdef _WIN32

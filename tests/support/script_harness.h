@@ -25,6 +25,9 @@ std::string bin_dir();
 // on Linux; for the Windows build the Linux build's, whose programs the tests run under
 // Wine as Linux processes ("" when there is none).
 std::string linux_bin_dir();
+// A path as the Linux stand-ins name it (in their scenarios and logs): the path itself on
+// Linux, the Linux side's name of it under Wine.
+std::string linux_name(const std::string& path);
 
 struct run_result {
   int exit_code = -1;  // 128 + signal when killed by a signal
