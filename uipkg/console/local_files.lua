@@ -15,20 +15,33 @@ function M.expand(path)
   return path
 end
 
+-- Whether a folder is at path. Linux opens a folder for reading and fails the read
+-- (EISDIR); Windows opens none (EACCES, as for a file it may not read, which its folder
+-- lists among its files).
+function M.is_folder(path)
+  local f, _, open_code = io.open(path, "rb")
+  if f then
+    local _, err, code = f:read(1)
+    f:close()
+    return code == 21 or (err ~= nil and err:find("directory", 1, true) ~= nil)
+  end
+  if not M.windows or open_code ~= 13 then return false end
+  local parent, name = path:match("^(.-)[/\\]*([^/\\]+)[/\\]*$")
+  if not name then return false end
+  if parent == "" then
+    parent = path:match("^[/\\]") and "/" or "."
+  elseif parent:match("^%a:$") then
+    parent = parent .. "/"
+  end
+  return GetObject("Win32Shell.Object"):GetExtFiles(parent, name) == nil
+end
+
 -- Whether something that can be opened for reading (a file or a folder) is at path.
 function M.exists(path)
   local f = io.open(path, "rb")
-  if not f then return false end
+  if not f then return M.is_folder(path) end
   f:close()
   return true
-end
-
-function M.is_folder(path)
-  local f = io.open(path, "rb")
-  if not f then return false end
-  local _, err, code = f:read(1)
-  f:close()
-  return code == 21 or (err ~= nil and err:find("directory", 1, true) ~= nil)
 end
 
 -- The size of the file at path; 0 when it cannot be read.
