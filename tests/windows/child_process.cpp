@@ -83,11 +83,17 @@ void child_process::start_linux(const std::vector<std::string>& argv,
   for (const auto& [name, value] : env) command += " " + shell_word(name + "=" + linux_name(value));
   for (const auto& a : argv) command += " " + shell_word(linux_name(a));
   command += " </dev/null >" + shell_word(base + ".out") + " 2>" + shell_word(base + ".err");
-  // The files appear whole (written aside, then renamed): the test polls for them.
+  // The files appear whole (written aside, then renamed): the test polls for them. A
+  // watchdog ends the program when this test process is gone or a zombie (killed at a
+  // time-out, say), so that no stand-in outlives its test holding the agent's ports.
+  const std::string pid_new = shell_word(base + ".pid.new"), status_new = shell_word(base + ".status.new");
   std::string script = (cwd.empty() ? "" : "cd " + shell_word(linux_name(cwd)) + " || exit; ") + "(" + command +
-                       ") & echo $! > " + shell_word(base + ".pid.new") + "; mv " + shell_word(base + ".pid.new") + " " +
-                       shell_word(base + ".pid") + "; wait $!; echo $? > " + shell_word(base + ".status.new") + "; mv " +
-                       shell_word(base + ".status.new") + " " + shell_word(base + ".status");
+                       ") & child=$!; echo $child > " + pid_new + "; mv " + pid_new + " " + shell_word(base + ".pid") + ";";
+  if (int owner = linux_process_id(); owner > 0)
+    script += " (while kill -0 $child 2>/dev/null; do s=$(sed 's/.*) //' /proc/" + std::to_string(owner) +
+              "/stat 2>/dev/null | cut -c1); if [ -z \"$s\" ] || [ \"$s\" = Z ]; then kill -9 $child; break; fi;"
+              " sleep 1; done) >/dev/null 2>&1 &";
+  script += " wait $child; echo $? > " + status_new + "; mv " + status_new + " " + shell_word(base + ".status");
   if (!run_linux_shell(script)) return;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!file_exists(pid_path) && std::chrono::steady_clock::now() < deadline)
@@ -197,7 +203,12 @@ run_result child_process::wait(int timeout_ms) {
     if (::WaitForSingleObject(process_, static_cast<DWORD>(timeout_ms)) != WAIT_OBJECT_0) {
       r.timed_out = true;
       kill_now();
-      ::WaitForSingleObject(process_, INFINITE);
+      // A process the job's kill did not end is ended on its own, and the wait stays
+      // bounded: the test reports the time-out rather than hanging.
+      if (::WaitForSingleObject(process_, 30000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process_, 137);
+        ::WaitForSingleObject(process_, 30000);
+      }
     }
     DWORD code = 0;
     ::GetExitCodeProcess(process_, &code);

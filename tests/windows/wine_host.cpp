@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/process.h"
+#include "support/temp_dir.h"
 
 namespace testsupport {
 
@@ -38,6 +40,12 @@ std::string linux_name(const std::string& value) {
     path = path.parent_path();
   }
   return value;
+}
+
+int linux_process_id() {
+  // Wine opens the file in this program's own Linux process, so "self" is this program.
+  std::string stat = file_exists("Z:/proc/self/stat") ? read_file("Z:/proc/self/stat") : "";
+  return std::atoi(stat.c_str());
 }
 
 bool run_linux_shell(const std::string& script) {

@@ -11,6 +11,8 @@ std::string unix_path(const std::string& windows_path);
 // A Windows path (a drive, a colon, a separator) as the Linux side names it, folders that do
 // not exist yet named after the nearest one that does; other text as it is.
 std::string linux_name(const std::string& value);
+// The Linux process id of this program under Wine; 0 when it cannot be told.
+int linux_process_id();
 // Starts /bin/sh -c script on the Linux side; false when it could not be started.
 bool run_linux_shell(const std::string& script);
 // Whether a Linux path exists (through Wine's drive for the Linux root).
