@@ -6,7 +6,7 @@
 
 #include "support/script_harness.h"
 #include "support/text_checks.h"
-#include "support/sysfs_fixture.h"
+#include "support/plugged_phone.h"
 
 namespace {
 using testsupport::has;
@@ -62,11 +62,7 @@ TEST(CallbacksFromCoroutines, FunctionsOutliveTheCoroutinesThatHandedThemOver) {
 TEST(CallbacksFromCoroutines, DeviceChangesReachAFunctionGivenInsideACoroutine) {
   testsupport::script_install app;
   app.add_device_database();
-  testsupport::sysfs_fixture fx;
-  fx.add_device("1-1", "18d1", "4ee7", "0a1b2c3d");
-  app.set_env("MOBREVIST_SYSFS_ROOT", fx.sys_root());
-  app.set_env("MOBREVIST_MOUNTINFO", fx.mountinfo());
-  std::string fifo = app.use_device_change_fifo();
+  testsupport::plugged_phone usb(app, "0a1b2c3d");
   app.package(R"(
     local dm = GetObject('Device.Manager')
     -- The attached phone is reported while the coroutine still runs; it then stays suspended.
@@ -85,8 +81,7 @@ TEST(CallbacksFromCoroutines, DeviceChangesReachAFunctionGivenInsideACoroutine) 
   auto child = app.start();
   ASSERT_TRUE(child->wait_for_output("ready")) << child->err();
   EXPECT_TRUE(has(child->out(), "change 1 0a1b2c3d\n")) << child->out();
-  fx.remove_device("1-1");
-  testsupport::notify_device_change(fifo, "removal");
+  ASSERT_TRUE(usb.unplug(*child));
   EXPECT_TRUE(child->wait_for_output("change 2 0a1b2c3d\n")) << child->out() << child->err();
   child->write_stdin("quit\n");
   auto r = child->wait();

@@ -44,46 +44,55 @@ plugged_phone::plugged_phone(script_install& app, const std::string& serial, whe
   sysfs_ = std::make_unique<sysfs_fixture>();
   app.set_env("MOBREVIST_SYSFS_ROOT", sysfs_->sys_root());
   app.set_env("MOBREVIST_MOUNTINFO", sysfs_->mountinfo());
-  if (plugged == when::later) fifo_ = app.use_device_change_fifo();
+  fifo_ = app.use_device_change_fifo();
 #endif
-  if (plugged == when::before_the_start) lay_out();
+  if (plugged == when::before_the_start) lay_out(true);
 }
 
 plugged_phone::~plugged_phone() = default;
 
-void plugged_phone::lay_out() {
+void plugged_phone::lay_out(bool plugged) {
 #ifdef _WIN32
-  // The root hub and the phone below it, with the instance ids Windows gives them.
+  // The root hub, and the phone below it, with the instance ids Windows gives them.
+  const std::string hub = "usb | USB\\ROOT_HUB30\\4&2F9A3B1&0&0 | USB Root Hub (USB 3.0) |";
   const std::string phone = "USB\\VID_" + upper(vid_) + "&PID_" + upper(pid_) + "\\" + serial_;
-  write_file(dir_ / kRecording, "usb | USB\\ROOT_HUB30\\4&2F9A3B1&0&0 | USB Root Hub (USB 3.0) | " + phone +
-                                    "\nusb | " + phone + " | USB Composite Device |\n");
+  write_file(dir_ / kRecording, plugged ? hub + " " + phone + "\nusb | " + phone + " | USB Composite Device |\n" : hub + "\n");
 #else
-  sysfs_->add_device("1-1", vid_, pid_, serial_);
+  if (plugged) sysfs_->add_device("1-1", vid_, pid_, serial_);
+  else sysfs_->remove_device("1-1");
 #endif
 }
 
 bool plugged_phone::plug_in(const child_process& host) {
-  lay_out();
+  lay_out(true);
+  return tell(host, true);
+}
+
+bool plugged_phone::unplug(const child_process& host) {
+  lay_out(false);
+  return tell(host, false);
+}
+
+bool plugged_phone::tell(const child_process& host, bool arrival) {
 #ifdef _WIN32
   // The window exists once the program has started its device scan: looked for a while.
-  // The notice is sent as the system sends it, with the arriving interface (a message
-  // whose parameter points to data is never posted to another process).
-  DEV_BROADCAST_DEVICEINTERFACE_W arrival{};
-  arrival.dbcc_size = sizeof arrival;
-  arrival.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  // The notice is sent as the system sends it, with the interface (a message whose
+  // parameter points to data is never posted to another process).
+  DEV_BROADCAST_DEVICEINTERFACE_W change{};
+  change.dbcc_size = sizeof change;
+  change.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   for (int i = 0; i < 1000; ++i) {
     if (HWND w = device_window_of(host.pid())) {
       DWORD_PTR result = 0;
-      return ::SendMessageTimeoutW(w, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&arrival),
-                                   SMTO_ABORTIFHUNG, 10000, &result) != 0;
+      return ::SendMessageTimeoutW(w, WM_DEVICECHANGE, arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                                   reinterpret_cast<LPARAM>(&change), SMTO_ABORTIFHUNG, 10000, &result) != 0;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
 #else
   (void)host;
-  if (fifo_.empty()) return false;
-  notify_device_change(fifo_, "arrival");
+  notify_device_change(fifo_, arrival ? "arrival" : "removal");
   return true;
 #endif
 }
