@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <atomic>
 #include <chrono>
 #include <cwctype>
 #include <filesystem>
@@ -53,6 +54,25 @@ std::wstring environment_block(const std::vector<std::pair<std::string, std::str
   ::FreeEnvironmentStringsW(own);
   for (const auto& [k, v] : given) block += k + L'=' + v + L'\0';
   return block + L'\0';
+}
+
+// Where a Windows program's output goes: a folder of this test process beside the test
+// folders rather than the test's own. Whatever the program starts inherits these files,
+// and Wine's desktop process, started for the first program that makes a window, keeps
+// them open until the server ends: the test's folder must stay removable all the same.
+std::string output_base_for(const std::string& base) {
+  static std::atomic<unsigned> runs{0};
+  static const std::string folder = [] {
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+    std::u8string name = std::filesystem::path(std::wstring(temp, n)).generic_u8string();
+    std::string dir = std::string(name.begin(), name.end()) + "mobrevist-test-output/" +
+                      std::to_string(::GetCurrentProcessId());
+    make_dirs(dir);
+    return dir;
+  }();
+  std::u8string name = std::filesystem::u8path(base).filename().u8string();
+  return folder + "/" + std::to_string(++runs) + "-" + std::string(name.begin(), name.end());
 }
 
 HANDLE output_file(const std::string& path, SECURITY_ATTRIBUTES* inherit) {
@@ -111,6 +131,9 @@ child_process::child_process(const std::vector<std::string>& argv,
     start_linux(argv, env, cwd, output_base);
     return;
   }
+  const std::string base = output_base_for(output_base);
+  out_path_ = base + ".out";
+  err_path_ = base + ".err";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE out = output_file(out_path_, &inherit);
   HANDLE err = output_file(err_path_, &inherit);
@@ -153,6 +176,11 @@ child_process::~child_process() {
   close_stdin();
   if (process_) ::CloseHandle(process_);
   if (job_) ::CloseHandle(job_);
+  if (status_path_.empty()) {
+    // Kept when something the program started still holds them.
+    ::DeleteFileW(wide(out_path_).c_str());
+    ::DeleteFileW(wide(err_path_).c_str());
+  }
 }
 
 void child_process::write_stdin(const std::string& text) {
