@@ -66,13 +66,13 @@ std::string output_base_for(const std::string& base) {
     wchar_t temp[MAX_PATH + 1];
     DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
     std::u8string name = std::filesystem::path(std::wstring(temp, n)).generic_u8string();
-    std::string dir = std::string(name.begin(), name.end()) + "mobrevist-test-output/" +
-                      std::to_string(::GetCurrentProcessId());
+    std::string dir = std::string(name.begin(), name.end()) + "mobrevist-test-output";
     make_dirs(dir);
     return dir;
   }();
   std::u8string name = std::filesystem::u8path(base).filename().u8string();
-  return folder + "/" + std::to_string(++runs) + "-" + std::string(name.begin(), name.end());
+  return folder + "/" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++runs) + "-" +
+         std::string(name.begin(), name.end());
 }
 
 HANDLE output_file(const std::string& path, SECURITY_ATTRIBUTES* inherit) {
