@@ -2,11 +2,13 @@
 // pseudo-terminal here), the line on standard error without one, and no network use
 // without a configured address.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <poll.h>
 #include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <string>
@@ -34,13 +36,19 @@ std::unique_ptr<raw_http_server> description_server(const std::string& version) 
   });
 }
 
-// The updater stand-in leaves a mark in the program folder when it runs.
+// The updater stand-in leaves a mark in the program folder when it runs. It is a shell
+// script: the test that answers yes on a terminal is Linux's, and on Windows the check
+// without a terminal must start no updater whether there is one or not.
 void add_updater(script_install& app) {
+#ifdef _WIN32
+  (void)app;
+#else
   write_file(app.dir() + "LiveUpdate", "#!/bin/sh\necho started > \"$(dirname \"$0\")/updater-ran\"\n");
   ASSERT_EQ(::chmod((app.dir() + "LiveUpdate").c_str(), 0755), 0);
+#endif
 }
 
-bool wait_for_file(const std::string& path) {
+[[maybe_unused]] bool wait_for_file(const std::string& path) {
   for (int i = 0; i < 600 && !file_exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   return file_exists(path);
 }
@@ -79,6 +87,7 @@ TEST(UpdateCheckScript, WithoutATerminalTheAnswerIsNoAndOneLineSaysSo) {
   EXPECT_EQ(same->connections(), 1);
 }
 
+#ifndef _WIN32
 // On a terminal the question is asked there; "y" starts the updater and the host goes on.
 // The package already reads the console: the answer must still reach the question.
 TEST(UpdateCheckScript, OnATerminalYesStartsTheUpdater) {
@@ -128,3 +137,4 @@ TEST(UpdateCheckScript, OnATerminalYesStartsTheUpdater) {
   ::close(master);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
 }
+#endif
