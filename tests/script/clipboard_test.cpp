@@ -192,7 +192,7 @@ public:
 private:
   xcb_atom_t atom(const char* name) {
     auto* r = xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, strlen(name), name), nullptr);
-    xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+    xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     free(r);
     return a;
   }
