@@ -10,14 +10,14 @@
 // it as Wine maps them.
 #include <windows.h>
 
-#include <cctype>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cwctype>
-#include <filesystem>
 #include <thread>
 
 #include "platform/process.h"
+#include "platform/win32/wide.h"
 #include "support/script_harness.h"
 #include "support/text_checks.h"
 #include "wine_host.h"
@@ -26,7 +26,8 @@ namespace testsupport {
 
 namespace {
 
-std::wstring wide(const std::string& s) { return std::filesystem::u8path(s).wstring(); }
+using kit::platform::win32::wide;
+using kit::platform::win32::wide_path;
 
 bool same_name(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) return false;
@@ -65,18 +66,17 @@ std::string output_base_for(const std::string& base) {
   static const std::string folder = [] {
     wchar_t temp[MAX_PATH + 1];
     DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
-    std::u8string name = std::filesystem::path(std::wstring(temp, n)).generic_u8string();
-    std::string dir = std::string(name.begin(), name.end()) + "mobrevist-test-output";
+    std::string dir = kit::platform::win32::with_slash(kit::platform::win32::host_path(std::wstring_view(temp, n))) +
+                      "mobrevist-test-output";
     make_dirs(dir);
     return dir;
   }();
-  std::u8string name = std::filesystem::u8path(base).filename().u8string();
-  return folder + "/" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++runs) + "-" +
-         std::string(name.begin(), name.end());
+  const std::string name = base.substr(base.find_last_of("/\\") + 1);
+  return folder + "/" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++runs) + "-" + name;
 }
 
 HANDLE output_file(const std::string& path, SECURITY_ATTRIBUTES* inherit) {
-  return ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  return ::CreateFileW(wide_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -94,8 +94,8 @@ void child_process::start_linux(const std::vector<std::string>& argv,
                                 const std::string& output_base) {
   status_path_ = output_base + ".status";
   const std::string pid_path = output_base + ".pid";
-  std::filesystem::remove(std::filesystem::u8path(status_path_));
-  std::filesystem::remove(std::filesystem::u8path(pid_path));
+  ::DeleteFileW(wide_path(status_path_).c_str());
+  ::DeleteFileW(wide_path(pid_path).c_str());
   write_file(out_path_, "");
   write_file(err_path_, "");
   const std::string base = linux_name(output_base);
@@ -151,7 +151,7 @@ child_process::child_process(const std::vector<std::string>& argv,
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION info{};
-  std::wstring folder = wide(cwd);
+  std::wstring folder = wide_path(cwd);
   if (ready && ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
                                 CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(),
                                 cwd.empty() ? nullptr : folder.c_str(), &startup, &info)) {
@@ -178,8 +178,8 @@ child_process::~child_process() {
   if (job_) ::CloseHandle(job_);
   if (status_path_.empty()) {
     // Kept when something the program started still holds them.
-    ::DeleteFileW(wide(out_path_).c_str());
-    ::DeleteFileW(wide(err_path_).c_str());
+    ::DeleteFileW(wide_path(out_path_).c_str());
+    ::DeleteFileW(wide_path(err_path_).c_str());
   }
 }
 

@@ -7,13 +7,13 @@
 #include <filesystem>
 
 #include "platform/process.h"
+#include "platform/win32/wide.h"
 #include "support/temp_dir.h"
 
 namespace testsupport {
 
-namespace {
-std::wstring wide(const std::string& utf8) { return std::filesystem::u8path(utf8).wstring(); }
-} // namespace
+using kit::platform::win32::utf8;
+using kit::platform::win32::wide;
 
 std::string unix_path(const std::string& windows_path) {
   using unix_name_fn = char*(__cdecl*)(const wchar_t*);
@@ -31,11 +31,10 @@ std::string linux_name(const std::string& value) {
   bool windows_path = value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
                       (value[2] == '/' || value[2] == '\\');
   if (!windows_path) return value;
-  auto utf8 = [](const std::u8string& text) { return std::string(text.begin(), text.end()); };
   std::filesystem::path path = std::filesystem::u8path(value), rest;
   while (path.has_relative_path()) {
-    if (std::string unix = unix_path(utf8(path.u8string())); !unix.empty())
-      return rest.empty() ? unix : unix + "/" + utf8(rest.generic_u8string());
+    if (std::string unix = unix_path(utf8(path.wstring())); !unix.empty())
+      return rest.empty() ? unix : unix + "/" + utf8(rest.generic_wstring());
     rest = path.filename() / rest;
     path = path.parent_path();
   }
@@ -62,7 +61,7 @@ bool run_linux_shell(const std::string& script) {
 }
 
 bool linux_file_exists(const std::string& linux_path) {
-  return ::GetFileAttributesW(wide("Z:" + linux_path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return ::GetFileAttributesW(kit::platform::win32::wide_path("Z:" + linux_path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string shell_word(const std::string& text) {
