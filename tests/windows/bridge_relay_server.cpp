@@ -3,6 +3,7 @@
 #include <limits>
 #include <vector>
 
+#include "peers/relay_wire.h"
 #include "support/script_harness.h"
 #include "support/temp_dir.h"
 
@@ -11,20 +12,16 @@ namespace testsupport {
 namespace {
 using peer = phonelink_test::loopback_peer;
 
-// Request: a 4-byte count, then each argument as a 4-byte length and its bytes. Answer:
-// the 4-byte exit code, then standard output and standard error, each as a 4-byte length
-// and its bytes. Numbers are little-endian.
 bool read_u32(int fd, uint32_t& value) {
   std::string bytes = peer::read_exactly(fd, 4);
   if (bytes.size() != 4) return false;
-  value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+  value = relay_wire::u32_at(bytes.data());
   return true;
 }
 
 std::string u32(uint32_t value) {
   std::string out;
-  for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  relay_wire::put_u32(out, value);
   return out;
 }
 

@@ -3,10 +3,7 @@
 // which runs the Linux build's bridge stand-in with them, and gives back what that printed
 // and its exit code. Wine starts Linux programs but gives the starter nothing to wait on or
 // read from, so the stand-in cannot be started by the Windows program itself.
-//
-// Request: a 4-byte count, then each argument as a 4-byte length and its bytes.
-// Answer: a 4-byte exit code, then standard output and standard error, each as a 4-byte
-// length and its bytes. Numbers are little-endian. Exit 255 when the relay is unreachable.
+// The exchange is relay_wire.h's. Exit 255 when the relay is unreachable.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -20,6 +17,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "relay_wire.h"
+
 namespace {
 
 std::string utf8(const wchar_t* text) {
@@ -27,10 +26,6 @@ std::string utf8(const wchar_t* text) {
   std::string out(n > 0 ? static_cast<size_t>(n - 1) : 0, '\0');
   if (n > 1) ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
   return out;
-}
-
-void put_u32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 bool send_all(SOCKET s, const std::string& data) {
@@ -54,9 +49,9 @@ bool read_exact(SOCKET s, char* into, size_t length) {
 }
 
 bool read_u32(SOCKET s, uint32_t& v) {
-  unsigned char b[4];
-  if (!read_exact(s, reinterpret_cast<char*>(b), 4)) return false;
-  v = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+  char b[4];
+  if (!read_exact(s, b, 4)) return false;
+  v = relay_wire::u32_at(b);
   return true;
 }
 
@@ -80,10 +75,10 @@ int main() {
   int count = 0;
   wchar_t** args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   std::string request;
-  put_u32(request, static_cast<uint32_t>(count > 0 ? count - 1 : 0));
+  relay_wire::put_u32(request, static_cast<uint32_t>(count > 0 ? count - 1 : 0));
   for (int i = 1; i < count; ++i) {
     std::string arg = utf8(args[i]);
-    put_u32(request, static_cast<uint32_t>(arg.size()));
+    relay_wire::put_u32(request, static_cast<uint32_t>(arg.size()));
     request += arg;
   }
   WSADATA data;
